@@ -1,0 +1,226 @@
+#include "platform/process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/files.h"
+
+namespace platform {
+namespace {
+
+int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+int PidfdSendSignal(int pidfd, int sig) {
+  return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, sig, nullptr, 0));
+}
+
+bool CanRun(const std::string& path) {
+  return !path.empty() && access(path.c_str(), X_OK) == 0 && !IsDirectory(path);
+}
+
+// Everything below runs in the child between fork and exec: only
+// async-signal-safe calls.
+[[noreturn]] void ChildFail(int pipeFd, int err) {
+  ssize_t ignored = write(pipeFd, &err, sizeof err);
+  (void)ignored;
+  _exit(127);
+}
+
+void CloseFrom(int first) {
+#ifdef SYS_close_range
+  if (syscall(SYS_close_range, first, ~0U, 0) == 0) return;
+#endif
+  long max = sysconf(_SC_OPEN_MAX);
+  if (max < 0 || max > 65536) max = 65536;
+  for (int fd = first; fd < max; ++fd) close(fd);
+}
+
+}  // namespace
+
+Process::~Process() {
+  if (started()) {
+    kill();
+    wait();
+  }
+  if (pidfd_ >= 0) close(pidfd_);
+}
+
+bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& options,
+                    std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (started()) return fail("a process was already started");
+  if (argv.empty() || argv[0].empty()) return fail("no program given");
+
+  std::string program = FindProgram(argv[0]);
+  if (program.empty()) return fail("program not found: " + argv[0]);
+
+  // Prepare every buffer before fork: the child may not allocate.
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  int errPipe[2];
+  if (pipe2(errPipe, O_CLOEXEC) != 0) return fail(std::string("pipe: ") + strerror(errno));
+
+  const pid_t parent = getpid();
+  const char* workDir = options.workDir.empty() ? nullptr : options.workDir.c_str();
+  const char* stderrPath = options.stderrFile.empty() ? nullptr : options.stderrFile.c_str();
+
+  pid_t pid = fork();
+  if (pid < 0) {
+    int e = errno;
+    close(errPipe[0]);
+    close(errPipe[1]);
+    return fail(std::string("fork: ") + strerror(e));
+  }
+  if (pid == 0) {
+    if (options.killWithParent) {
+      if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFail(errPipe[1], errno);
+      if (getppid() != parent) _exit(127);  // the parent died before prctl took effect
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (workDir && chdir(workDir) != 0) ChildFail(errPipe[1], errno);
+    int nullIn = open("/dev/null", O_RDONLY);
+    int nullOut = open("/dev/null", O_WRONLY);
+    if (nullIn < 0 || nullOut < 0) ChildFail(errPipe[1], errno);
+    int errFd = nullOut;
+    if (stderrPath) {
+      errFd = open(stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (errFd < 0) ChildFail(errPipe[1], errno);
+    }
+    if (dup2(nullIn, 0) < 0) ChildFail(errPipe[1], errno);
+    if (!options.keepStdout && dup2(nullOut, 1) < 0) ChildFail(errPipe[1], errno);
+    if (dup2(errFd, 2) < 0) ChildFail(errPipe[1], errno);
+    // Keep only the error pipe (close-on-exec) above the standard three.
+    int keep = errPipe[1];
+    if (keep != 3) {
+      if (dup3(keep, 3, O_CLOEXEC) < 0) ChildFail(keep, errno);
+      keep = 3;
+    }
+    CloseFrom(4);
+    execv(program.c_str(), args.data());
+    ChildFail(keep, errno);
+  }
+
+  close(errPipe[1]);
+  int childErr = 0;
+  ssize_t n;
+  do {
+    n = read(errPipe[0], &childErr, sizeof childErr);
+  } while (n < 0 && errno == EINTR);
+  close(errPipe[0]);
+
+  if (n > 0) {
+    // exec failed: reap the child now, it never ran the program.
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return fail("cannot run " + program + ": " + strerror(childErr));
+  }
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  pid_ = pid;
+  pidfd_ = PidfdOpen(pid);  // the child is not reaped yet, so the id is still ours
+  reaped_ = false;
+  return true;
+}
+
+int Process::wait() {
+  int pid;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pid_ < 0) return -1;
+    if (reaped_) return exitCode_;
+    pid = pid_;
+  }
+  // Wait without reaping, so kill() can still use the plain id safely when
+  // no pidfd could be opened; then reap under the lock.
+  siginfo_t info{};
+  while (waitid(P_PID, pid, &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!reaped_) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) exitCode_ = 128 + WTERMSIG(status);
+    else exitCode_ = -1;
+    reaped_ = true;
+  }
+  return exitCode_;
+}
+
+bool Process::kill() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pid_ < 0 || reaped_) return false;
+  if (pidfd_ >= 0) return PidfdSendSignal(pidfd_, SIGKILL) == 0;
+  // Not reaped (checked under the lock reaping takes), so the id is still the child's.
+  return ::kill(pid_, SIGKILL) == 0;
+}
+
+bool Process::started() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pid_ >= 0;
+}
+
+int Process::pid() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pid_;
+}
+
+int RunAndWait(const std::vector<std::string>& argv, const ProcessOptions& options,
+               std::string* error) {
+  Process p;
+  if (!p.start(argv, options, error)) return -1;
+  return p.wait();
+}
+
+std::string ProgramDir() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  buf[n] = '\0';
+  return ParentDir(buf);
+}
+
+std::string FindProgram(const std::string& name, const std::vector<std::string>& extraDirs) {
+  if (name.empty()) return {};
+  if (name.find('/') != std::string::npos) return CanRun(name) ? name : std::string();
+  std::vector<std::string> dirs;
+  dirs.push_back(ProgramDir());
+  dirs.insert(dirs.end(), extraDirs.begin(), extraDirs.end());
+  if (const char* path = getenv("PATH")) {
+    std::string p = path;
+    size_t start = 0;
+    while (start <= p.size()) {
+      size_t end = p.find(':', start);
+      if (end == std::string::npos) end = p.size();
+      std::string dir = p.substr(start, end - start);
+      dirs.push_back(dir.empty() ? "." : dir);
+      start = end + 1;
+    }
+  }
+  for (const std::string& dir : dirs) {
+    if (dir.empty()) continue;
+    std::string candidate = JoinPath(dir, name);
+    if (CanRun(candidate)) return candidate;
+  }
+  return {};
+}
+
+}  // namespace platform

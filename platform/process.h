@@ -1,0 +1,62 @@
+// Child processes: started from an argument vector, never through a shell.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessOptions {
+  std::string workDir;      // empty: the caller's working folder
+  std::string stderrFile;   // empty: standard error is discarded
+  bool killWithParent = true;  // PR_SET_PDEATHSIG(SIGKILL); off for launches meant to outlive us
+  bool keepStdout = false;     // normally standard output goes to /dev/null
+};
+
+// One child process. start() and wait() belong to one thread (the one the
+// child's death signal follows); kill() may be called from any thread and
+// never signals a reused process id.
+class Process {
+ public:
+  Process() = default;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // program: a path, or a bare name looked up with FindProgram().
+  // On failure returns false and sets error (the program is missing, cannot be run, ...).
+  bool start(const std::vector<std::string>& argv, const ProcessOptions& options,
+             std::string* error = nullptr);
+
+  // Blocks until the child ends. Returns its exit code, 128 + signal number
+  // when a signal ended it, or -1 when no child was started.
+  int wait();
+
+  // SIGKILL, like TerminateProcess. Returns false when there is nothing to end.
+  bool kill();
+
+  bool started() const;
+  int pid() const;
+
+ private:
+  mutable std::mutex mutex_;
+  int pid_ = -1;
+  int pidfd_ = -1;
+  bool reaped_ = false;
+  int exitCode_ = -1;
+};
+
+// Runs argv to its end and returns its exit code (or -1 when it could not start).
+int RunAndWait(const std::vector<std::string>& argv, const ProcessOptions& options = {},
+               std::string* error = nullptr);
+
+// The folder of the running program file, without a trailing '/'.
+std::string ProgramDir();
+
+// A program by name: the program's own folder first, then extraDirs, then PATH.
+// Returns an empty text when it is nowhere. A name holding '/' is returned as
+// it is when it can be run.
+std::string FindProgram(const std::string& name, const std::vector<std::string>& extraDirs = {});
+
+}  // namespace platform

@@ -1,0 +1,153 @@
+#include "app/core/app_paths.h"
+#include "app/core/app_settings.h"
+#include "app/core/oem_config.h"
+#include "app/core/server_config.h"
+#include "platform/files.h"
+#include "tests/support/sandbox.h"
+
+using namespace app;
+using testsupport::ReadText;
+using testsupport::WriteText;
+
+namespace {
+
+class ConfigTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    paths_ = AppPaths::Build(sandbox().programPath());
+    paths_.CreateDataDir();
+  }
+  std::string userIni() { return paths_.DataFile("Config.ini"); }
+  std::string installIni() { return paths_.InstallFile("Config.ini"); }
+  std::string oemIni() { return paths_.InstallFile("oem.ini"); }
+  AppPaths paths_;
+};
+
+TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
+  AppSettings s;
+  s.Read(paths_);
+  EXPECT_TRUE(s.loaded);
+  EXPECT_EQ(s.userFile, userIni());
+  EXPECT_EQ(s.installFile, installIni());
+  EXPECT_EQ(s.sendAction, 1);
+  EXPECT_TRUE(s.openTutorial);
+  EXPECT_EQ(s.enableShadow, 1);
+  EXPECT_EQ(s.showDlgBorder, 0);
+  EXPECT_EQ(s.standbyServer, 0);
+  EXPECT_EQ(s.ReadLanguageLcid(), 0);
+  EXPECT_EQ(s.HasNewInstaller(), 0);
+  EXPECT_EQ(s.MuxingQueueSize(), "34500");
+  EXPECT_EQ(s.PowerOffCommand(), "systemctl poweroff");
+  EXPECT_EQ(StartLanguageLcid(paths_), 0);
+  EXPECT_EQ(ReadOutputPath(paths_), "");
+  EXPECT_FALSE(platform::FileExists(userIni()));  // reading never creates a file
+
+  OemConfig oem;
+  oem.Read(paths_);
+  EXPECT_EQ(oem.productName, "");
+  EXPECT_TRUE(oem.showOfficial);
+  EXPECT_TRUE(oem.onlineTutorial);
+  EXPECT_FALSE(oem.openWkeUrl);
+  EXPECT_TRUE(OemConfig::ShowVersion(paths_));
+
+  ServerConfig server(paths_);
+  EXPECT_EQ(server.SupportFormat1(), "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS)");
+  EXPECT_EQ(server.SupportFormat2(), "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;");
+  EXPECT_EQ(server.OpenTutorial(), 1);
+  EXPECT_EQ(server.OpenUninstallFeedback(), 1);
+  EXPECT_EQ(server.FormatAnalysis(), 1);
+  EXPECT_EQ(server.GoogleUserAgent(), kBuiltInUserAgent);
+}
+
+TEST_F(ConfigTest, FilesAreReadWithTheirKeys) {
+  WriteText(userIni(), "[Setting]\nSendAction=0\nOpenTutorial=0\nStandbyServer=1\n"
+                       "[main]\nHasNewInstaller=1\n");
+  WriteText(installIni(), "[Setting]\nEnableShadow=0\nShowDlgBorder=1\n"
+                          "[Config]\nSize=\nPowerOffCommand=touch /tmp/x\n");
+  AppSettings s;
+  s.Read(paths_);
+  EXPECT_EQ(s.sendAction, 0);
+  EXPECT_FALSE(s.openTutorial);
+  EXPECT_EQ(s.enableShadow, 0);
+  EXPECT_EQ(s.showDlgBorder, 1);
+  EXPECT_EQ(s.standbyServer, 0);  // every start begins with the flag off
+  EXPECT_EQ(s.HasNewInstaller(), 1);
+  EXPECT_EQ(s.MuxingQueueSize(), "34500");  // empty counts as missing
+  EXPECT_EQ(s.PowerOffCommand(), "touch /tmp/x");
+  WriteText(installIni(), "[Config]\nSize=9999\n");
+  EXPECT_EQ(s.MuxingQueueSize(), "9999");  // read at each use
+}
+
+TEST_F(ConfigTest, PerUserLanguageWinsAndSavingWritesBothFiles) {
+  WriteText(oemIni(), "[LANG]\nLCID=1031\n");
+  EXPECT_EQ(StartLanguageLcid(paths_), 1031);
+  WriteText(userIni(), "[Setting]\nLCID=1041\n");
+  EXPECT_EQ(StartLanguageLcid(paths_), 1041);
+
+  AppSettings s;
+  s.Read(paths_);
+  s.SaveLanguageLcid(1033, paths_);
+  EXPECT_EQ(s.ReadLanguageLcid(), 1033);
+  EXPECT_EQ(OemConfig::ReadLanguageLcid(paths_), 1033);
+  EXPECT_EQ(ReadText(oemIni()), "[LANG]\nLCID=1033\n");
+}
+
+TEST_F(ConfigTest, SettersWriteBack) {
+  AppSettings s;
+  s.Read(paths_);
+  s.SetStandbyServer(1);
+  s.TutorialDone();
+  EXPECT_EQ(ReadText(userIni()), "[Setting]\nStandbyServer=1\nOpenTutorial=0\n");
+  AppSettings next;
+  next.Read(paths_);
+  EXPECT_EQ(next.standbyServer, 0);
+  EXPECT_FALSE(next.openTutorial);
+
+  EXPECT_TRUE(WriteOutputPath(paths_, "/home/me/Videos/"));
+  EXPECT_EQ(ReadOutputPath(paths_), "/home/me/Videos/");
+  EXPECT_EQ(DefaultOutputFolder(), sandbox().home() + "/Documents/PelmarVideoConverter/");
+}
+
+TEST(Overrides, AreTakenOnce) {
+  AppSettings s;
+  s.SetOverrides(2500000, 29.97f);
+  int64_t bitRate;
+  float frameRate;
+  s.TakeOverrides(&bitRate, &frameRate);
+  EXPECT_EQ(bitRate, 2500000);
+  EXPECT_FLOAT_EQ(frameRate, 29.97f);
+  s.TakeOverrides(&bitRate, &frameRate);
+  EXPECT_EQ(bitRate, 0);
+  EXPECT_EQ(frameRate, 0.0f);
+}
+
+TEST_F(ConfigTest, OemTextsReplaceOnlyWhenPresent) {
+  WriteText(oemIni(),
+            "[Partner]\nId=0123456789abcdefXYZ\n[UI]\nProductName=\nTitleText=Partner Video\n"
+            "ShowOfficial=0\n[Other]\nOpenWkeURL=1\nShowVersion=0\n");
+  OemConfig oem;
+  oem.supportLine = "built-in";
+  oem.Read(paths_);
+  EXPECT_EQ(oem.partnerId, "0123456789abcde");  // 15 characters
+  EXPECT_EQ(oem.productName, "");               // present but empty: localized name stays
+  EXPECT_EQ(oem.titleText, "Partner Video");
+  EXPECT_EQ(oem.supportLine, "built-in");
+  EXPECT_FALSE(oem.showOfficial);
+  EXPECT_TRUE(oem.openWkeUrl);
+  EXPECT_FALSE(OemConfig::ShowVersion(paths_));
+}
+
+TEST_F(ConfigTest, ServerValuesAreReadAtEachUse) {
+  ServerConfig server(paths_);
+  WriteText(paths_.DataFile("cd.dat"),
+            "[Config]\nOpenUninstallFeedback=2\nGoogleUserAgent=Custom/1.0\n"
+            "[Option]\nFormatAnalysis=0\n");
+  EXPECT_EQ(server.OpenUninstallFeedback(), 2);  // only exactly 1 opens the page
+  EXPECT_EQ(server.GoogleUserAgent(), "Custom/1.0");
+  EXPECT_EQ(server.FormatAnalysis(), 0);
+  WriteText(paths_.DataFile("cd.dat"), "garbage\x01\x02[");
+  EXPECT_EQ(server.OpenUninstallFeedback(), 1);
+}
+
+}  // namespace

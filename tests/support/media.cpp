@@ -1,0 +1,115 @@
+#include "tests/support/media.h"
+
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/text.h"
+
+namespace testsupport {
+namespace {
+
+struct Codecs {
+  std::string video, audio;
+};
+
+Codecs DefaultCodecs(const std::string& ext) {
+  if (ext == "avi") return {"mpeg4", "libmp3lame"};
+  if (ext == "wmv" || ext == "asf") return {"wmv2", "wmav2"};
+  if (ext == "flv") return {"flv", "libmp3lame"};
+  if (ext == "mp3") return {"mjpeg", "libmp3lame"};
+  if (ext == "wav") return {"", "pcm_s16le"};
+  if (ext == "gif") return {"gif", ""};
+  if (ext == "mpg") return {"mpeg2video", "mp2"};
+  if (ext == "webm") return {"libvpx", "libvorbis"};
+  return {"libx264", "aac"};  // mp4, mov, mkv, m4a, ts
+}
+
+std::string Run(std::vector<std::string> args, const std::string& errFile) {
+  std::string error;
+  int code = platform::RunAndWait(args, {"", errFile, true, false}, &error);
+  if (code == 0) return {};
+  if (code < 0) return "cannot run ffmpeg: " + error;
+  return "ffmpeg exited with " + std::to_string(code) + ": " + platform::LastLines(errFile, 5);
+}
+
+}  // namespace
+
+std::string FfmpegPath() { return platform::FindProgram("ffmpeg"); }
+
+std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
+  const std::string ffmpeg = FfmpegPath();
+  if (ffmpeg.empty()) return "ffmpeg is not installed";
+  const std::string ext = platform::ToLowerAscii(platform::ExtensionOf(path));
+  Codecs codecs = DefaultCodecs(ext);
+  if (!spec.videoCodec.empty()) codecs.video = spec.videoCodec;
+  if (!spec.audioCodec.empty()) codecs.audio = spec.audioCodec;
+  const bool video = spec.width > 0 && spec.height > 0 && ext != "mp3" && ext != "m4a" &&
+                     ext != "wav";
+  const bool audio = spec.audioChannels > 0 && ext != "gif";
+  const bool post = spec.rotation != 0 || spec.dataStream || spec.coverArt;
+  const std::string errFile = path + ".ffmpeg.log";
+  const std::string seconds = platform::Format("%.3f", spec.seconds);
+
+  std::string first = post ? platform::RemoveExtension(path) + ".stage1." + ext : path;
+  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-y"};
+  if (video) {
+    std::string source =
+        spec.color.empty()
+            ? platform::Format("testsrc=size=%dx%d:rate=%g", spec.width, spec.height, spec.fps)
+            : platform::Format("color=c=%s:size=%dx%d:rate=%g", spec.color.c_str(), spec.width,
+                               spec.height, spec.fps);
+    args.insert(args.end(), {"-f", "lavfi", "-i", source + ":duration=" + seconds});
+  }
+  if (audio) {
+    args.insert(args.end(),
+                {"-f", "lavfi", "-i",
+                 platform::Format("sine=frequency=440:sample_rate=%d:duration=%s", spec.sampleRate,
+                                  seconds.c_str())});
+  }
+  if (video) args.insert(args.end(), {"-map", "0:v"});
+  for (int t = 0; audio && t < spec.audioTracks; ++t)
+    args.insert(args.end(), {"-map", video ? "1:a" : "0:a"});
+  if (video) {
+    args.insert(args.end(), {"-c:v", codecs.video});
+    if (codecs.video == "libx264") args.insert(args.end(), {"-preset", "ultrafast"});
+    if (codecs.video != "gif") args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+  }
+  if (audio)
+    args.insert(args.end(), {"-c:a", codecs.audio, "-ac", std::to_string(spec.audioChannels)});
+  args.push_back(first);
+  std::string why = Run(args, errFile);
+  if (!why.empty() || !post) {
+    if (why.empty()) platform::DeleteFile(errFile);
+    return why;
+  }
+
+  // Second pass by stream copy: rotation, timecode track and cover picture.
+  args = {ffmpeg, "-hide_banner", "-nostdin", "-y", "-i", first};
+  std::string cover;
+  if (spec.coverArt) {
+    cover = platform::RemoveExtension(path) + ".cover.jpg";
+    why = Run({ffmpeg, "-hide_banner", "-nostdin", "-y", "-f", "lavfi", "-i",
+               "color=c=blue:size=64x64", "-frames:v", "1", cover},
+              errFile);
+    if (!why.empty()) return why;
+    args.insert(args.end(), {"-i", cover});
+  }
+  args.insert(args.end(), {"-map", "0", "-c", "copy"});
+  if (spec.coverArt) {
+    int coverIndex = video ? 1 : 0;
+    args.insert(args.end(), {"-map", "1", "-c:v:" + std::to_string(coverIndex), "mjpeg",
+                             "-disposition:v:" + std::to_string(coverIndex), "attached_pic"});
+  }
+  if (spec.rotation != 0 && video)
+    args.insert(args.end(), {"-metadata:s:v:0", "rotate=" + std::to_string(spec.rotation)});
+  if (spec.dataStream) args.insert(args.end(), {"-timecode", "00:00:00:00"});
+  args.push_back(path);
+  why = Run(args, errFile);
+  platform::DeleteFile(first);
+  if (!cover.empty()) platform::DeleteFile(cover);
+  if (why.empty()) platform::DeleteFile(errFile);
+  return why;
+}
+
+}  // namespace testsupport
