@@ -15,6 +15,8 @@ packages=(
   libgsf-1-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  # fuzzing the file readers
+  clang libclang-rt-14-dev
 )
 
 missing=()

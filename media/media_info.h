@@ -1,0 +1,39 @@
+// What the program knows about a source file itself, as opposed to what the
+// user chose for its output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace media {
+
+// Proprietary video cache formats, from the source extension.
+enum class CacheKind : int { None = 0, Qsv = 1, Kux = 2, Qlv = 3 };
+
+struct MediaInfo {
+  std::string title;            // file name without folder and extension
+  std::string fileSizeText;     // StrFormatByteSize of fileSize; "" when unknown
+  std::string extension;        // without the dot, lower-case
+  std::string durationText;     // rounded duration "%02lld:%02lld:%02lld"
+  std::string resolutionText;   // "%dx%d"
+  std::string coverPath;        // cover picture file
+  std::string audioBitRateText; // kbit/s, digits only
+  CacheKind cacheKind = CacheKind::None;
+  int durationSeconds = 0;      // truncated
+  int height = 0;
+  int width = 0;
+  int audioChannels = 2;
+  int coverSeekSeconds = 0;     // 5 or 0
+  int64_t bitRate = 0;          // container bit rate, bit/s
+  int64_t fileSize = 0;
+  bool hasDataStream = false;
+  int rotation = 0;             // degrees clockwise, 0-359
+  float frameRate = 24.0f;
+};
+
+// The fields that come from the path: title, extension, cacheKind, fileSize,
+// fileSizeText. The others keep their start values.
+void FillFromPath(const std::string& path, MediaInfo& info);
+CacheKind CacheKindOf(const std::string& lowerExtension);
+
+}  // namespace media

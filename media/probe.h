@@ -1,0 +1,21 @@
+// Reading a source file's properties with the FFmpeg libraries.
+#pragma once
+
+#include <string>
+
+#include "media/media_info.h"
+
+namespace media {
+
+struct ProbeReport {
+  bool usable = false;         // a video stream was found, or the file is a cache file
+  bool durationFound = false;  // durationSeconds was set
+  bool videoSizeFound = false; // width and height were set from a video stream
+  std::string error;           // why the file could not be read, when it could not
+};
+
+// Reads the file at path into info. Fields are written as they are found,
+// also when the file turns out unusable.
+ProbeReport ProbeMedia(const std::string& path, MediaInfo& info);
+
+}  // namespace media
