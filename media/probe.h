@@ -1,6 +1,7 @@
 // Reading a source file's properties with the FFmpeg libraries.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "media/media_info.h"
@@ -17,5 +18,9 @@ struct ProbeReport {
 // Reads the file at path into info. Fields are written as they are found,
 // also when the file turns out unusable.
 ProbeReport ProbeMedia(const std::string& path, MediaInfo& info);
+
+// The duration fields from a container duration in microseconds:
+// durationSeconds (truncated), durationText (rounded) and coverSeekSeconds.
+void SetDuration(int64_t microseconds, MediaInfo& info);
 
 }  // namespace media

@@ -1,0 +1,136 @@
+#include "media/probe.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace media {
+namespace {
+
+std::string AvError(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+struct InputCloser {
+  void operator()(AVFormatContext* input) const { avformat_close_input(&input); }
+};
+
+int NormalizeDegrees(long long degrees) {
+  degrees %= 360;
+  return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
+}
+
+// Clockwise degrees of the picture: the "rotate" tag where the demuxer still
+// gives one, else the display matrix, whose angle turns the other way.
+bool StreamRotation(const AVStream* stream, int* degrees) {
+  if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
+    *degrees = NormalizeDegrees(atoi(tag->value));
+    return true;
+  }
+  size_t size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!matrix || size < 9 * sizeof(int32_t)) return false;
+  const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(counterClockwise)) return false;
+  *degrees = NormalizeDegrees(-std::llround(counterClockwise));
+  return true;
+}
+
+bool IsAttachedPicture(const AVStream* stream) {
+  return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+}
+
+}  // namespace
+
+void SetDuration(int64_t microseconds, MediaInfo& info) {
+  const int64_t d = microseconds < 0 ? 0 : microseconds;
+  info.durationSeconds = static_cast<int>(std::min<int64_t>(d / 1000000, INT_MAX));
+  const int64_t rounded = (d <= INT64_MAX - 5000 ? d + 5000 : d) / 1000000;
+  info.coverSeekSeconds = rounded > 5 ? 5 : 0;
+  info.durationText = platform::Format("%02lld:%02lld:%02lld", static_cast<long long>(rounded / 3600),
+                                       static_cast<long long>(rounded / 60 % 60),
+                                       static_cast<long long>(rounded % 60));
+}
+
+ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
+  ProbeReport report;
+  // Pipes and devices could block the reader for good; media are plain files.
+  if (!platform::IsRegularFile(path)) {
+    report.error = platform::FileExists(path) ? "not a plain file" : "no such file";
+    return report;
+  }
+  // "file:" and an absolute name: a name holding ':' is not a protocol.
+  const std::string url = "file:" + platform::AbsolutePath(path);
+  AVFormatContext* opened = nullptr;
+  int rc = avformat_open_input(&opened, url.c_str(), nullptr, nullptr);
+  if (rc < 0) {
+    report.error = "cannot open: " + AvError(rc);
+    return report;
+  }
+  std::unique_ptr<AVFormatContext, InputCloser> input(opened);
+  rc = avformat_find_stream_info(opened, nullptr);
+  if (rc < 0) {
+    report.error = "cannot read the streams: " + AvError(rc);
+    return report;
+  }
+
+  info.bitRate = opened->bit_rate;
+  if (opened->duration != AV_NOPTS_VALUE) {
+    SetDuration(opened->duration, info);
+    report.durationFound = true;
+  } else if (info.cacheKind == CacheKind::None) {
+    report.error = "unknown duration";
+    return report;
+  }
+
+  // Cover art comes as a one-picture video stream; it stands for the video
+  // only when the file has no real one.
+  bool realVideo = false;
+  for (unsigned i = 0; i < opened->nb_streams; ++i) {
+    const AVStream* stream = opened->streams[i];
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !IsAttachedPicture(stream))
+      realVideo = true;
+  }
+
+  bool videoSeen = false;
+  for (unsigned i = 0; i < opened->nb_streams; ++i) {
+    const AVStream* stream = opened->streams[i];
+    const AVCodecParameters* par = stream->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_DATA) {
+      info.hasDataStream = true;
+    } else if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+      if (realVideo && IsAttachedPicture(stream)) continue;
+      videoSeen = true;
+      const AVRational rate = stream->avg_frame_rate;
+      if (rate.num != 0 && rate.den != 0)
+        info.frameRate = static_cast<float>(rate.num) / static_cast<float>(rate.den);
+      int rotation = 0;
+      if (StreamRotation(stream, &rotation)) info.rotation = rotation;
+      if (par->width > 0 && par->height > 0) {
+        info.width = par->width;
+        info.height = par->height;
+        report.videoSizeFound = true;
+      }
+      info.resolutionText = platform::Format("%dx%d", info.width, info.height);
+    } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+      if (par->ch_layout.nb_channels > 0) info.audioChannels = par->ch_layout.nb_channels;
+      info.audioBitRateText =
+          platform::Format("%lld", static_cast<long long>(par->bit_rate / 1000));
+    }
+  }
+  report.usable = videoSeen || info.cacheKind != CacheKind::None;
+  return report;
+}
+
+}  // namespace media
