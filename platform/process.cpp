@@ -59,7 +59,11 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
     if (error) *error = why;
     return false;
   };
-  if (started()) return fail("a process was already started");
+  {
+    // A process object may run one child after another, never two at once.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pid_ >= 0 && !reaped_) return fail("a process is still running");
+  }
   if (argv.empty() || argv[0].empty()) return fail("no program given");
 
   std::string program = FindProgram(argv[0]);
@@ -133,9 +137,11 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   }
 
   std::lock_guard<std::mutex> lock(mutex_);
+  if (pidfd_ >= 0) close(pidfd_);
   pid_ = pid;
   pidfd_ = PidfdOpen(pid);  // the child is not reaped yet, so the id is still ours
   reaped_ = false;
+  exitCode_ = -1;
   return true;
 }
 

@@ -14,9 +14,10 @@ struct ProcessOptions {
   bool keepStdout = false;     // normally standard output goes to /dev/null
 };
 
-// One child process. start() and wait() belong to one thread (the one the
-// child's death signal follows); kill() may be called from any thread and
-// never signals a reused process id.
+// One child process at a time; after wait() the object may start another.
+// start() and wait() belong to one thread (the one the child's death signal
+// follows); kill() may be called from any thread and never signals a reused
+// process id.
 class Process {
  public:
   Process() = default;

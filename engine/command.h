@@ -1,0 +1,51 @@
+// Transcoder commands: an argument vector for the process, and the same
+// command as one line for logs, the front end and tests.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+struct VideoItem;
+
+class Command {
+ public:
+  explicit Command(const std::string& program = "ffmpeg");
+  // Options and values: each is one argument, shown after a blank.
+  void Add(std::initializer_list<std::string> args);
+  // A path: one argument, shown in double quotes.
+  void AddPath(const std::string& path);
+
+  const std::vector<std::string>& args() const { return args_; }
+  const std::string& Display() const { return display_; }
+
+ private:
+  std::vector<std::string> args_;
+  std::string display_;
+};
+
+// What a command takes from outside the item.
+struct CommandInputs {
+  std::string progressPath;
+  std::string muxingQueueSize = "34500";  // install Config.ini [Config] Size
+  int64_t customBitRate = 0;              // one-shot override, bit/s; 0 = none
+  float customFrameRate = 0.0f;           // one-shot override; 0 = none
+};
+
+// The conversion command of the item's list: video, GIF and merge parts
+// share one builder, sound files have their own.
+Command BuildCommand(const VideoItem& item, const CommandInputs& in);
+Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in);
+Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in);
+
+// Width and height of a "WxH" text the way the merge filter reads it: leading
+// digits of each side, 0 when there are none. False when there is no "x".
+bool ParseSizeText(const std::string& text, int* width, int* height);
+
+// An odd crop side made even: one more when that stays inside the frame, else one less.
+int EvenCropSide(int side, int offset, int frame);
+
+}  // namespace engine

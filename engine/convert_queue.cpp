@@ -1,0 +1,199 @@
+#include "engine/convert_queue.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "engine/messages.h"
+#include "engine/transform.h"
+#include "engine/video_item.h"
+#include "media/media_info.h"
+#include "platform/files.h"
+
+namespace engine {
+namespace {
+
+void Erase(std::vector<ItemPtr>& list, const ItemPtr& item) {
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
+}  // namespace
+
+ConvertQueue::ConvertQueue(NotifyTarget* owner, const EngineDirs& dirs)
+    : owner_(owner), dirs_(dirs) {
+  conversionThread_ = std::thread(&ConvertQueue::ConversionMain, this);
+  analysisThread_ = std::thread(&ConvertQueue::AnalysisMain, this);
+}
+
+ConvertQueue::~ConvertQueue() { Shutdown(); }
+
+void ConvertQueue::AddForAnalysis(const std::vector<ItemPtr>& items) {
+  {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    pending_.insert(pending_.end(), items.begin(), items.end());
+    analysisPause_ = false;
+    analysisStop_ = false;
+    analysisWork_ = true;
+  }
+  analysisCv_.notify_all();
+}
+
+void ConvertQueue::PauseAnalysis() { analysisPause_ = true; }
+
+void ConvertQueue::Enqueue(const ItemPtr& item) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  Erase(stopped_, item);
+  Erase(queue_, item);
+  queue_.push_back(item);
+}
+
+void ConvertQueue::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    conversionWork_ = true;
+  }
+  conversionCv_.notify_all();
+}
+
+void ConvertQueue::Remove(const ItemPtr& item) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  if (std::find(stopped_.begin(), stopped_.end(), item) == stopped_.end())
+    stopped_.push_back(item);
+  item->state = ItemState::Stopped;
+  item->coverProcess.kill();
+  DestroyJobLocked(item.get());
+  Erase(queue_, item);
+}
+
+void ConvertQueue::DestroyJob(VideoItem* item) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  DestroyJobLocked(item);
+}
+
+void ConvertQueue::DestroyJobLocked(VideoItem* item) {
+  if (!item->job) return;
+  item->job->Stop();
+  item->job.reset();
+}
+
+std::shared_ptr<CUtilTransform> ConvertQueue::CreateJob(VideoItem* item) {
+  return std::make_shared<CUtilTransform>(item, owner_, dirs_);
+}
+
+void ConvertQueue::Shutdown() {
+  {
+    std::lock_guard<std::mutex> lock(shutdownMutex_);
+    if (shutDown_) return;
+    shutDown_ = true;
+  }
+  // Stop flags first: a worker inside a synchronous refresh gives up on it.
+  conversionStop_ = true;
+  analysisStop_ = true;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    for (const ItemPtr& item : queue_) {
+      item->state = ItemState::Stopped;
+      DestroyJobLocked(item.get());
+    }
+    queue_.clear();
+    conversionQuit_ = true;
+  }
+  conversionCv_.notify_all();
+  if (conversionThread_.joinable()) conversionThread_.join();
+
+  {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    analysisQuit_ = true;
+    // A cover process of an item still being analysed must not hold up the exit.
+    for (const ItemPtr& item : pending_) item->coverProcess.kill();
+    pending_.clear();
+  }
+  analysisCv_.notify_all();
+  if (analysisThread_.joinable()) analysisThread_.join();
+
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  for (const ItemPtr& item : stopped_) item->coverProcess.kill();
+  stopped_.clear();
+}
+
+void ConvertQueue::AnalysisMain() {
+  for (;;) {
+    std::vector<ItemPtr> batch;
+    {
+      std::unique_lock<std::mutex> lock(pendingMutex_);
+      analysisCv_.wait(lock, [this] { return analysisWork_ || analysisQuit_; });
+      if (analysisQuit_) return;
+      analysisWork_ = false;
+      batch.swap(pending_);
+    }
+    for (const ItemPtr& item : batch) {
+      if (analysisStop_) break;
+      // Items of a list being cleared are stopped; the others are still wanted.
+      if (item->state.load() == ItemState::Stopped) continue;
+      if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None)
+        MakeItemCover(*item, dirs_.cover, dirs_.work);
+      if (!analysisStop_ && item->state.load() != ItemState::Stopped)
+        owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
+      item->analysed = true;
+    }
+  }
+}
+
+void ConvertQueue::ConversionMain() {
+  for (;;) {
+    std::vector<ItemPtr> batch;
+    {
+      std::unique_lock<std::mutex> lock(queueMutex_);
+      conversionCv_.wait(lock, [this] { return conversionWork_ || conversionQuit_; });
+      if (conversionQuit_) return;
+      conversionWork_ = false;
+      for (const ItemPtr& item : queue_) {
+        if (conversionStop_) break;
+        ItemState queued = ItemState::Queued;
+        if (item->state.compare_exchange_strong(queued, ItemState::Converting))
+          batch.push_back(item);
+      }
+    }
+    RunBatch(batch);
+  }
+}
+
+void ConvertQueue::RunBatch(const std::vector<ItemPtr>& batch) {
+  bool mergeFailed = false;
+  for (int pass : {1, 0}) {
+    for (const ItemPtr& item : batch) {
+      if (conversionStop_) break;
+      if (item->runFirst != pass || item->state.load() != ItemState::Converting) continue;
+      if (mergeFailed && item->listKind == ConvertKind::Merge) {
+        item->state = ItemState::Idle;
+        continue;
+      }
+      std::shared_ptr<CUtilTransform> job;
+      {
+        // The state check and the storing of the job are one step for Remove
+        // and Shutdown: a stop never lands between them.
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (conversionStop_ || item->state.load() != ItemState::Converting) continue;
+        job = CreateJob(item.get());
+        item->job = job;
+        job->Start();
+      }
+      job->RunnerEnded().wait();
+
+      if (item->listKind == ConvertKind::Merge) {
+        // A part counts by its job's verdict, not by whether some file is there.
+        ItemState state = item->state.load();
+        bool partOk = state != ItemState::Stopped && state != ItemState::Failed &&
+                      job->Verdict() == JobVerdict::Succeeded &&
+                      platform::FileSize(item->outputPath) > 0;
+        if (!partOk) {
+          mergeFailed = true;
+          if (state != ItemState::Stopped) item->state = ItemState::Failed;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  if (mergeFailed && !conversionStop_) owner_->post(WM_MERGE_FAILED, nullptr, 0);
+}
+
+}  // namespace engine

@@ -1,0 +1,85 @@
+// The queue behind the lists: an analysis worker that probes added files and
+// makes their covers, and a conversion worker that converts queued items one
+// at a time.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/work_dirs.h"
+
+namespace engine {
+
+struct NotifyTarget;
+struct VideoItem;
+class CUtilTransform;
+
+using ItemPtr = std::shared_ptr<VideoItem>;
+
+class ConvertQueue {
+ public:
+  // Starts both workers at once.
+  ConvertQueue(NotifyTarget* owner, const EngineDirs& dirs);
+  ~ConvertQueue();  // Shutdown()
+  ConvertQueue(const ConvertQueue&) = delete;
+  ConvertQueue& operator=(const ConvertQueue&) = delete;
+
+  // Hands newly added items to the analysis worker, in their order.
+  void AddForAnalysis(const std::vector<ItemPtr>& items);
+  // Called before a list is cleared: items that are stopped by then are not
+  // analysed; every other pending item still is.
+  void PauseAnalysis();
+  // Puts an item (already set Queued) at the end of the queue.
+  void Enqueue(const ItemPtr& item);
+  // Lets the conversion worker take what was queued.
+  void Wake();
+  // Stops the item: Stopped, its job ended, out of the queue, kept until shutdown.
+  void Remove(const ItemPtr& item);
+  // Ends the item's job (after its final message); the item keeps its state.
+  void DestroyJob(VideoItem* item);
+  // Stops everything, ends both workers and every child process.
+  void Shutdown();
+
+ protected:
+  // The job for the item; cache formats get jobs of their own.
+  virtual std::shared_ptr<CUtilTransform> CreateJob(VideoItem* item);
+
+ private:
+  void AnalysisMain();
+  void ConversionMain();
+  void RunBatch(const std::vector<ItemPtr>& batch);
+  // Under queueMutex_.
+  void DestroyJobLocked(VideoItem* item);
+
+  NotifyTarget* const owner_;
+  const EngineDirs dirs_;
+
+  // Conversion part.
+  std::mutex queueMutex_;
+  std::condition_variable conversionCv_;
+  std::vector<ItemPtr> queue_;
+  std::vector<ItemPtr> stopped_;
+  bool conversionWork_ = false;
+  bool conversionQuit_ = false;
+  std::atomic<bool> conversionStop_{false};
+  std::thread conversionThread_;
+
+  // Analysis part.
+  std::mutex pendingMutex_;
+  std::condition_variable analysisCv_;
+  std::vector<ItemPtr> pending_;
+  bool analysisWork_ = false;
+  bool analysisQuit_ = false;
+  std::atomic<bool> analysisStop_{false};
+  std::atomic<bool> analysisPause_{false};
+  std::thread analysisThread_;
+
+  std::mutex shutdownMutex_;
+  bool shutDown_ = false;
+};
+
+}  // namespace engine

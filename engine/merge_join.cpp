@@ -1,0 +1,174 @@
+#include "engine/merge_join.h"
+
+#include <algorithm>
+
+#include "app/core/run_log.h"
+#include "engine/messages.h"
+#include "engine/progress_file.h"
+#include "engine/timing.h"
+#include "engine/transcoder_run.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace engine {
+
+std::string ConcatListText(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) {
+    std::string quoted;
+    for (char c : part) {
+      if (c == '\'') quoted += "'\\''";
+      else quoted += c;
+    }
+    text += "file '" + quoted + "'\r\n";
+  }
+  return text;
+}
+
+JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension) {
+  JoinPlan plan;
+  bool same = !parts.empty();
+  for (const PartFormat& p : parts) {
+    same = same && SameFormat(parts.front(), p);
+    plan.videoBitRate = std::max(plan.videoBitRate, p.videoBitRate);
+  }
+  if (same) {
+    // AAC copied into AVI gives non-monotonic timestamps: encode the sound there.
+    plan.mode = extension == "avi" && parts.front().audioCodec == "aac"
+                    ? JoinMode::CopyVideoEncodeAudio
+                    : JoinMode::Copy;
+    return plan;
+  }
+  plan.mode = JoinMode::Encode;
+  if (!parts.empty()) plan.videoEncoder = parts.front().videoEncoder;
+  return plan;
+}
+
+Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,
+                         const std::string& outputPath, const JoinPlan& plan) {
+  Command cmd;
+  cmd.Add({"-safe", "0", "-hide_banner", "-progress"});
+  cmd.AddPath(progressPath);
+  cmd.Add({"-y", "-f", "concat", "-i"});
+  cmd.AddPath(listPath);
+  cmd.Add({"-map", "0"});
+  switch (plan.mode) {
+    case JoinMode::Copy:
+      cmd.Add({"-c", "copy"});
+      break;
+    case JoinMode::CopyVideoEncodeAudio:
+      cmd.Add({"-c:v", "copy", "-c:a", "aac"});
+      break;
+    case JoinMode::Encode:
+      if (!plan.videoEncoder.empty()) cmd.Add({"-c:v", plan.videoEncoder});
+      if (plan.videoBitRate > 0)
+        cmd.Add({"-b:v", platform::Format("%lldk", plan.videoBitRate / 1000)});
+      cmd.Add({"-c:a", "aac"});
+      break;
+  }
+  cmd.AddPath(outputPath);
+  return cmd;
+}
+
+MergeJoin::MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs)
+    : request_(request),
+      target_(target),
+      dirs_(dirs),
+      progressPath_(dirs.log + platform::Format("merge_%lld", static_cast<long long>(
+                                                                  platform::MicrosecondsSinceEpoch()))) {
+  dirs_.Ensure();
+}
+
+MergeJoin::~MergeJoin() { Stop(); }
+
+void MergeJoin::Start() {
+  if (!target_) return;
+  runner_ = std::thread(&MergeJoin::RunnerMain, this);
+  monitor_ = std::thread(&MergeJoin::MonitorMain, this);
+}
+
+void MergeJoin::Stop() {
+  std::lock_guard<std::mutex> stopLock(stopMutex_);
+  {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    stop_ = true;
+  }
+  sleepCv_.notify_all();
+  process_.kill();
+  if (runner_.joinable()) runner_.join();
+  if (monitor_.joinable()) monitor_.join();
+  if (outputBegun_ && !succeeded_) platform::DeleteFile(OutputPath());
+}
+
+std::string MergeJoin::OutputPath() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return outputPath_;
+}
+
+std::string MergeJoin::FailureReason() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return reason_;
+}
+
+std::string MergeJoin::CommandLine() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return commandLine_;
+}
+
+void MergeJoin::SetText(std::string* field, const std::string& value) {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  *field = value;
+}
+
+bool MergeJoin::SleepUnlessStopped(std::chrono::milliseconds time) {
+  std::unique_lock<std::mutex> lock(sleepMutex_);
+  return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
+}
+
+void MergeJoin::RunnerMain() {
+  auto fail = [this](const std::string& why) {
+    SetText(&reason_, why);
+    failed_ = true;
+  };
+  const long long now = platform::MicrosecondsSinceEpoch();
+  const std::string listPath = dirs_.scratch + platform::Format("%lld.txt", now);
+  if (!platform::WriteFileAtomic(listPath, ConcatListText(request_.parts), 0600)) {
+    fail("the list of parts could not be written: " + listPath);
+  } else if (!stop_) {
+    std::vector<PartFormat> formats;
+    for (const std::string& part : request_.parts) formats.push_back(ProbePartFormat(part));
+    SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
+                              platform::Format("_%lld.", now) + request_.outputExtension);
+    Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),
+                                   PlanJoin(formats, request_.outputExtension));
+    SetText(&commandLine_, cmd.Display());
+    TranscoderRun run{&cmd, dirs_.work, progressPath_ + ".log", progressPath_, OutputPath()};
+    RunResult result = RunAndJudge(run, process_, stop_, outputBegun_);
+    if (result.outcome == RunOutcome::Succeeded) succeeded_ = true;
+    else if (result.outcome != RunOutcome::Stopped) fail(result.reason);
+  }
+  runnerEnded_.set();
+  sleepCv_.notify_all();
+}
+
+void MergeJoin::MonitorMain() {
+  while (SleepUnlessStopped(Timing().progressPoll)) {
+    if (runnerEnded_.isSet()) {
+      if (succeeded_) {
+        if (SleepUnlessStopped(Timing().finalDelay) && !stop_)
+          target_->post(WM_MERGE_DONE, nullptr, 0);
+      } else if (failed_ && !stop_) {
+        if (outputBegun_) platform::DeleteFile(OutputPath());
+        app::RunLog("merge failed: %s", FailureReason().c_str());
+        target_->post(WM_MERGE_FAILED, nullptr, 0);
+      }
+      return;
+    }
+    int percent = ProgressPercent(ReadProgressFile(progressPath_), request_.totalSeconds);
+    if (percent > 0 && percent < 100 && !stop_)
+      target_->post(WM_MERGE_PROGRESS, reinterpret_cast<void*>(static_cast<intptr_t>(percent)), 0);
+  }
+}
+
+}  // namespace engine

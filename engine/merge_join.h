@@ -1,0 +1,92 @@
+// Joining the converted parts of the merge list into one file.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/command.h"
+#include "engine/output_check.h"
+#include "engine/work_dirs.h"
+#include "platform/event.h"
+#include "platform/process.h"
+
+namespace engine {
+
+struct NotifyTarget;
+
+struct MergeRequest {
+  std::vector<std::string> parts;  // every part's output path, in list order
+  std::string outputExtension;
+  std::string outputFolder;        // ends with '/'
+  int totalSeconds = 0;            // sum of the parts' kept lengths
+  std::string mergeName = "Merged";  // the localized merge file name
+};
+
+// The concat list: one "file '<path>'" line per part, an apostrophe written
+// as '\'' so that no path can break the line or add directives.
+std::string ConcatListText(const std::vector<std::string>& parts);
+
+enum class JoinMode { Copy, CopyVideoEncodeAudio, Encode };
+
+// How the parts join: by stream copy when they share one format (with the
+// sound encoded again where the container needs it), else by encoding with
+// the parts' own video codec and bit rate.
+struct JoinPlan {
+  JoinMode mode = JoinMode::Encode;
+  std::string videoEncoder;   // for Encode
+  long long videoBitRate = 0;  // for Encode, bit/s
+};
+JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension);
+
+Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,
+                         const std::string& outputPath, const JoinPlan& plan);
+
+class MergeJoin {
+ public:
+  MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs);
+  ~MergeJoin();  // Stop()
+  MergeJoin(const MergeJoin&) = delete;
+  MergeJoin& operator=(const MergeJoin&) = delete;
+
+  // Starts the runner and the monitor; the monitor posts WM_MERGE_PROGRESS,
+  // then WM_MERGE_DONE or WM_MERGE_FAILED.
+  void Start();
+  // Ends the join at once; a half-written output is removed. Posts nothing.
+  void Stop();
+
+  bool Succeeded() const { return succeeded_.load(); }
+  std::string OutputPath() const;
+  std::string FailureReason() const;
+  std::string CommandLine() const;
+  const std::string& ProgressPath() const { return progressPath_; }
+
+ private:
+  void RunnerMain();
+  void MonitorMain();
+  bool SleepUnlessStopped(std::chrono::milliseconds time);
+  void SetText(std::string* field, const std::string& value);
+
+  const MergeRequest request_;
+  NotifyTarget* const target_;
+  const EngineDirs dirs_;
+  const std::string progressPath_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> succeeded_{false};
+  std::atomic<bool> failed_{false};
+  std::atomic<bool> outputBegun_{false};
+  platform::Event runnerEnded_;
+  platform::Process process_;
+  std::thread runner_, monitor_;
+  std::mutex stopMutex_;
+  std::mutex sleepMutex_;
+  std::condition_variable sleepCv_;
+  mutable std::mutex textMutex_;
+  std::string outputPath_, reason_, commandLine_;
+};
+
+}  // namespace engine

@@ -1,0 +1,67 @@
+#include "engine/output_check.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace engine {
+namespace {
+
+// Opens and reads the stream headers; null when the file is not media.
+AVFormatContext* Open(const std::string& path) {
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+    avformat_close_input(&ctx);
+    return nullptr;
+  }
+  return ctx;
+}
+
+}  // namespace
+
+bool OutputHasStreams(const std::string& path) {
+  AVFormatContext* ctx = Open(path);
+  if (!ctx) return false;
+  bool any = ctx->nb_streams > 0;
+  avformat_close_input(&ctx);
+  return any;
+}
+
+PartFormat ProbePartFormat(const std::string& path) {
+  PartFormat f;
+  AVFormatContext* ctx = Open(path);
+  if (!ctx) return f;
+  f.ok = true;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    const AVCodecParameters* par = st->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && f.videoCodec.empty() &&
+        !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+      f.videoCodec = avcodec_get_name(par->codec_id);
+      if (const AVCodec* enc = avcodec_find_encoder(par->codec_id)) f.videoEncoder = enc->name;
+      f.width = par->width;
+      f.height = par->height;
+      f.frameRateNum = st->avg_frame_rate.num;
+      f.frameRateDen = st->avg_frame_rate.den;
+      f.videoBitRate = par->bit_rate;
+    } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && f.audioCodec.empty()) {
+      f.audioCodec = avcodec_get_name(par->codec_id);
+      f.sampleRate = par->sample_rate;
+      f.channels = par->ch_layout.nb_channels;
+    }
+  }
+  avformat_close_input(&ctx);
+  return f;
+}
+
+bool SameFormat(const PartFormat& a, const PartFormat& b) {
+  // Frame rates compare as fractions: 30/1 and 60/2 are the same rate.
+  long long rateA = static_cast<long long>(a.frameRateNum) * b.frameRateDen;
+  long long rateB = static_cast<long long>(b.frameRateNum) * a.frameRateDen;
+  return a.ok && b.ok && a.videoCodec == b.videoCodec && a.width == b.width &&
+         a.height == b.height && rateA == rateB && a.audioCodec == b.audioCodec &&
+         a.sampleRate == b.sampleRate && a.channels == b.channels;
+}
+
+}  // namespace engine

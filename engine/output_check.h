@@ -1,0 +1,29 @@
+// Looking at what the transcoder wrote.
+#pragma once
+
+#include <string>
+
+namespace engine {
+
+// True when the file opens as media and holds at least one stream.
+bool OutputHasStreams(const std::string& path);
+
+// The properties that decide whether merge parts can be joined without
+// encoding again.
+struct PartFormat {
+  bool ok = false;
+  std::string videoCodec;    // codec name, e.g. "h264"; "" without picture
+  std::string videoEncoder;  // the encoder that writes that codec, e.g. "libx264"
+  int width = 0, height = 0;
+  int frameRateNum = 0, frameRateDen = 0;
+  std::string audioCodec;  // "" without sound
+  int sampleRate = 0;
+  int channels = 0;
+  long long videoBitRate = 0;  // bit/s; 0 when unknown
+};
+PartFormat ProbePartFormat(const std::string& path);
+
+// Same picture and sound format, so the parts join by stream copy.
+bool SameFormat(const PartFormat& a, const PartFormat& b);
+
+}  // namespace engine

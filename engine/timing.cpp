@@ -1,0 +1,10 @@
+#include "engine/timing.h"
+
+namespace engine {
+
+EngineTiming& Timing() {
+  static EngineTiming timing;
+  return timing;
+}
+
+}  // namespace engine

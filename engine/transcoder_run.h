@@ -1,0 +1,36 @@
+// One run of the transcoder with the verdict on what it did: shared by
+// conversion jobs and the merge join.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "engine/command.h"
+#include "platform/process.h"
+
+namespace engine {
+
+struct TranscoderRun {
+  const Command* command = nullptr;
+  std::string workDir;
+  std::string stderrPath;    // the transcoder's error output, for the reason of a failure
+  std::string progressPath;  // the -progress file
+  std::string outputPath;
+};
+
+enum class RunOutcome { NotStarted, Stopped, Succeeded, Failed };
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::NotStarted;
+  std::string reason;  // for NotStarted and Failed
+};
+
+// Runs the command in process until it ends. `started` is set once the child
+// exists (from then on the output is this run's). A stop kills the process.
+// Success needs the final progress block, a clean exit and an output that
+// holds at least one stream: the transcoder writes the final block also when
+// it failed, and when a cut lies past the end of the file.
+RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
+                      const std::atomic<bool>& stop, std::atomic<bool>& started);
+
+}  // namespace engine

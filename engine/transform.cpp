@@ -1,0 +1,162 @@
+#include "engine/transform.h"
+
+#include "app/core/app_settings.h"
+#include "app/core/run_log.h"
+#include "engine/command.h"
+#include "engine/messages.h"
+#include "engine/output_naming.h"
+#include "engine/progress_file.h"
+#include "engine/transcoder_run.h"
+#include "engine/timing.h"
+#include "engine/video_item.h"
+#include "platform/files.h"
+
+namespace engine {
+
+CUtilTransform::CUtilTransform(VideoItem* item, NotifyTarget* target, const EngineDirs& dirs)
+    : item_(item), target_(target), dirs_(dirs) {
+  dirs_.Ensure();
+}
+
+CUtilTransform::~CUtilTransform() { Stop(); }
+
+void CUtilTransform::Start() {
+  if (!target_ || !item_) {
+    runnerEnded_.set();
+    return;
+  }
+  auto failAtOnce = [this](const std::string& why) {
+    SetFailure(why);
+    verdict_ = JobVerdict::Failed;
+    runnerEnded_.set();
+    if (!StopRequested()) target_->post(WM_CONVERT_FAILED, item_, 0);
+  };
+  // The private folder is checked again: it may have been replaced since start.
+  if (!dirs_.Ensure()) return failAtOnce("the temporary folder is not private: " + dirs_.scratch);
+  NamingResult naming = NameOutput(*item_, dirs_);
+  if (!naming.ok) return failAtOnce(naming.error);
+  outputPath_ = item_->outputPath;
+  progressPath_ = ProgressFilePath(*item_, dirs_);
+  stderrPath_ = progressPath_ + ".log";
+  platform::DeleteFile(progressPath_);
+  runner_ = std::thread(&CUtilTransform::RunnerMain, this);
+  monitor_ = std::thread(&CUtilTransform::MonitorMain, this);
+}
+
+void CUtilTransform::Stop() {
+  std::lock_guard<std::mutex> stopLock(stopMutex_);
+  {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    stop_ = true;
+  }
+  sleepCv_.notify_all();
+  process_.kill();
+  if (runner_.joinable()) runner_.join();
+  if (monitor_.joinable()) monitor_.join();
+  JobVerdict pending = JobVerdict::Pending;
+  verdict_.compare_exchange_strong(pending, JobVerdict::Stopped);
+  // A half-written output is useless and may look whole; a finished one stays.
+  if (outputBegun_ && verdict_ != JobVerdict::Succeeded) platform::DeleteFile(outputPath_);
+  if (!progressPath_.empty()) {
+    platform::DeleteFile(progressPath_);
+    platform::DeleteFile(stderrPath_);
+  }
+  runnerEnded_.set();
+}
+
+std::string CUtilTransform::FailureReason() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return reason_;
+}
+
+std::string CUtilTransform::CommandLine() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return commandLine_;
+}
+
+void CUtilTransform::SetFailure(const std::string& reason) {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  reason_ = reason;
+}
+
+int CUtilTransform::PrepareSource() { return target_ && item_ && !StopRequested() ? 1 : 0; }
+
+int CUtilTransform::PrepareProgress() { return 0; }
+
+bool CUtilTransform::SleepUnlessStopped(std::chrono::milliseconds time) {
+  std::unique_lock<std::mutex> lock(sleepMutex_);
+  return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
+}
+
+void CUtilTransform::RunnerMain() {
+  while (!StopRequested() && !item_->analysed.load())
+    SleepUnlessStopped(Timing().analysisPoll);
+  if (!StopRequested() && PrepareSource() == 1) {
+    BuildAndRun();
+  } else if (!StopRequested()) {
+    if (FailureReason().empty()) SetFailure("the source could not be prepared");
+    verdict_ = JobVerdict::Failed;
+  }
+  runnerEnded_.set();
+  sleepCv_.notify_all();
+}
+
+void CUtilTransform::BuildAndRun() {
+  keptSeconds_ = item_->KeptSeconds();
+  CommandInputs in;
+  in.progressPath = progressPath_;
+  in.muxingQueueSize = app::Settings().MuxingQueueSize();
+  if (item_->listKind != ConvertKind::Audio)
+    app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
+  Command cmd = BuildCommand(*item_, in);
+  {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    commandLine_ = cmd.Display();
+  }
+
+  TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, outputPath_};
+  RunResult result = RunAndJudge(run, process_, stop_, outputBegun_);
+  switch (result.outcome) {
+    case RunOutcome::NotStarted:
+      SetFailure(result.reason);
+      verdict_ = JobVerdict::Failed;
+      if (!StopRequested()) target_->post(WM_CONVERT_START_FAILED, item_, 0);
+      break;
+    case RunOutcome::Stopped:
+      verdict_ = JobVerdict::Stopped;
+      break;
+    case RunOutcome::Succeeded:
+      verdict_ = JobVerdict::Succeeded;
+      break;
+    case RunOutcome::Failed:
+      SetFailure(result.reason);
+      verdict_ = JobVerdict::Failed;
+      break;
+  }
+}
+
+void CUtilTransform::MonitorMain() {
+  const int base = PrepareProgress();
+  if (!target_ || StopRequested()) return;
+  while (SleepUnlessStopped(Timing().progressPoll)) {
+    if (runnerEnded_.isSet()) return Finish(verdict_.load());
+    int percent = ProgressPercent(ReadProgressFile(progressPath_), keptSeconds_.load());
+    if (percent > 0 && percent < 100 && !StopRequested())
+      target_->post(WM_CONVERT_PROGRESS, item_, ShownPercent(base, percent));
+  }
+}
+
+void CUtilTransform::Finish(JobVerdict verdict) {
+  if (verdict == JobVerdict::Succeeded) {
+    if (SleepUnlessStopped(Timing().finalDelay) && !StopRequested())
+      target_->post(WM_CONVERT_PROGRESS, item_, 100);
+    return;
+  }
+  if (verdict != JobVerdict::Failed || StopRequested()) return;
+  if (outputBegun_) platform::DeleteFile(outputPath_);
+  std::string reason = FailureReason();
+  app::RunLog("convert failed: %s: %s", item_->sourcePath.c_str(), reason.c_str());
+  target_->post(WM_CONVERT_FAILED, item_, 0);
+}
+
+}  // namespace engine

@@ -1,0 +1,88 @@
+// One conversion job: runs the transcoder for one item on a runner thread and
+// follows its progress file on a monitor thread, reporting to the owner.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/work_dirs.h"
+#include "platform/event.h"
+#include "platform/process.h"
+
+namespace engine {
+
+struct NotifyTarget;
+struct VideoItem;
+
+enum class JobVerdict : int { Pending = 0, Succeeded, Failed, Stopped };
+
+class CUtilTransform {
+ public:
+  CUtilTransform(VideoItem* item, NotifyTarget* target, const EngineDirs& dirs);
+  // Stops the job. A derived job calls Stop() in its own destructor, so that
+  // no thread runs its operations while it is being taken apart.
+  virtual ~CUtilTransform();
+  CUtilTransform(const CUtilTransform&) = delete;
+  CUtilTransform& operator=(const CUtilTransform&) = delete;
+
+  // Names the output and the progress file and starts the runner and the
+  // monitor. A name that stays taken fails the job without running anything.
+  void Start();
+  // Ends the transcoder at once, joins both threads, removes the progress file
+  // and an output that this job began but did not finish. Posts nothing.
+  void Stop();
+
+  // Set when the runner has ended (also when it never started).
+  const platform::Event& RunnerEnded() const { return runnerEnded_; }
+  // Known once the runner has ended.
+  JobVerdict Verdict() const { return verdict_.load(); }
+  // Why the job failed, with the end of the transcoder's error output.
+  std::string FailureReason() const;
+  // The transcoder command as one line, once it was built.
+  std::string CommandLine() const;
+
+ protected:
+  // 1 when the source is ready to be converted.
+  virtual int PrepareSource();
+  // The percentage that the preparation stands for.
+  virtual int PrepareProgress();
+
+  bool StopRequested() const { return stop_.load(); }
+  // Sleeps unless a stop comes first; false when stopped.
+  bool SleepUnlessStopped(std::chrono::milliseconds time);
+  void SetFailure(const std::string& reason);
+
+  VideoItem* const item_;
+  NotifyTarget* const target_;
+  const EngineDirs dirs_;
+
+ private:
+  void RunnerMain();
+  void MonitorMain();
+  void BuildAndRun();
+  void Finish(JobVerdict verdict);
+
+  std::atomic<bool> stop_{false};
+  std::atomic<JobVerdict> verdict_{JobVerdict::Pending};
+  std::atomic<bool> outputBegun_{false};
+  std::atomic<int> keptSeconds_{0};
+  platform::Event runnerEnded_;
+  platform::Process process_;
+  std::thread runner_;
+  std::thread monitor_;
+  std::mutex stopMutex_;  // Stop() may come from two threads
+  std::mutex sleepMutex_;
+  std::condition_variable sleepCv_;
+  mutable std::mutex textMutex_;
+  std::string reason_;
+  std::string commandLine_;
+  std::string outputPath_;
+  std::string progressPath_;
+  std::string stderrPath_;
+};
+
+}  // namespace engine

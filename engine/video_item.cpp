@@ -1,0 +1,45 @@
+#include "engine/video_item.h"
+
+#include "media/cover.h"
+#include "media/probe.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace engine {
+namespace {
+
+std::atomic<int> g_itemCounter{1};
+
+}  // namespace
+
+VideoItem::VideoItem(const std::string& path, ConvertKind kind)
+    : sourcePath(platform::AbsolutePath(path)), listKind(kind) {
+  media::FillFromPath(sourcePath, *this);
+  outputName = title;
+  itemId = platform::Format("%d_%lld", g_itemCounter.fetch_add(1),
+                            static_cast<long long>(platform::MicrosecondsSinceEpoch()));
+}
+
+VideoItem::~VideoItem() { coverProcess.kill(); }
+
+bool ProbeItem(VideoItem& item) {
+  if (item.state.load() == ItemState::Stopped) return false;
+  media::ProbeReport report = media::ProbeMedia(item.sourcePath, item);
+  if (report.durationFound) {
+    item.trimStart = 0;
+    item.trimEnd = item.durationSeconds;
+  }
+  if (report.videoSizeFound) {
+    item.cropWidth = item.width;
+    item.cropHeight = item.height;
+  }
+  return report.usable;
+}
+
+bool MakeItemCover(VideoItem& item, const std::string& coverDir, const std::string& workDir) {
+  if (item.state.load() == ItemState::Stopped) return false;
+  return media::MakeCover(item.sourcePath, item, coverDir, workDir, item.coverProcess);
+}
+
+}  // namespace engine

@@ -1,0 +1,68 @@
+// One source file in one of the four lists: its media properties, the user's
+// output choices, its state and its running job.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "media/media_info.h"
+#include "media/output_format.h"
+#include "platform/process.h"
+
+namespace engine {
+
+enum class ConvertKind : int { Video = 0, Audio = 1, Gif = 2, Merge = 3 };
+enum class ItemState : int { Idle = 0, Queued = 1, Converting = 2, Stopped = 3, Done = 4, Failed = 5 };
+
+class CUtilTransform;
+
+struct VideoItem : media::MediaInfo {
+  // path is made absolute; the media fields that come from the path are filled.
+  VideoItem(const std::string& path, ConvertKind kind);
+  // Ends a cover process that still runs.
+  ~VideoItem();
+  VideoItem(const VideoItem&) = delete;
+  VideoItem& operator=(const VideoItem&) = delete;
+
+  std::string outputName;              // base name of the output file
+  std::string sourcePath;              // absolute path of the conversion's input
+  std::string outputPath;              // set when the job starts
+  std::string outputDir;               // ends with '/'
+  std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
+  std::string outputResolutionText;    // "%dx%d"
+  std::string outputAudioBitRateText;  // kbit/s, digits only
+  std::string itemId;                  // "%d_%lld": counter and microseconds
+  ConvertKind listKind;
+  media::SizePreset sizePreset = media::SizePreset::Origin;
+  int trimStart = 0;
+  int trimEnd = 0;
+  int cropX = 0;
+  int cropY = 0;
+  int cropWidth = 0;
+  int cropHeight = 0;
+  bool keepRatio = true;
+  int runFirst = 0;
+  std::atomic<bool> analysed{false};
+  std::atomic<ItemState> state{ItemState::Idle};
+  // The job of the current run; only touched under the queue's lock.
+  std::shared_ptr<CUtilTransform> job;
+  void* listItem = nullptr;           // the row showing the item, not owned
+  platform::Process coverProcess;     // the cover maker's transcoder while it runs
+
+  bool IsTrimmed() const { return trimStart > 0 || trimEnd != durationSeconds; }
+  // Seconds the output keeps: the trimmed range, else the whole duration.
+  int KeptSeconds() const { return IsTrimmed() ? trimEnd - trimStart : durationSeconds; }
+  // The source has sound: the probe leaves the audio bit rate text empty only
+  // when it met no audio stream.
+  bool HasAudio() const { return !audioBitRateText.empty(); }
+};
+
+// Probes the source; on the way sets the whole file as the kept range and the
+// whole frame as the crop. Does nothing for a stopped item.
+bool ProbeItem(VideoItem& item);
+
+// Makes the item's cover in coverDir. Does nothing for a stopped item.
+bool MakeItemCover(VideoItem& item, const std::string& coverDir, const std::string& workDir);
+
+}  // namespace engine

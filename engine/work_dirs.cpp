@@ -1,0 +1,73 @@
+#include "engine/work_dirs.h"
+
+#include <mutex>
+
+#include "app/core/app_paths.h"
+#include "platform/files.h"
+
+namespace engine {
+namespace {
+
+std::mutex& DirsMutex() {
+  static std::mutex m;
+  return m;
+}
+EngineDirs& DirsValue() {
+  static EngineDirs dirs;
+  return dirs;
+}
+
+}  // namespace
+
+EngineDirs EngineDirs::ForApp(const app::AppPaths& paths) {
+  using platform::JoinPath;
+  using platform::WithTrailingSlash;
+  EngineDirs d;
+  d.scratch = paths.tempDir;
+  if (!paths.dataDir.empty()) {
+    d.work = WithTrailingSlash(JoinPath(paths.dataDir, "temp"));
+    d.log = WithTrailingSlash(JoinPath(paths.dataDir, "log"));
+    d.cover = JoinPath(paths.dataDir, "video_cover");
+  } else {
+    // Without a data folder everything stays in the private temporary folder.
+    d.work = WithTrailingSlash(JoinPath(paths.tempDir, "temp"));
+    d.log = WithTrailingSlash(JoinPath(paths.tempDir, "log"));
+    d.cover = JoinPath(paths.tempDir, "video_cover");
+  }
+  d.plugin = WithTrailingSlash(JoinPath(paths.installDir, "plugin"));
+  return d;
+}
+
+EngineDirs EngineDirs::ForProcess(const std::string& tag) const {
+  using platform::JoinPath;
+  using platform::WithTrailingSlash;
+  EngineDirs d = *this;
+  d.scratch = WithTrailingSlash(JoinPath(scratch, tag));
+  d.work = WithTrailingSlash(JoinPath(work, tag));
+  d.log = WithTrailingSlash(JoinPath(log, tag));
+  d.cover = JoinPath(cover, tag);
+  return d;
+}
+
+bool EngineDirs::Ensure() const {
+  platform::CreateFolders(work, 0700);
+  platform::CreateFolders(log, 0700);
+  return !scratch.empty() && platform::EnsurePrivateFolder(scratch);
+}
+
+void EngineDirs::RemoveAll() const {
+  for (const std::string& dir : {scratch, work, log, cover})
+    if (!dir.empty()) platform::RemoveTree(platform::WithoutTrailingSlash(dir));
+}
+
+EngineDirs Dirs() {
+  std::lock_guard<std::mutex> lock(DirsMutex());
+  return DirsValue();
+}
+
+void SetDirs(const EngineDirs& dirs) {
+  std::lock_guard<std::mutex> lock(DirsMutex());
+  DirsValue() = dirs;
+}
+
+}  // namespace engine
