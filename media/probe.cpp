@@ -32,7 +32,8 @@ int NormalizeDegrees(long long degrees) {
 }
 
 // Clockwise degrees of the picture: the "rotate" tag where the demuxer still
-// gives one, else the display matrix, whose angle turns the other way.
+// gives one, else the display matrix, whose angle these libraries report with
+// the tag's sign (a phone's portrait clip reads 90 either way).
 bool StreamRotation(const AVStream* stream, int* degrees) {
   if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
     *degrees = NormalizeDegrees(atoi(tag->value));
@@ -41,9 +42,9 @@ bool StreamRotation(const AVStream* stream, int* degrees) {
   size_t size = 0;
   const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
   if (!matrix || size < 9 * sizeof(int32_t)) return false;
-  const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-  if (std::isnan(counterClockwise)) return false;
-  *degrees = NormalizeDegrees(-std::llround(counterClockwise));
+  const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(angle)) return false;
+  *degrees = NormalizeDegrees(std::llround(angle));
   return true;
 }
 
@@ -70,8 +71,8 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
     report.error = platform::FileExists(path) ? "not a plain file" : "no such file";
     return report;
   }
-  // "file:" and an absolute name: a name holding ':' is not a protocol.
-  const std::string url = "file:" + platform::AbsolutePath(path);
+  // Absolute, so that a name holding ':' is not taken for a protocol.
+  const std::string url = platform::AbsolutePath(path);
   AVFormatContext* opened = nullptr;
   int rc = avformat_open_input(&opened, url.c_str(), nullptr, nullptr);
   if (rc < 0) {
