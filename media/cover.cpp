@@ -34,8 +34,8 @@ std::vector<std::string> CoverCommand(const std::string& transcoder, const std::
                                       int coverSeekSeconds, const std::string& coverPath) {
   // Absolute names: a relative one holding ':' would be read as a protocol, one
   // starting with '-' as an option.
-  std::vector<std::string> args = {transcoder, "-hide_banner", "-i",  platform::AbsolutePath(source),
-                                   "-y",       "-f",           "image2", "-t", "0.01"};
+  std::vector<std::string> args = {transcoder, "-hide_banner", "-i", platform::AbsolutePath(source),
+                                   "-y", "-f", "image2", "-t", "0.01"};
   if (coverSeekSeconds > 0) {
     args.insert(args.end(), {"-ss", platform::Format("%02d:%02d:%02d", coverSeekSeconds / 3600,
                                                      coverSeekSeconds / 60 % 60,

@@ -1,5 +1,6 @@
 #include "media/probe.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -59,9 +60,8 @@ void SetDuration(int64_t microseconds, MediaInfo& info) {
   info.durationSeconds = static_cast<int>(std::min<int64_t>(d / 1000000, INT_MAX));
   const int64_t rounded = (d <= INT64_MAX - 5000 ? d + 5000 : d) / 1000000;
   info.coverSeekSeconds = rounded > 5 ? 5 : 0;
-  info.durationText = platform::Format("%02lld:%02lld:%02lld", static_cast<long long>(rounded / 3600),
-                                       static_cast<long long>(rounded / 60 % 60),
-                                       static_cast<long long>(rounded % 60));
+  const long long s = rounded;  // hours are not capped at two digits
+  info.durationText = platform::Format("%02lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
 }
 
 ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {

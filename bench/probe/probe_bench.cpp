@@ -36,7 +36,8 @@ bool MakeFiles(const std::string& dir, std::vector<std::string>* files) {
   for (int i = 0; i < kFiles; ++i) {
     const std::string& source = sources[i % sources.size()];
     std::string content;
-    const std::string file = dir + "/file" + std::to_string(i) + "." + platform::ExtensionOf(source);
+    const std::string file =
+        dir + "/file" + std::to_string(i) + "." + platform::ExtensionOf(source);
     if (!platform::ReadFile(source, &content) || !platform::WriteFileAtomic(file, content))
       return false;
     files->push_back(file);

@@ -57,9 +57,9 @@ std::pair<int, int> PngSize(const std::string& file) {
   const std::string data = testsupport::ReadText(file);
   if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
   auto be32 = [&](size_t at) {
-    return (static_cast<unsigned char>(data[at]) << 24) |
-           (static_cast<unsigned char>(data[at + 1]) << 16) |
-           (static_cast<unsigned char>(data[at + 2]) << 8) | static_cast<unsigned char>(data[at + 3]);
+    int value = 0;
+    for (size_t i = at; i < at + 4; ++i) value = (value << 8) | static_cast<unsigned char>(data[i]);
+    return value;
   };
   return {be32(16), be32(20)};
 }
