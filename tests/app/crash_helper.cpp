@@ -1,0 +1,76 @@
+// A program that crashes on purpose, for the crash tests.
+//
+//   crash_helper <install dir> <segv|abort|fpe|ill|overflow> <box output file | ->
+//
+// With a box output file a display is pretended, and the crash box (this
+// program again, started by the handler) writes its message there.
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/core/app_paths.h"
+#include "app/core/crash.h"
+#include "app/core/language.h"
+
+namespace {
+
+volatile bool g_stop = false;
+
+int Recurse(int depth) {
+  if (g_stop) return 0;
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  return Recurse(depth + 1) + frame[0];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (const char* message = app::CrashBoxMessage(argc, argv)) {
+    const char* out = getenv("PELMAR_TEST_BOX_OUT");
+    if (!out) return 1;
+    std::ofstream(out, std::ios::binary) << message;
+    return 0;
+  }
+  if (argc != 4) return 2;
+  const std::string box = argv[3];
+  if (box == "-") {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+  } else {
+    setenv("DISPLAY", ":99", 1);
+    setenv("PELMAR_TEST_BOX_OUT", box.c_str(), 1);
+  }
+  rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+
+  app::InstallCrashHandlers();
+  app::AppPaths paths = app::AppPaths::Build(std::string(argv[1]) + "/pelmar-video-converter");
+  paths.CreateDataDir();
+  app::SetPaths(paths);
+  app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
+  app::SetCurrentLanguageId(0);
+
+  const std::string kind = argv[2];
+  if (kind == "segv") {
+    // The address comes through a volatile, so the compiler cannot see it.
+    volatile uintptr_t address = 16;
+    *reinterpret_cast<volatile int*>(address) = 1;
+  } else if (kind == "abort") {
+    abort();
+  } else if (kind == "fpe") {
+    volatile int numerator = 7;
+    volatile int zero = 0;
+    volatile int result = numerator / zero;
+    (void)result;
+  } else if (kind == "ill") {
+    __builtin_trap();
+  } else if (kind == "overflow") {
+    return Recurse(0);
+  }
+  return 3;
+}
