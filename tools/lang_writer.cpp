@@ -5,7 +5,7 @@
 // Source format, UTF-8: "[Section]" starts a section; "key=value" lines
 // follow (the first '=' separates; the value runs to the end of the line,
 // with \n for a line break, \t for a tab and \\ for a backslash); blank lines
-// and lines starting with '#' are skipped.
+// and lines whose first non-blank character is '#' are skipped.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -76,7 +76,8 @@ bool Parse(const std::string& text, Source* src) {
     std::string s = text.substr(pos, end - pos);
     pos = end + 1;
     if (!s.empty() && s.back() == '\r') s.pop_back();
-    if (s.find_first_not_of(" \t") == std::string::npos || s[0] == '#') continue;
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos || s[first] == '#') continue;
 
     if (s[0] == '[') {
       std::string name = s.size() >= 2 && s.back() == ']' ? s.substr(1, s.size() - 2) : "";
