@@ -1,0 +1,241 @@
+#include "player/player.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <system_error>
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+#include "player/video_output.h"
+#include "player/video_state.h"
+
+namespace player {
+
+VideoState::VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer)
+    : window(window),
+      renderer(renderer),
+      filename(name),
+      sampq(audioq, 9, true),
+      audclk(audioq.serialPtr()),
+      sampleArray(new int16_t[kSampleArraySize]()),
+      pictq(videoq, 3, true),
+      vidclk(videoq.serialPtr()),
+      subpq(subtitleq, 16, false) {}
+
+VideoState::~VideoState() {
+  sws_freeContext(imgConvertCtx);
+  sws_freeContext(subConvertCtx);
+  if (vidTexture) SDL_DestroyTexture(vidTexture);
+  if (subTexture) SDL_DestroyTexture(subTexture);
+  if (visTexture) SDL_DestroyTexture(visTexture);
+}
+
+int MasterSyncType(const VideoState& is) {
+  // Sound leads whenever there is sound; without it the external clock does.
+  return is.audioStreamIndex >= 0 ? SyncAudioMaster : SyncExternalClock;
+}
+
+double MasterClock(const VideoState& is) {
+  return MasterSyncType(is) == SyncAudioMaster ? is.audclk.Get() : is.extclk.Get();
+}
+
+void TogglePause(VideoState* is) {
+  if (is->paused) {
+    is->frameTimer += NowSeconds() - is->vidclk.lastUpdated();
+    if (!is->readPauseUnsupported) is->vidclk.SetPaused(false);
+    is->vidclk.Set(is->vidclk.Get(), is->vidclk.serial());
+  }
+  is->extclk.Set(is->extclk.Get(), is->extclk.serial());
+  const bool paused = !is->paused;
+  is->paused = paused;
+  is->audclk.SetPaused(paused);
+  is->vidclk.SetPaused(paused);
+  is->extclk.SetPaused(paused);
+}
+
+void StepToNextFrame(VideoState* is) {
+  // Only while still paused: a resume in the meantime wins.
+  if (!is->paused) return;
+  TogglePause(is);
+  is->step = true;
+}
+
+namespace {
+
+void CloseStream(VideoState* is) {
+  is->abortRequest = true;
+  is->continueRead.Signal();
+  if (is->readThread.joinable()) is->readThread.join();
+  if (is->ic) {
+    StreamComponentClose(is, is->audioStreamIndex);
+    StreamComponentClose(is, is->videoStreamIndex);
+    StreamComponentClose(is, is->subtitleStreamIndex);
+    avformat_close_input(&is->ic);
+  }
+}
+
+void HandleWindowEvent(VideoState* is, const SDL_WindowEvent& event) {
+  switch (event.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESIZED:
+      is->screenWidth = event.data1;
+      is->screenHeight = event.data2;
+      is->forceRefresh = true;
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      is->forceRefresh = true;
+      break;
+    default:
+      break;
+  }
+}
+
+// Acknowledges a command unless the host wrote a new one meanwhile.
+void Acknowledge(PlayerControl& control, int seen, int next) {
+  control.command.compare_exchange_strong(seen, next);
+}
+
+void HandleCommand(VideoState* is, PlayerControl& control) {
+  int command = control.command;
+  switch (command) {
+    case PauseRequested:
+    case ResumeRequested:
+      TogglePause(is);
+      is->step = false;
+      Acknowledge(control, command, command == PauseRequested ? Paused : Playing);
+      break;
+    case SeekRequested: {
+      int seconds = control.seekSeconds;
+      if (!is->seekRequest) {
+        const int64_t target = int64_t(seconds) * AV_TIME_BASE;
+        is->seekPos = target;
+        is->seekRel = target;  // a forward window: land at or after the target
+        is->seekFlags = is->seekFlags & ~AVSEEK_FLAG_BYTE;
+        is->seekRequest = true;
+        is->continueRead.Signal();
+      }
+      int expected = SeekRequested;
+      if (control.command.compare_exchange_strong(expected, Playing))
+        control.seekSeconds.compare_exchange_strong(seconds, 0);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void EventLoop(VideoState* is) {
+  PlayerControl& control = Control();
+  double remaining = 0.0;
+  for (;;) {
+    if (remaining > 0.0) av_usleep(unsigned(remaining * 1000000.0));
+    remaining = kRefreshPeriod;
+    if (is->stepAfterSeek.exchange(false)) StepToNextFrame(is);
+    VideoRefresh(is, &remaining);
+
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+      if (event.type == SDL_WINDOWEVENT) HandleWindowEvent(is, event.window);
+    }
+    if (uint64_t size = control.pendingWindowSize.exchange(0)) {
+      SDL_SetWindowSize(is->window, int(size >> 32), int(size & 0xffffffffu));
+      is->screenWidth = int(size >> 32);
+      is->screenHeight = int(size & 0xffffffffu);
+      is->forceRefresh = true;
+    }
+    if (control.redrawRequested.exchange(false)) is->forceRefresh = true;
+
+    if (control.command == QuitRequested) break;
+    HandleCommand(is, control);
+  }
+}
+
+}  // namespace
+
+int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
+  PlayerStats& stats = Stats();
+  stats.Reset();
+  stats.startMicros = av_gettime_relative();
+
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER)) {
+    av_log(nullptr, AV_LOG_FATAL, "Could not initialize SDL:%s.\n", SDL_GetError());
+    return -1;
+  }
+  // Without sound the picture still plays.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO))
+    av_log(nullptr, AV_LOG_WARNING, "No sound: %s\n", SDL_GetError());
+  SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
+  SDL_EventState(SDL_USEREVENT, SDL_IGNORE);
+
+  SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(nativeWindow));
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  SDL_Renderer* renderer = nullptr;
+  SDL_RendererInfo info{};
+  if (window) {
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer) {
+      av_log(nullptr, AV_LOG_WARNING,
+             "Failed to initialize a hardware accelerated renderer: %s\n", SDL_GetError());
+      renderer = SDL_CreateRenderer(window, -1, 0);
+    }
+    if (renderer && SDL_GetRendererInfo(renderer, &info) == 0)
+      av_log(nullptr, AV_LOG_VERBOSE, "Initialized %s renderer.\n", info.name);
+  }
+  auto release = [&] {
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);  // the host's window itself stays
+    SDL_Quit();
+  };
+  if (!window || !renderer || !info.num_texture_formats) {
+    av_log(nullptr, AV_LOG_FATAL, "Failed to create window or renderer: %s.\n", SDL_GetError());
+    release();
+    return -1;
+  }
+
+  auto is = std::make_unique<VideoState>(path, window, renderer);
+  if (startSeconds > 0) {
+    // The read thread seeks there before it reads the first packet.
+    is->seekPos = int64_t(startSeconds) * AV_TIME_BASE;
+    is->seekRel = int64_t(startSeconds) * AV_TIME_BASE;
+    is->seekRequest = true;
+  }
+  try {
+    is->readThread = std::thread(ReadThread, is.get());
+  } catch (const std::system_error& e) {
+    av_log(nullptr, AV_LOG_FATAL, "Cannot start the read thread: %s\n", e.what());
+    av_log(nullptr, AV_LOG_FATAL, "Failed to initialize VideoState!\n");
+    is.reset();
+    release();
+    return -1;
+  }
+
+  EventLoop(is.get());
+
+  CloseStream(is.get());
+  is.reset();
+  release();
+  return 0;
+}
+
+void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
+  Stop();
+  Control().Reset();
+  finished_ = false;
+  thread_ = std::thread([this, nativeWindow, path, startSeconds] {
+    result_ = RunPlayer(nativeWindow, path, startSeconds);
+    finished_ = true;
+  });
+}
+
+void PlayerThread::Stop() {
+  if (!thread_.joinable()) return;
+  Control().command = QuitRequested;
+  thread_.join();
+}
+
+}  // namespace player

@@ -1,0 +1,42 @@
+#include "player/player_control.h"
+
+namespace player {
+
+void PlayerControl::Reset() {
+  seekSeconds = 0;
+  positionSeconds = 0.0;
+  outputVolume = kFullVolume;
+  pendingWindowSize = 0;
+  redrawRequested = false;
+  command = NoCommand;
+}
+
+void PlayerControl::RequestWindowSize(int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  pendingWindowSize = (uint64_t(uint32_t(width)) << 32) | uint32_t(height);
+}
+
+PlayerControl& Control() {
+  static PlayerControl control;
+  return control;
+}
+
+void PlayerStats::Reset() {
+  picturesShown = 0;
+  framesDroppedEarly = 0;
+  framesDroppedLate = 0;
+  showMode = -1;
+  audioOpen = false;
+  videoOpen = false;
+  maxAvDrift = 0.0;
+  avDriftSamples = 0;
+  startMicros = 0;
+  firstPictureMicros = 0;
+}
+
+PlayerStats& Stats() {
+  static PlayerStats stats;
+  return stats;
+}
+
+}  // namespace player

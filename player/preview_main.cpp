@@ -1,0 +1,148 @@
+// pelmar-preview FILE [START]: plays a file in a window of its own, for trying
+// files by hand and for the tests. Keys: space pauses and resumes, left and
+// right seek ten seconds, up and down change the volume, q or Escape quits.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "player/player.h"
+
+namespace {
+
+constexpr int kSeekStepSeconds = 10;
+constexpr int kVolumeStep = 16;
+
+// The picture's size from the file, shrunk to fit 1280 x 720; 640 x 360 for a
+// file without a picture or one that cannot be read.
+void WindowSizeFor(const std::string& path, int* width, int* height) {
+  *width = 640;
+  *height = 360;
+  AVFormatContext* ic = nullptr;
+  if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0) return;
+  if (avformat_find_stream_info(ic, nullptr) >= 0) {
+    int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index >= 0) {
+      const AVCodecParameters* par = ic->streams[index]->codecpar;
+      if (par->width > 0 && par->height > 0) {
+        double scale = std::min({1.0, 1280.0 / par->width, 720.0 / par->height});
+        *width = std::max(1, int(par->width * scale));
+        *height = std::max(1, int(par->height * scale));
+      }
+    }
+  }
+  avformat_close_input(&ic);
+}
+
+void Seek(int delta) {
+  player::PlayerControl& control = player::Control();
+  int target = std::max(0, int(control.positionSeconds) + delta);
+  control.seekSeconds = target;
+  control.command = player::SeekRequested;
+}
+
+void HandleKey(KeySym key) {
+  player::PlayerControl& control = player::Control();
+  switch (key) {
+    case XK_space:
+      control.command =
+          control.command == player::Paused ? player::ResumeRequested : player::PauseRequested;
+      break;
+    case XK_Left:
+      Seek(-kSeekStepSeconds);
+      break;
+    case XK_Right:
+      Seek(kSeekStepSeconds);
+      break;
+    case XK_Up:
+      control.outputVolume = std::min(player::kFullVolume, control.outputVolume + kVolumeStep);
+      break;
+    case XK_Down:
+      control.outputVolume = std::max(0, control.outputVolume - kVolumeStep);
+      break;
+    case XK_q:
+    case XK_Escape:
+      control.command = player::QuitRequested;
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    fprintf(stderr, "usage: %s FILE [START-SECONDS]\n", argv[0]);
+    return 2;
+  }
+  const std::string path = argv[1];
+  int start = 0;
+  if (argc == 3) {
+    char* end = nullptr;
+    long value = strtol(argv[2], &end, 10);
+    if (*argv[2] == '\0' || *end != '\0' || value < 0 || value > 1000000000L) {
+      fprintf(stderr, "%s: the start must be whole seconds, not '%s'\n", argv[0], argv[2]);
+      return 2;
+    }
+    start = int(value);
+  }
+
+  XInitThreads();
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    fprintf(stderr, "%s: cannot open the X display\n", argv[0]);
+    return 1;
+  }
+  int width, height;
+  WindowSizeFor(path, &width, &height);
+  const int screen = DefaultScreen(display);
+  Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
+                                      unsigned(height), 0, BlackPixel(display, screen),
+                                      BlackPixel(display, screen));
+  const std::string title = "pelmar-preview: " + path.substr(path.find_last_of('/') + 1);
+  XStoreName(display, window, title.c_str());
+  Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &deleteWindow, 1);
+  XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
+  XMapWindow(display, window);
+  for (XEvent event;;) {  // the player draws into a window that is on screen
+    XNextEvent(display, &event);
+    if (event.type == MapNotify) break;
+  }
+  fprintf(stderr, "space: pause/resume, left/right: -/+%d s, up/down: volume, q: quit\n",
+          kSeekStepSeconds);
+
+  player::PlayerThread player;
+  player.Start(window, path, start);
+  while (!player.finished()) {
+    pollfd fd{ConnectionNumber(display), POLLIN, 0};
+    poll(&fd, 1, 50);
+    while (XPending(display)) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.type == KeyPress) {
+        HandleKey(XLookupKeysym(&event.xkey, 0));
+      } else if (event.type == ClientMessage &&
+                 Atom(event.xclient.data.l[0]) == deleteWindow) {
+        player::Control().command = player::QuitRequested;
+      } else if (event.type == ConfigureNotify) {
+        player::Control().RequestWindowSize(event.xconfigure.width, event.xconfigure.height);
+      }
+    }
+  }
+  player.Stop();
+  const int result = player.result();
+  XDestroyWindow(display, window);
+  XCloseDisplay(display);
+  return result == 0 ? 0 : 1;
+}

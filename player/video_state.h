@@ -1,0 +1,186 @@
+// The state of one player run, shared by the player thread, the read thread,
+// the decoder threads and the audio callback. Internal to the player.
+#pragma once
+
+#include <SDL.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/tx.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include "player/audio_output.h"
+#include "player/frame_ring.h"
+#include "player/packet_fifo.h"
+#include "player/player_control.h"
+#include "player/sync_clock.h"
+
+namespace player {
+
+// Wakes the read thread early: decoders whose fifo ran dry, seek requests.
+struct WakeCondition {
+  std::mutex mutex;
+  std::condition_variable cond;
+  void Signal() {
+    std::lock_guard<std::mutex> lock(mutex);
+    cond.notify_one();
+  }
+};
+
+// One stream's codec and the thread that feeds it packets.
+struct StreamDecoder {
+  AVCodecContext* avctx = nullptr;
+  PacketFifo* fifo = nullptr;
+  WakeCondition* emptyQueueCond = nullptr;
+  AVPacket* packet = nullptr;
+  bool packetPending = false;
+  int packetSerial = -1;
+  std::atomic<int> finished{0};  // the serial at which end of stream came; 0 while decoding
+  int64_t startPts = AV_NOPTS_VALUE;
+  AVRational startPtsTb{0, 1};
+  int64_t nextPts = AV_NOPTS_VALUE;
+  AVRational nextPtsTb{0, 1};
+  std::thread thread;
+};
+
+enum SyncType { SyncAudioMaster = 0, SyncVideoMaster = 1, SyncExternalClock = 2 };
+
+constexpr int kSampleArraySize = 8 * 65536;
+
+struct VideoState {
+  VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer);
+  ~VideoState();
+
+  // Output, owned by the player thread.
+  SDL_Window* window;
+  SDL_Renderer* renderer;
+  // The picture area's size before the first display (from the stream or the
+  // decoded frames) and the last resize of the window.
+  std::atomic<int> defaultWidth{640};
+  std::atomic<int> defaultHeight{480};
+  std::atomic<int> screenWidth{0};
+  std::atomic<int> screenHeight{0};
+
+  // Control.
+  std::thread readThread;
+  std::atomic<bool> abortRequest{false};
+  bool forceRefresh = false;
+  std::atomic<bool> paused{false};
+  bool lastPaused = false;      // read thread
+  int readPauseResult = 0;      // read thread
+  std::atomic<bool> readPauseUnsupported{false};
+  std::atomic<bool> seekRequest{false};
+  std::atomic<int> seekFlags{0};
+  std::atomic<int64_t> seekPos{0};
+  std::atomic<int64_t> seekRel{0};
+  std::atomic<bool> stepAfterSeek{false};  // read thread asks the player thread to step
+  std::atomic<bool> queueAttachmentsRequest{false};
+  std::atomic<bool> realtime{false};
+  bool eof = false;  // read thread
+  bool step = false;
+  AVFormatContext* ic = nullptr;  // owned by the read thread while it runs
+  std::string filename;
+  WakeCondition continueRead;
+  std::atomic<double> maxFrameDuration{3600.0};
+
+  // Sound.
+  std::atomic<int> audioStreamIndex{-1};
+  AVStream* audioSt = nullptr;
+  PacketFifo audioq;
+  StreamDecoder auddec;
+  FrameRing sampq;
+  SyncClock audclk;
+  double audioClock = 0;       // audio callback
+  int audioClockSerial = -1;   // audio callback
+  int audioHwBufSize = 0;
+  AudioParams audioSrc;
+  AudioParams audioTgt;
+  SDL_AudioDeviceID audioDevice = 0;
+  SwrContext* swrCtx = nullptr;
+  const uint8_t* audioBuf = nullptr;
+  uint8_t* audioBuf1 = nullptr;
+  unsigned audioBuf1Size = 0;
+  std::atomic<int> audioBufSize{0};   // bytes
+  std::atomic<int> audioBufIndex{0};  // bytes
+  std::atomic<int> audioWriteBufSize{0};  // bytes of ours not yet given to the device
+  int audioVolume = kFullVolume;
+  bool muted = false;
+  std::atomic<int64_t> audioCallbackTime{0};
+  // Samples for the spectrum display, written by the audio callback.
+  std::mutex sampleArrayMutex;
+  std::unique_ptr<int16_t[]> sampleArray;
+  int sampleArrayIndex = 0;
+  int lastIStart = 0;
+  AVTXContext* rdft = nullptr;
+  av_tx_fn rdftFn = nullptr;
+  int rdftBits = 0;
+  float* rdftIn = nullptr;
+  AVComplexFloat* rdftOut = nullptr;
+  int xpos = 0;
+  double lastVisTime = 0;
+  SDL_Texture* visTexture = nullptr;
+
+  // Picture.
+  std::atomic<int> videoStreamIndex{-1};
+  AVStream* videoSt = nullptr;
+  std::atomic<bool> videoIsAttachedPic{false};
+  AVRational videoTimeBase{0, 1};  // set before the decoder starts
+  AVRational videoFrameRate{0, 1};
+  AVRational videoStreamSar{0, 1};
+  PacketFifo videoq;
+  StreamDecoder viddec;
+  FrameRing pictq;
+  SyncClock vidclk;
+  double frameTimer = 0;
+  SDL_Texture* vidTexture = nullptr;
+  SwsContext* imgConvertCtx = nullptr;
+
+  // Subtitles.
+  std::atomic<int> subtitleStreamIndex{-1};
+  AVStream* subtitleSt = nullptr;
+  PacketFifo subtitleq;
+  StreamDecoder subdec;
+  FrameRing subpq;
+  SDL_Texture* subTexture = nullptr;
+  SwsContext* subConvertCtx = nullptr;
+
+  SyncClock extclk;
+  int avSyncType = SyncAudioMaster;
+
+  // Display.
+  std::atomic<int> showMode{-1};
+  int width = 0, height = 0, xleft = 0, ytop = 0;
+
+  // Set by the read thread: no audio and no video could be opened.
+  std::atomic<bool> openFailed{false};
+};
+
+// Threads and clocks (player.cpp, decoder.cpp, read_thread.cpp).
+int MasterSyncType(const VideoState& is);
+double MasterClock(const VideoState& is);
+void TogglePause(VideoState* is);
+void StepToNextFrame(VideoState* is);
+void ReadThread(VideoState* is);
+int StreamComponentOpen(VideoState* is, int streamIndex);
+void StreamComponentClose(VideoState* is, int streamIndex);
+void DecoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* fifo, WakeCondition* wake);
+int DecoderStart(StreamDecoder* d, void (*body)(VideoState*), const char* name, VideoState* is);
+void DecoderAbort(StreamDecoder* d, FrameRing* ring);
+void DecoderDestroy(StreamDecoder* d);
+void AudioThread(VideoState* is);
+void VideoThread(VideoState* is);
+void SubtitleThread(VideoState* is);
+void NameThisThread(const char* name);
+
+}  // namespace player
