@@ -79,10 +79,23 @@ TEST_F(LanguageTest, StartLanguageAndSavedLocaleId) {
   const std::string userIni = paths_.DataFile("Config.ini");
   const std::string oemIni = paths_.InstallFile("oem.ini");
 
-  paths_.languageId = 1252;  // any code page but 932, 936 and 950
-  EXPECT_STREQ(LanguageOf(StartLanguageId(paths_)).file, "en.dat");
-  paths_.languageId = 936;
-  EXPECT_EQ(StartLanguageId(paths_), 936);
+  // With nothing stored, the locale's guess decides; only Japanese and
+  // Chinese locales pick a language by themselves.
+  const std::vector<std::pair<const char*, const char*>> locales = {
+      {"ja_JP.UTF-8", "jp.dat"}, {"zh_CN.UTF-8", "cn.dat"}, {"zh_HK.UTF-8", "tr.dat"},
+      {"de_DE.UTF-8", "en.dat"}, {"pt_BR.UTF-8", "en.dat"}, {"C", "en.dat"}};
+  const char* saved = getenv("LC_ALL");
+  const std::string savedAll = saved ? saved : "";
+  for (const auto& [locale, file] : locales) {
+    setenv("LC_ALL", locale, 1);
+    EXPECT_STREQ(LanguageOf(StartLanguageId(AppPaths::Build(sandbox().programPath()))).file, file)
+        << locale;
+  }
+  if (saved) {
+    setenv("LC_ALL", savedAll.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
 
   WriteText(oemIni, "[LANG]\nLCID=2070\n");
   EXPECT_EQ(StartLanguageId(paths_), 860);
