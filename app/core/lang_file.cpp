@@ -10,7 +10,6 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 
 #include "platform/files.h"
@@ -138,21 +137,26 @@ bool BuildCompoundFile(const std::vector<LangStream>& streams, std::string* file
                        std::string* error) {
   EnsureGsf();
   Ref<GsfOutput> sink(gsf_output_memory_new());
-  bool ok = false;
+  bool ok = true;
   {
     Ref<GsfOutfile> ole(gsf_outfile_msole_new(sink.p));
-    ok = ole.p != nullptr;
+    if (!ole.p) {
+      if (error) *error = "cannot start a compound file";
+      return false;
+    }
     for (const LangStream& s : streams) {
-      if (!ok) break;
       Ref<GsfOutput> child(gsf_outfile_new_child(ole.p, s.name.c_str(), FALSE));
       ok = child.p != nullptr &&
            (s.bytes.empty() ||
             gsf_output_write(child.p, s.bytes.size(),
                              reinterpret_cast<const guint8*>(s.bytes.data()))) &&
            gsf_output_close(child.p);
-      if (!ok && error) *error = "cannot store the stream \"" + s.name + "\"";
+      if (!ok) {
+        if (error) *error = "cannot store the stream \"" + s.name + "\"";
+        break;
+      }
     }
-    if (ole.p && !gsf_output_close(GSF_OUTPUT(ole.p)) && ok) {
+    if (!gsf_output_close(GSF_OUTPUT(ole.p)) && ok) {
       ok = false;
       if (error) *error = "cannot finish the compound file";
     }
