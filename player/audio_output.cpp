@@ -267,7 +267,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
         is->audioBuf = nullptr;
         is->audioBufSize = kMinBufferSamples / is->audioTgt.frameSize * is->audioTgt.frameSize;
       } else {
-        if (is->showMode != ShowVideo)
+        if (ShowsSound(is->showMode))
           UpdateSampleDisplay(is, reinterpret_cast<const int16_t*>(is->audioBuf), size);
         is->audioBufSize = size;
       }

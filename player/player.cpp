@@ -157,10 +157,6 @@ void EventLoop(VideoState* is) {
 }  // namespace
 
 int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
-  PlayerStats& stats = Stats();
-  stats.Reset();
-  stats.startMicros = av_gettime_relative();
-
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER)) {
     av_log(nullptr, AV_LOG_FATAL, "Could not initialize SDL:%s.\n", SDL_GetError());
@@ -225,6 +221,8 @@ int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds)
 void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
   Stop();
   Control().Reset();
+  Stats().Reset();
+  Stats().startMicros = av_gettime_relative();
   finished_ = false;
   thread_ = std::thread([this, nativeWindow, path, startSeconds] {
     result_ = RunPlayer(nativeWindow, path, startSeconds);

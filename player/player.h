@@ -16,12 +16,14 @@ namespace player {
 // QuitRequested; then closes everything and returns 0. Returns -1 when SDL,
 // the window or the renderer cannot be set up. A file that cannot be played
 // leaves the window empty until the quit. Does not reset the control: that
-// is the starter's job, before the thread runs.
+// is the starter's job, before the thread runs. SDL turns on Xlib's thread
+// locking, so a host that uses Xlib itself calls XInitThreads before its
+// first Xlib call.
 int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds);
 
-// Runs RunPlayer on its own thread. Start resets the control before the
-// thread exists, so a quit or seek the host writes at any time after Start
-// is honoured.
+// Runs RunPlayer on its own thread. Start resets the control and the stats
+// before the thread exists, so a quit or seek the host writes at any time
+// after Start is honoured.
 class PlayerThread {
  public:
   PlayerThread() = default;

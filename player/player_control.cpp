@@ -25,7 +25,7 @@ void PlayerStats::Reset() {
   picturesShown = 0;
   framesDroppedEarly = 0;
   framesDroppedLate = 0;
-  showMode = -1;
+  showMode = ShowNone;
   audioOpen = false;
   videoOpen = false;
   maxAvDrift = 0.0;

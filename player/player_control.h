@@ -20,7 +20,8 @@ enum PlayerCommand : int {
 constexpr int kFullVolume = 128;
 
 // What the window shows: the picture, or for a file without one, the sound.
-enum ShowMode : int { ShowVideo = 0, ShowWaves = 1, ShowSpectrum = 2 };
+enum ShowMode : int { ShowNone = -1, ShowVideo = 0, ShowWaves = 1, ShowSpectrum = 2 };
+inline bool ShowsSound(int mode) { return mode == ShowWaves || mode == ShowSpectrum; }
 
 // One set per process. The host writes command, seekSeconds and outputVolume;
 // the player acknowledges commands and writes positionSeconds.
@@ -43,19 +44,19 @@ struct PlayerControl {
 
 PlayerControl& Control();
 
-// What the player did, for hosts, tests and benchmarks. Reset at every run.
+// What the player did, for hosts, tests and benchmarks. Reset by the starter.
 struct PlayerStats {
   std::atomic<int64_t> picturesShown{0};   // pictures taken from the ring onto the screen
   std::atomic<int64_t> framesDroppedEarly{0};
   std::atomic<int64_t> framesDroppedLate{0};
-  std::atomic<int> showMode{-1};           // a ShowMode once the streams are open
+  std::atomic<int> showMode{ShowNone};     // set once the streams are open
   std::atomic<bool> audioOpen{false};
   std::atomic<bool> videoOpen{false};
   // Largest |video clock - audio clock| seen when a picture was shown, and the
   // number of such samples (both only while sound and picture play together).
   std::atomic<double> maxAvDrift{0.0};
   std::atomic<int64_t> avDriftSamples{0};
-  // Microseconds (av_gettime_relative) of the run's start and its first picture.
+  // Microseconds (av_gettime_relative) of the start and of the first picture on screen.
   std::atomic<int64_t> startMicros{0};
   std::atomic<int64_t> firstPictureMicros{0};
 

@@ -294,15 +294,21 @@ void WavesDisplay(VideoState* is, int start, int channels) {
     FillRect(is->renderer, is->xleft, is->ytop + ch * band, is->width, 1);
 }
 
+// Each channel's transform input and output start on a 64-byte boundary, as
+// the transform's vector code needs.
+int SpectrumInStride(int size) { return FFALIGN(size, 16); }
+int SpectrumOutStride(int frequencies) { return FFALIGN(frequencies + 1, 8); }
+
 bool PrepareSpectrum(VideoState* is, int bits, int channels) {
   if (bits == is->rdftBits && is->rdft) return true;
   FreeSpectrum(is);
   const int size = 1 << bits;
   const float scale = 1.0f;
   if (av_tx_init(&is->rdft, &is->rdftFn, AV_TX_FLOAT_RDFT, 0, size, &scale, 0) < 0) return false;
-  is->rdftIn = static_cast<float*>(av_malloc_array(size_t(size) * channels, sizeof(float)));
+  is->rdftIn = static_cast<float*>(
+      av_malloc_array(size_t(SpectrumInStride(size)) * channels, sizeof(float)));
   is->rdftOut = static_cast<AVComplexFloat*>(
-      av_malloc_array(size_t(size / 2 + 1) * channels, sizeof(AVComplexFloat)));
+      av_malloc_array(size_t(SpectrumOutStride(size / 2)) * channels, sizeof(AVComplexFloat)));
   if (!is->rdftIn || !is->rdftOut) {
     FreeSpectrum(is);
     return false;
@@ -317,7 +323,7 @@ void SpectrumDisplay(VideoState* is, int start, int channels, int frequencies) {
   {
     std::lock_guard<std::mutex> lock(is->sampleArrayMutex);
     for (int ch = 0; ch < shown; ++ch) {
-      float* in = is->rdftIn + size * ch;
+      float* in = is->rdftIn + SpectrumInStride(size) * ch;
       int i = WrapSample(start + ch);
       for (int x = 0; x < size; ++x) {
         // A parabolic window keeps the edges of the block from smearing.
@@ -328,8 +334,8 @@ void SpectrumDisplay(VideoState* is, int start, int channels, int frequencies) {
     }
   }
   for (int ch = 0; ch < shown; ++ch)
-    is->rdftFn(is->rdft, is->rdftOut + (frequencies + 1) * ch, is->rdftIn + size * ch,
-               sizeof(float));
+    is->rdftFn(is->rdft, is->rdftOut + SpectrumOutStride(frequencies) * ch,
+               is->rdftIn + SpectrumInStride(size) * ch, sizeof(float));
 
   SDL_Rect column{is->xpos, 0, 1, is->height};
   uint8_t* pixels;
@@ -343,7 +349,7 @@ void SpectrumDisplay(VideoState* is, int start, int channels, int frequencies) {
     uint8_t* row = pixels + size_t(pitch) * size_t(is->height);
     for (int y = 0; y < is->height; ++y) {
       const int a = level(is->rdftOut[y]);
-      const int b = shown == 2 ? level(is->rdftOut[frequencies + 1 + y]) : a;
+      const int b = shown == 2 ? level(is->rdftOut[SpectrumOutStride(frequencies) + y]) : a;
       row -= pitch;
       *reinterpret_cast<uint32_t*>(row) = uint32_t((a << 16) + (b << 8) + ((a + b) >> 1));
     }
@@ -511,7 +517,7 @@ void VideoDisplay(VideoState* is) {
   UpdatePictureArea(is);
   SDL_SetRenderDrawColor(is->renderer, 0, 0, 0, 255);
   SDL_RenderClear(is->renderer);
-  const bool picture = !(is->audioStreamIndex >= 0 && is->showMode != ShowVideo);
+  const bool picture = !(is->audioStreamIndex >= 0 && ShowsSound(is->showMode));
   if (!picture)
     AudioDisplay(is);
   else if (is->videoStreamIndex >= 0)
@@ -524,7 +530,7 @@ void VideoRefresh(VideoState* is, double* remaining) {
   if (!is->paused && MasterSyncType(*is) == SyncExternalClock && is->realtime)
     CheckExternalClockSpeed(is);
 
-  if (is->showMode != ShowVideo && is->audioStreamIndex >= 0) {
+  if (ShowsSound(is->showMode) && is->audioStreamIndex >= 0) {
     const double time = NowSeconds();
     if (is->forceRefresh || is->lastVisTime + kSpectrumPeriod < time) {
       VideoDisplay(is);

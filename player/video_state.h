@@ -159,7 +159,7 @@ struct VideoState {
   int avSyncType = SyncAudioMaster;
 
   // Display.
-  std::atomic<int> showMode{-1};
+  std::atomic<int> showMode{ShowNone};
   int width = 0, height = 0, xleft = 0, ytop = 0;
 
   // Set by the read thread: no audio and no video could be opened.

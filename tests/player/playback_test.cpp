@@ -1,0 +1,393 @@
+// The player in a real X11 window (run under Xvfb with SDL's dummy sound
+// driver): pixels read back from the window, positions from the control.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/process.h"
+#include "player/player.h"
+#include "tests/support/media.h"
+#include "tests/support/sandbox.h"
+
+// Last: Xlib's macros clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+namespace player {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+struct Rgb {
+  int r, g, b;
+  bool Red() const { return r > 200 && g < 60 && b < 60; }
+  bool Black() const { return r < 30 && g < 30 && b < 30; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+  return out << "rgb(" << c.r << "," << c.g << "," << c.b << ")";
+}
+
+// A plain window of the test's own X connection, as a host would give it.
+class TestWindow {
+ public:
+  TestWindow(int width, int height) : width_(width), height_(height) {
+    XInitThreads();  // SDL turns Xlib's locking on; it must be on before the first call
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) return;
+    const int screen = DefaultScreen(display_);
+    window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, unsigned(width),
+                                  unsigned(height), 0, 0, 0);
+    XSelectInput(display_, window_, StructureNotifyMask);
+    XMapWindow(display_, window_);
+    for (XEvent event;;) {
+      XNextEvent(display_, &event);
+      if (event.type == MapNotify) break;
+    }
+  }
+  ~TestWindow() {
+    if (!display_) return;
+    XDestroyWindow(display_, window_);
+    XCloseDisplay(display_);
+  }
+  bool ok() const { return display_ != nullptr; }
+  uintptr_t id() const { return window_; }
+
+  Rgb Pixel(int x, int y) const { return Read(window_, x, y); }
+  Rgb Read(Window window, int x, int y) const {
+    XImage* image = XGetImage(display_, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return {-1, -1, -1};
+    unsigned long p = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return {int((p >> 16) & 0xff), int((p >> 8) & 0xff), int(p & 0xff)};
+  }
+  // Pixels that are not black, over the whole window.
+  int LitPixels() const {
+    XImage* image = XGetImage(display_, window_, 0, 0, unsigned(width_), unsigned(height_),
+                              AllPlanes, ZPixmap);
+    if (!image) return -1;
+    int lit = 0;
+    for (int y = 0; y < height_; ++y)
+      for (int x = 0; x < width_; ++x) lit += (XGetPixel(image, x, y) & 0xffffff) > 0x101010;
+    XDestroyImage(image);
+    return lit;
+  }
+  Display* display() const { return display_; }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+  int width_, height_;
+};
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return done();
+}
+
+double Seconds(Clock::time_point from) {
+  return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+    closedir(dir);
+  }
+  return count;
+}
+
+class PlaybackTest : public testsupport::SandboxTest {
+ protected:
+  void TearDown() override {
+    player_.Stop();  // before its window goes
+    window_.reset();
+    testsupport::SandboxTest::TearDown();
+  }
+
+  TestWindow& OpenWindow(int width, int height) {
+    window_ = std::make_unique<TestWindow>(width, height);
+    return *window_;
+  }
+
+  std::string Media(const std::string& name, const testsupport::MediaSpec& spec) {
+    std::string file = path(name);
+    std::string why = testsupport::MakeMedia(file, spec);
+    EXPECT_EQ(why, "");
+    return file;
+  }
+  static testsupport::MediaSpec Spec(double seconds, const std::string& color = "") {
+    testsupport::MediaSpec spec;
+    spec.seconds = seconds;
+    spec.color = color;
+    return spec;
+  }
+  // Key frames every few pictures, so that seeks land close to their target.
+  static testsupport::MediaSpec SeekableSpec(double seconds) {
+    testsupport::MediaSpec spec = Spec(seconds);
+    spec.videoCodec = "mpeg4";
+    return spec;
+  }
+
+  void Play(const TestWindow& window, const std::string& file, int start = 0) {
+    ASSERT_TRUE(window.ok()) << "no X display";
+    player_.Start(window.id(), file, start);
+  }
+  static double Position() { return Control().positionSeconds; }
+  static void Command(PlayerCommand command) { Control().command = command; }
+  static void SeekTo(int seconds) {
+    Control().seekSeconds = seconds;
+    Control().command = SeekRequested;
+  }
+  bool WaitForCommand(PlayerCommand command) {
+    return WaitUntil([&] { return Control().command == command; }, 1000ms);
+  }
+
+  PlayerThread player_;
+  std::unique_ptr<TestWindow> window_;
+};
+
+TEST_F(PlaybackTest, ShowsThePictureLetterboxedInTheWindow) {
+  std::string file = Media("red.mp4", Spec(3, "red"));
+  TestWindow& window = OpenWindow(480, 240);  // wider than the 4:3 picture: bars left and right
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([&] { return window.Pixel(240, 120).Red(); }, 5000ms))
+      << window.Pixel(240, 120);
+  EXPECT_TRUE(window.Pixel(90, 120).Red()) << window.Pixel(90, 120);
+  EXPECT_TRUE(window.Pixel(390, 120).Red()) << window.Pixel(390, 120);
+  for (int x : {10, 70, 410, 470})
+    EXPECT_TRUE(window.Pixel(x, 120).Black()) << "x " << x << ": " << window.Pixel(x, 120);
+  EXPECT_EQ(Stats().showMode, ShowVideo);
+  EXPECT_TRUE(Stats().audioOpen);
+}
+
+TEST_F(PlaybackTest, PositionAdvancesAtRealSpeed) {
+  std::string file = Media("clip.mp4", Spec(6));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 0.3; }, 5000ms));
+  const auto t0 = Clock::now();
+  const double p0 = Position();
+  std::this_thread::sleep_for(3s);
+  const double rate = (Position() - p0) / Seconds(t0);
+  EXPECT_NEAR(rate, 1.0, 0.1);
+}
+
+TEST_F(PlaybackTest, StartsAtTheStartPosition) {
+  std::string file = Media("clip.mkv", SeekableSpec(8));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file, 3);
+  ASSERT_TRUE(WaitUntil([] { return Stats().picturesShown > 0; }, 5000ms));
+  EXPECT_GE(Position(), 3.0);
+  EXPECT_LT(Position(), 3.6);
+}
+
+TEST_F(PlaybackTest, PauseHoldsThePositionAndResumeContinues) {
+  std::string file = Media("clip.mkv", SeekableSpec(8));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 0.5; }, 5000ms));
+  Command(PauseRequested);
+  ASSERT_TRUE(WaitForCommand(Paused));
+  const double held = Position();
+  const int64_t shown = Stats().picturesShown;
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(Position(), held);
+  EXPECT_EQ(Stats().picturesShown, shown);
+
+  Command(ResumeRequested);
+  ASSERT_TRUE(WaitForCommand(Playing));
+  std::this_thread::sleep_for(1s);
+  EXPECT_GT(Position(), held + 0.7);
+  EXPECT_LT(Position(), held + 1.3);
+}
+
+TEST_F(PlaybackTest, SeekWhilePausedShowsExactlyOneNewPicture) {
+  std::string file = Media("clip.mkv", SeekableSpec(8));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 0.5; }, 5000ms));
+  Command(PauseRequested);
+  ASSERT_TRUE(WaitForCommand(Paused));
+  std::this_thread::sleep_for(200ms);
+  const int64_t shown = Stats().picturesShown;
+
+  SeekTo(4);
+  ASSERT_TRUE(WaitUntil([&] { return Stats().picturesShown > shown; }, 3000ms));
+  std::this_thread::sleep_for(700ms);
+  EXPECT_EQ(Stats().picturesShown, shown + 1);
+  const double there = Position();
+  EXPECT_GE(there, 4.0);
+  EXPECT_LT(there, 4.6);
+  EXPECT_EQ(Control().seekSeconds, 0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Position(), there) << "still paused";
+}
+
+TEST_F(PlaybackTest, EndOfFileKeepsTheLastPictureAndASeekPlaysAgain) {
+  std::string file = Media("red.mp4", Spec(2, "red"));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 1.8; }, 6000ms));
+  std::this_thread::sleep_for(800ms);
+  const double last = Position();
+  const int64_t shown = Stats().picturesShown;
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(Position(), last);
+  EXPECT_EQ(Stats().picturesShown, shown);
+  EXPECT_LT(last, 2.0);
+  EXPECT_TRUE(window.Pixel(160, 120).Red()) << window.Pixel(160, 120);
+
+  SeekTo(0);
+  ASSERT_TRUE(WaitUntil([] { return Position() < 1.0; }, 3000ms));
+  EXPECT_TRUE(WaitUntil([] { return Position() > 1.5; }, 3000ms)) << "plays again";
+  EXPECT_GT(Stats().picturesShown, shown + 20);
+}
+
+TEST_F(PlaybackTest, SoundOnlyFileShowsTheSpectrum) {
+  testsupport::MediaSpec spec = Spec(4);
+  spec.width = 0;
+  std::string file = Media("tone.m4a", spec);
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Stats().showMode == ShowSpectrum; }, 5000ms));
+  EXPECT_FALSE(Stats().videoOpen);
+  EXPECT_TRUE(WaitUntil([&] { return window.LitPixels() > 20; }, 3000ms))
+      << "the tone draws columns";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(Position(), 0.0);
+}
+
+TEST_F(PlaybackTest, UnreadableFileKeepsTheLoopRunningUntilQuit) {
+  std::string file = path("broken.mp4");
+  testsupport::WriteText(file, "this is not a video");
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  std::this_thread::sleep_for(700ms);
+  EXPECT_FALSE(player_.finished());
+  const auto asked = Clock::now();
+  Command(QuitRequested);
+  EXPECT_TRUE(WaitUntil([&] { return player_.finished(); }, 1000ms));
+  EXPECT_LT(Seconds(asked), 1.0);
+  EXPECT_EQ(player_.result(), 0);
+}
+
+TEST_F(PlaybackTest, QuitWhilePausedOrSeekingReturnsWithinASecond) {
+  std::string file = Media("clip.mkv", SeekableSpec(8));
+  for (bool seeking : {false, true}) {
+    SCOPED_TRACE(seeking ? "seeking" : "paused");
+    const int threadsBefore = ThreadCount();
+    TestWindow& window = OpenWindow(320, 240);
+    Play(window, file);
+    ASSERT_TRUE(WaitUntil([] { return Position() > 0.3; }, 5000ms));
+    if (seeking) {
+      SeekTo(5);
+      std::this_thread::sleep_for(5ms);
+    } else {
+      Command(PauseRequested);
+      ASSERT_TRUE(WaitForCommand(Paused));
+    }
+    const auto asked = Clock::now();
+    Command(QuitRequested);
+    EXPECT_TRUE(WaitUntil([&] { return player_.finished(); }, 1000ms));
+    EXPECT_LT(Seconds(asked), 1.0);
+    player_.Stop();
+    EXPECT_EQ(ThreadCount(), threadsBefore) << "every thread joined";
+  }
+}
+
+TEST_F(PlaybackTest, QuitWrittenRightAfterStartIsHonoured) {
+  std::string file = Media("clip.mp4", Spec(3));
+  TestWindow& window = OpenWindow(320, 240);
+  Command(QuitRequested);  // left over from before: the start clears it
+  Play(window, file);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(player_.finished());
+  player_.Stop();
+
+  Play(window, file);
+  Command(QuitRequested);  // at once, while the player is still setting up
+  EXPECT_TRUE(WaitUntil([&] { return player_.finished(); }, 3000ms));
+}
+
+TEST_F(PlaybackTest, SoundAndPictureStayWithin40Milliseconds) {
+  std::string file = Media("long.mp4", Spec(12));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 1.0; }, 5000ms));
+  Stats().maxAvDrift = 0.0;
+  const int64_t samples = Stats().avDriftSamples;
+  std::this_thread::sleep_for(10s);
+  EXPECT_LT(Stats().maxAvDrift, 0.040);
+  EXPECT_GT(Stats().avDriftSamples - samples, 200) << "a measure per picture";
+}
+
+// The preview program: its own window, keys for the control.
+TEST_F(PlaybackTest, PreviewProgramPlaysAndQuitsOnQ) {
+  std::string file = Media("red.mp4", Spec(3, "red"));
+  TestWindow probe(1, 1);
+  ASSERT_TRUE(probe.ok());
+  std::atomic<int> exitCode{-1000};
+  std::atomic<bool> exited{false};
+  platform::Process process;
+  std::thread runner([&] {
+    std::string error;
+    if (process.start({PELMAR_PREVIEW_PROGRAM, file}, {}, &error)) exitCode = process.wait();
+    exited = true;
+  });
+
+  Display* display = probe.display();
+  Window found = 0;
+  WaitUntil(
+      [&] {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count && !found; ++i) {
+          char* name = nullptr;
+          if (XFetchName(display, children[i], &name) && name) {
+            if (std::string(name) == "pelmar-preview: red.mp4") found = children[i];
+            XFree(name);
+          }
+        }
+        if (children) XFree(children);
+        return found != 0;
+      },
+      5000ms);
+  ASSERT_NE(found, 0u) << "the program's window";
+  EXPECT_TRUE(WaitUntil([&] { return probe.Read(found, 160, 120).Red(); }, 5000ms))
+      << probe.Read(found, 160, 120);
+
+  XKeyEvent key{};
+  key.type = KeyPress;
+  key.display = display;
+  key.window = found;
+  key.root = DefaultRootWindow(display);
+  key.same_screen = True;
+  key.keycode = XKeysymToKeycode(display, XK_q);
+  XSendEvent(display, found, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  XFlush(display);
+  const auto asked = Clock::now();
+  EXPECT_TRUE(WaitUntil([&] { return exited.load(); }, 2000ms));
+  EXPECT_LT(Seconds(asked), 2.0);
+  if (!exited) process.kill();
+  runner.join();
+  EXPECT_EQ(exitCode, 0);
+}
+
+}  // namespace
+}  // namespace player
