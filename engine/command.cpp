@@ -132,7 +132,9 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     // FLV holds one sound track only.
     cmd.Add({"-map", "0:v?", "-map", item.outputExtension == "flv" ? "0:a:0?" : "0:a?"});
   }
-  if (item.outputResolutionText != item.resolutionText) cmd.Add({"-s", item.outputResolutionText});
+  // No size chosen (yet) keeps the source's size: never an empty " -s ".
+  if (!item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText)
+    cmd.Add({"-s", item.outputResolutionText});
   AddCut(cmd, item);
   cmd.AddPath(item.outputPath);
   return cmd;

@@ -20,6 +20,7 @@ void Erase(std::vector<ItemPtr>& list, const ItemPtr& item) {
 
 ConvertQueue::ConvertQueue(NotifyTarget* owner, const EngineDirs& dirs)
     : owner_(owner), dirs_(dirs) {
+  dirs_.Ensure();
   conversionThread_ = std::thread(&ConvertQueue::ConversionMain, this);
   analysisThread_ = std::thread(&ConvertQueue::AnalysisMain, this);
 }

@@ -35,6 +35,14 @@ std::string Run(std::vector<std::string> args, const std::string& errFile) {
 
 }  // namespace
 
+MediaSpec Clip(double seconds, int width, int height) {
+  MediaSpec spec;
+  spec.seconds = seconds;
+  spec.width = width;
+  spec.height = height;
+  return spec;
+}
+
 std::string FfmpegPath() { return platform::FindProgram("ffmpeg"); }
 
 std::string MakeMedia(const std::string& path, const MediaSpec& spec) {

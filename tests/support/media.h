@@ -21,6 +21,9 @@ struct MediaSpec {
   std::string color = "";   // a plain colour picture instead of the test pattern
 };
 
+// A clip of the given length and picture size (0x0: sound only).
+MediaSpec Clip(double seconds, int width, int height);
+
 // Makes the file (the extension picks the container). Returns an empty text
 // on success, else why it failed with the end of ffmpeg's error output.
 std::string MakeMedia(const std::string& path, const MediaSpec& spec = {});

@@ -1,0 +1,250 @@
+#include <cstring>
+#include <functional>
+
+#include "engine/command.h"
+#include "engine/video_item.h"
+#include "gtest/gtest.h"
+
+using namespace engine;
+using media::CacheKind;
+using media::SizePreset;
+
+namespace {
+
+const char* kStart = "ffmpeg -hide_banner -progress \"/log/p\" -y -i \"/in/clip.mp4\"";
+
+// An analysed 1280x720 25 fps stereo file with nothing changed by the user.
+std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
+  auto item = std::make_unique<VideoItem>("/in/clip.mp4", kind);
+  item->width = 1280;
+  item->height = 720;
+  item->cropWidth = 1280;
+  item->cropHeight = 720;
+  item->resolutionText = "1280x720";
+  item->outputResolutionText = "1280x720";
+  item->frameRate = 25.0f;
+  item->audioChannels = 2;
+  item->audioBitRateText = "128";
+  item->outputAudioBitRateText = "128";
+  item->durationSeconds = 60;
+  item->trimEnd = 60;
+  item->outputExtension = ext;
+  item->outputPath = "/out/clip." + ext;
+  return item;
+}
+
+std::string Tail(const Command& cmd) {
+  const std::string& d = cmd.Display();
+  EXPECT_EQ(d.compare(0, strlen(kStart), kStart), 0) << d;
+  return d.substr(strlen(kStart));
+}
+
+CommandInputs Inputs() {
+  CommandInputs in;
+  in.progressPath = "/log/p";
+  return in;
+}
+
+TEST(VideoCommand, PlainMkvConversion) {
+  auto item = Item(ConvertKind::Video, "mkv");
+  Command cmd = BuildCommand(*item, Inputs());
+  EXPECT_EQ(Tail(cmd),
+            " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
+            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
+            " -map 0:v? -map 0:a? \"/out/clip.mkv\"");
+  // The argument vector holds the same words, paths unquoted and whole.
+  std::vector<std::string> expected = {"ffmpeg", "-hide_banner", "-progress", "/log/p", "-y",
+                                       "-i", "/in/clip.mp4", "-filter_complex",
+                                       "[0:v]crop=1280:720:0:0"};
+  ASSERT_GE(cmd.args().size(), expected.size());
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), cmd.args().begin()));
+  EXPECT_EQ(cmd.args().back(), "/out/clip.mkv");
+}
+
+TEST(VideoCommand, FragmentsFollowTheItem) {
+  struct Case {
+    const char* name;
+    std::function<void(VideoItem&, CommandInputs&)> change;
+    const char* tail;
+  } cases[] = {
+      {"wmv gets h264 main", [](VideoItem& i, CommandInputs&) { i.outputExtension = "wmv"; },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
+       " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
+       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+      {"flv keeps one sound track", [](VideoItem& i, CommandInputs&) { i.outputExtension = "flv"; },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
+       " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
+       " -map 0:v? -map 0:a:0? \"/out/clip.mp4\""},
+      {"rotated: no crop; mono: no -ac",
+       [](VideoItem& i, CommandInputs&) { i.rotation = 90; i.audioChannels = 1; },
+       " -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
+       " -r 25.000000 -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+      {"cache source: no crop",
+       [](VideoItem& i, CommandInputs&) { i.cacheKind = CacheKind::Qsv; },
+       " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
+       " -r 25.000000 -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+      {"size change, trim, data stream, overrides, odd rate and queue size",
+       [](VideoItem& i, CommandInputs& in) {
+         i.outputResolutionText = "1920x1080";
+         i.trimEnd = 30;
+         i.hasDataStream = true;
+         i.frameRate = 29.97003f;
+         in.customBitRate = 2500000;
+         in.muxingQueueSize = "9999";
+       },
+       " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
+       " -pix_fmt yuv420p -max_muxing_queue_size 9999 -b:v 2500k -dn -r 29.970030"
+       " -map 0:v? -map 0:a? -s 1920x1080 -ss 0 -to 30 \"/out/clip.mp4\""},
+      {"frame rate override wins over the item's",
+       [](VideoItem& i, CommandInputs& in) { in.customFrameRate = 15.0f; (void)i; },
+       " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
+       " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 15.000000"
+       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+      {"odd crop becomes even: up inside the frame, down at its edge",
+       [](VideoItem& i, CommandInputs&) {
+         i.width = 853; i.height = 480; i.cropWidth = 853; i.cropHeight = 301; i.cropY = 10;
+       },
+       " -filter_complex [0:v]crop=852:302:0:10 -ac 2 -c:a aac -preset superfast"
+       " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
+       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(ConvertKind::Video, "mp4");
+    item->outputPath = "/out/clip.mp4";
+    CommandInputs in = Inputs();
+    c.change(*item, in);
+    EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
+  }
+}
+
+TEST(VideoCommand, GifHasNoCodecAndNoStreamMap) {
+  auto item = Item(ConvertKind::Gif, "gif");
+  item->outputResolutionText = "1280x720";
+  EXPECT_EQ(Tail(BuildCommand(*item, Inputs())),
+            " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
+            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 \"/out/clip.gif\"");
+}
+
+TEST(VideoCommand, MergePartsAreNormalised) {
+  const std::string fit =
+      "scale='trunc(min(1280,720*dar)/2)*2':'trunc(min(1280/dar,720)/2)*2',setsar=1:1,"
+      "pad=1280:720:trunc((1280-iw)/2):trunc((720-ih)/2):black";
+  struct Case {
+    const char* name;
+    std::function<void(VideoItem&)> change;
+    std::string tail;
+  } cases[] = {
+      {"avi at 720p, mono source still gets two channels, no item rate",
+       [](VideoItem& i) { i.outputExtension = "avi"; i.sizePreset = SizePreset::Size720;
+                          i.audioChannels = 1; },
+       " -filter_complex [0:v]crop=1280:720:0:0," + fit +
+           " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v msmpeg4 -b:v 2500k -c:a aac -preset superfast"
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a? \"/out/p\""},
+      {"avi at 1080p uses xvid; rotated gets no crop",
+       [](VideoItem& i) { i.outputExtension = "avi"; i.sizePreset = SizePreset::Size1080;
+                          i.rotation = 90; },
+       " -filter_complex [0:v]" + fit +
+           " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libxvid -b:v 3000k -c:a aac -preset superfast"
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a? \"/out/p\""},
+      {"silent source gets a silent track",
+       [](VideoItem& i) { i.outputExtension = "wmv"; i.sizePreset = SizePreset::Phone;
+                          i.audioBitRateText.clear(); },
+       " -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=44100"
+       " -filter_complex [0:v]crop=1280:720:0:0," + fit +
+           " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v wmv2 -b:v 512k -c:a aac -preset superfast"
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest"
+           " \"/out/p\""},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(ConvertKind::Merge, "mp4");
+    item->outputPath = "/out/p";
+    c.change(*item);
+    EXPECT_EQ(Tail(BuildCommand(*item, Inputs())), c.tail) << c.name;
+  }
+
+  // Without a size text the part is padded to its own size.
+  auto item = Item(ConvertKind::Merge, "mp4");
+  item->outputResolutionText = "";
+  item->width = 640;
+  item->height = 360;
+  EXPECT_NE(BuildCommand(*item, Inputs()).Display().find(",pad=640:360:"), std::string::npos);
+}
+
+TEST(AudioCommand, FragmentsInTheirOrder) {
+  struct Case {
+    const char* name;
+    std::function<void(VideoItem&)> change;
+    const char* tail;
+  } cases[] = {
+      {"stereo mp3, bit rate unchanged", [](VideoItem&) {},
+       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " \"/out/clip.mp3\""},
+      {"5.1 to mp3 at 256k after a cut",
+       [](VideoItem& i) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
+                          i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
+       " -ss 10 -to 40 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
+       " -max_muxing_queue_size 34500 \"/out/clip.mp3\""},
+      {"m4a never carries the picture",
+       [](VideoItem& i) { i.outputExtension = "m4a"; i.outputPath = "/out/clip.m4a"; },
+       " -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " \"/out/clip.m4a\""},
+      {"no target bit rate: no -b:a",
+       [](VideoItem& i) { i.outputAudioBitRateText.clear(); },
+       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " \"/out/clip.mp3\""},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(ConvertKind::Audio, "mp3");
+    c.change(*item);
+    CommandInputs in = Inputs();
+    in.muxingQueueSize = "1";  // the configured size is not used for sound files
+    EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
+  }
+}
+
+TEST(Command, NamesCannotInjectOptions) {
+  auto item = Item(ConvertKind::Video, "mp4");
+  item->sourcePath = "/in/-y \"x\" -f null .mp4";
+  item->outputPath = "/out/a b;c.mp4";
+  Command cmd = BuildCommand(*item, Inputs());
+  EXPECT_EQ(cmd.args()[6], "/in/-y \"x\" -f null .mp4");
+  EXPECT_EQ(cmd.args().back(), "/out/a b;c.mp4");
+}
+
+TEST(Command, SizeTextAndEvenSides) {
+  int w = -1, h = -1;
+  EXPECT_TRUE(ParseSizeText(" 720x576", &w, &h));
+  EXPECT_EQ(w, 720);
+  EXPECT_EQ(h, 576);
+  EXPECT_TRUE(ParseSizeText("abcx12px", &w, &h));
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 12);
+  EXPECT_FALSE(ParseSizeText("1280*720", &w, &h));
+  EXPECT_EQ(EvenCropSide(853, 0, 853), 852);
+  EXPECT_EQ(EvenCropSide(301, 10, 480), 302);
+  EXPECT_EQ(EvenCropSide(640, 0, 853), 640);
+}
+
+TEST(VideoItemRecord, NamesFromThePath) {
+  struct Case {
+    const char* path;
+    const char* title;
+    const char* ext;
+    CacheKind cache;
+  } cases[] = {{"/v/movie.MP4", "movie", "mp4", CacheKind::None},
+               {"/v/a.b.QSV", "a.b", "qsv", CacheKind::Qsv},
+               {"/v/noext", "noext", "", CacheKind::None}};
+  for (const Case& c : cases) {
+    VideoItem item(c.path, ConvertKind::Video);
+    EXPECT_EQ(item.title, c.title);
+    EXPECT_EQ(item.outputName, c.title);
+    EXPECT_EQ(item.extension, c.ext);
+    EXPECT_EQ(item.cacheKind, c.cache);
+    EXPECT_EQ(item.fileSizeText, "");  // the file is not there
+  }
+  VideoItem a("x.mp4", ConvertKind::Video), b("x.mp4", ConvertKind::Video);
+  EXPECT_NE(a.itemId, b.itemId);  // the counter tells apart items of one microsecond
+  EXPECT_EQ(a.sourcePath[0], '/');
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// Conversion jobs against the real transcoder.
+#include <cstdlib>
+#include <thread>
+
+#include "app/core/app_settings.h"
+#include "engine/output_check.h"
+#include "engine/transform.h"
+#include "engine/video_item.h"
+#include "media/output_format.h"
+#include "media/probe.h"
+#include "platform/files.h"
+#include "tests/engine/engine_fixture.h"
+
+using namespace engine;
+using namespace enginetest;
+using testsupport::MediaSpec;
+using testsupport::ReadText;
+using testsupport::WriteText;
+
+namespace {
+
+class JobTest : public EngineTest {
+ protected:
+  // An analysed item with the queue-time values the window would set.
+  std::shared_ptr<VideoItem> Prepared(const std::string& source, ConvertKind kind,
+                                      const std::string& ext) {
+    auto item = std::make_shared<VideoItem>(source, kind);
+    ProbeItem(*item);
+    item->outputDir = out_;
+    item->outputExtension = ext;
+    item->outputResolutionText = item->resolutionText;
+    item->outputAudioBitRateText = item->audioBitRateText;
+    item->analysed = true;
+    keep_.push_back(item);  // messages name items by address: no address is reused
+    return item;
+  }
+
+  // Runs one job to its final message and returns that message.
+  int Convert(const std::shared_ptr<VideoItem>& item) {
+    auto job = std::make_shared<CUtilTransform>(item.get(), &recorder_, dirs_);
+    job->Start();
+    bool ended = recorder_.WaitUntil([&](const std::vector<Message>& list) {
+      for (const Message& m : list)
+        if (m.wParam == item.get() && (m.msg == WM_CONVERT_FAILED ||
+                                       (m.msg == WM_CONVERT_PROGRESS && m.lParam == 100)))
+          return true;
+      return false;
+    });
+    EXPECT_TRUE(ended) << "no final message for " << item->sourcePath;
+    reason_ = job->FailureReason();
+    job->Stop();
+    for (const Message& m : recorder_.Messages())
+      if (m.wParam == item.get() && m.msg == WM_CONVERT_FAILED) return WM_CONVERT_FAILED;
+    return WM_CONVERT_PROGRESS;
+  }
+
+  Recorder recorder_;
+  std::string reason_;
+  std::vector<std::shared_ptr<VideoItem>> keep_;
+};
+
+TEST_F(JobTest, EveryFormatOfEveryListConvertsAndProbesBack) {
+  std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  struct Case {
+    ConvertKind kind;
+    const char* ext;
+    bool picture;
+    bool sound;
+  } cases[] = {
+      {ConvertKind::Video, "mp4", true, true}, {ConvertKind::Video, "mkv", true, true},
+      {ConvertKind::Video, "avi", true, true}, {ConvertKind::Video, "wmv", true, true},
+      {ConvertKind::Video, "flv", true, true}, {ConvertKind::Video, "mov", true, true},
+      {ConvertKind::Gif, "gif", true, false},  {ConvertKind::Audio, "mp3", false, true},
+      {ConvertKind::Audio, "m4a", false, true},
+  };
+  for (const Case& c : cases) {
+    auto item = Prepared(source, c.kind, c.ext);
+    ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << c.ext << ": " << reason_;
+    EXPECT_EQ(item->outputPath, out_ + "clip." + c.ext);
+    PartFormat f = ProbePartFormat(item->outputPath);
+    ASSERT_TRUE(f.ok) << c.ext;
+    EXPECT_EQ(!f.videoCodec.empty(), c.picture) << c.ext << " " << f.videoCodec;
+    EXPECT_EQ(!f.audioCodec.empty(), c.sound) << c.ext;
+    if (c.picture) {
+      EXPECT_EQ(f.width, 160) << c.ext;
+      EXPECT_EQ(f.height, 120) << c.ext;
+    }
+  }
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_START_FAILED), 0);
+  // Nothing of the jobs is left in the log folder.
+  EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
+}
+
+TEST_F(JobTest, TrimAndCropEndUpInTheOutput) {
+  auto item = Prepared(Media("long.mp4", testsupport::Clip(4.0, 320, 240)), ConvertKind::Video, "mkv");
+  item->trimStart = 1;
+  item->trimEnd = 3;
+  item->cropX = 10;
+  item->cropY = 20;
+  item->cropWidth = 101;  // odd: made even
+  item->cropHeight = 80;
+  ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << reason_;
+  media::MediaInfo out;
+  media::ProbeMedia(item->outputPath, out);
+  EXPECT_EQ(out.width, 102);
+  EXPECT_EQ(out.height, 80);
+  EXPECT_EQ(out.durationText, "00:00:02");
+  // Progress of the kept range climbs without wrapping and never shows 100 early.
+  for (const Message& m : recorder_.Messages())
+    if (m.msg == WM_CONVERT_PROGRESS && m.lParam != 100) {
+      EXPECT_LT(m.lParam, 100);
+    }
+}
+
+TEST_F(JobTest, AnExistingOutputIsKeptAndTheNewOneRenamed) {
+  std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  WriteText(out_ + "clip.mp4", "the user's own file");
+  auto item = Prepared(source, ConvertKind::Video, "mp4");
+  ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << reason_;
+  EXPECT_EQ(item->outputPath, out_ + "clip_0_" + item->itemId + ".mp4");
+  EXPECT_TRUE(OutputHasStreams(item->outputPath));
+  EXPECT_EQ(ReadText(out_ + "clip.mp4"), "the user's own file");
+}
+
+TEST_F(JobTest, AMissingTranscoderFailsToStart) {
+  std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  auto item = Prepared(source, ConvertKind::Video, "mp4");
+  std::string path = getenv("PATH");
+  setenv("PATH", sandbox().path("empty").c_str(), 1);
+  int result = Convert(item);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(result, WM_CONVERT_FAILED);
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_START_FAILED, item.get()), 1);
+  EXPECT_NE(reason_.find("ffmpeg"), std::string::npos) << reason_;
+  EXPECT_FALSE(platform::FileExists(item->outputPath));
+}
+
+TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
+  std::string good = Media("clip.mp4", testsupport::Clip(2.0, 160, 120));
+  std::string corrupt = path("corrupt.mp4");
+  WriteText(corrupt, std::string(4096, '\x17'));
+  // A name taken three times over: the transcoder must not even start.
+  auto taken = Prepared(good, ConvertKind::Video, "mp4");
+  WriteText(out_ + "clip.mp4", "x");
+  std::string name = "clip";
+  for (int i = 0; i < 3; ++i) {
+    name += "_" + std::to_string(i) + "_" + taken->itemId;
+    WriteText(out_ + name + ".mp4", "x");
+  }
+
+  struct Case {
+    const char* name;
+    std::shared_ptr<VideoItem> item;
+  } cases[] = {
+      {"corrupt source", Prepared(corrupt, ConvertKind::Video, "mp4")},
+      // The transcoder writes its final block and exits 0 for a cut past the end.
+      {"cut past the end", [&] {
+         auto item = Prepared(good, ConvertKind::Video, "mkv");
+         item->trimStart = 10;
+         item->trimEnd = 12;
+         return item;
+       }()},
+      {"name taken", taken},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Convert(c.item), WM_CONVERT_FAILED) << c.name;
+    EXPECT_FALSE(reason_.empty()) << c.name;
+    if (c.item != taken) {
+      EXPECT_FALSE(platform::FileExists(c.item->outputPath)) << c.name;
+    }
+  }
+  EXPECT_EQ(ReadText(out_ + "clip.mp4"), "x");
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_PROGRESS, taken.get()), 0);
+}
+
+TEST_F(JobTest, StopKillsTheTranscoderAtOncePostsNothingAndCleansUp) {
+  auto item = Prepared(Media("long.mp4", testsupport::Clip(30.0, 640, 480)), ConvertKind::Video, "mkv");
+  auto job = std::make_shared<CUtilTransform>(item.get(), &recorder_, dirs_);
+  job->Start();
+  ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, item.get())) << "never ran";
+  ASSERT_EQ(ChildTranscoders(), 1);
+  auto begin = std::chrono::steady_clock::now();
+  job->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+  size_t seen = recorder_.Messages().size();
+  EXPECT_EQ(ChildTranscoders(), 0);
+  EXPECT_EQ(job->Verdict(), JobVerdict::Stopped);
+  EXPECT_FALSE(platform::FileExists(item->outputPath));
+  EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(recorder_.Messages().size(), seen);
+  for (const Message& m : recorder_.Messages()) EXPECT_NE(m.msg, WM_CONVERT_FAILED);
+}
+
+TEST_F(JobTest, OverridesApplyToTheNextVideoCommandOnly) {
+  std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  app::Settings().SetOverrides(300000, 12.0f);
+  auto sound = Prepared(source, ConvertKind::Audio, "mp3");
+  ASSERT_EQ(Convert(sound), WM_CONVERT_PROGRESS) << reason_;
+  auto first = Prepared(source, ConvertKind::Video, "mp4");
+  auto job = std::make_shared<CUtilTransform>(first.get(), &recorder_, dirs_);
+  job->Start();
+  job->RunnerEnded().wait();
+  EXPECT_NE(job->CommandLine().find(" -b:v 300k"), std::string::npos) << job->CommandLine();
+  EXPECT_NE(job->CommandLine().find(" -r 12.000000"), std::string::npos);
+  job->Stop();
+  auto second = Prepared(source, ConvertKind::Video, "mkv");
+  auto next = std::make_shared<CUtilTransform>(second.get(), &recorder_, dirs_);
+  next->Start();
+  next->RunnerEnded().wait();
+  EXPECT_EQ(next->CommandLine().find(" -b:v "), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// Merging: parts made through the queue, then joined into one file.
+#include "engine/convert_queue.h"
+#include "engine/merge_join.h"
+#include "engine/transform.h"
+#include "engine/video_item.h"
+#include "media/probe.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "tests/engine/engine_fixture.h"
+
+using namespace engine;
+using namespace enginetest;
+using testsupport::MediaSpec;
+using testsupport::ReadText;
+
+namespace {
+
+TEST(ConcatList, ApostrophesCannotBreakTheLine) {
+  EXPECT_EQ(ConcatListText({"/home/O'Brien/a.mp4", "/tmp/b.mp4"}),
+            "file '/home/O'\\''Brien/a.mp4'\r\nfile '/tmp/b.mp4'\r\n");
+}
+
+TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
+  PartFormat a;
+  a.ok = true;
+  a.videoCodec = "h264";
+  a.videoEncoder = "libx264";
+  a.width = 320;
+  a.height = 240;
+  a.frameRateNum = 30;
+  a.frameRateDen = 1;
+  a.audioCodec = "aac";
+  a.sampleRate = 44100;
+  a.channels = 2;
+  a.videoBitRate = 500000;
+  PartFormat b = a;
+  b.frameRateNum = 60;
+  b.frameRateDen = 2;
+  EXPECT_EQ(PlanJoin({a, b}, "mp4").mode, JoinMode::Copy);
+  EXPECT_EQ(PlanJoin({a, b}, "avi").mode, JoinMode::CopyVideoEncodeAudio);
+  b.width = 640;
+  b.videoBitRate = 900000;
+  JoinPlan plan = PlanJoin({a, b}, "mp4");
+  EXPECT_EQ(plan.mode, JoinMode::Encode);
+  EXPECT_EQ(plan.videoEncoder, "libx264");
+  EXPECT_EQ(plan.videoBitRate, 900000);
+  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/o/M_1.mp4", plan).Display(),
+            "ffmpeg -safe 0 -hide_banner -progress \"/l/p\" -y -f concat -i \"/s/list.txt\""
+            " -map 0 -c:v libx264 -b:v 900k -c:a aac \"/o/M_1.mp4\"");
+}
+
+class MergeTest : public EngineTest {
+ protected:
+  // Converts the sources as merge parts of one list and returns the request.
+  MergeRequest MakeParts(const std::vector<std::string>& sources, const std::string& ext) {
+    ConvertQueue queue(&recorder_, dirs_);
+    std::vector<ItemPtr> items;
+    for (const std::string& s : sources) {
+      auto item = std::make_shared<VideoItem>(s, ConvertKind::Merge);
+      item->outputExtension = ext;
+      item->outputName = "merge_" + item->itemId;
+      item->sizePreset = media::SizePreset::Origin;
+      items.push_back(item);
+    }
+    queue.AddForAnalysis(items);
+    EXPECT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) {
+      for (const ItemPtr& i : items)
+        if (!i->analysed) return false;
+      return true;
+    }));
+    MergeRequest request;
+    for (const ItemPtr& i : items) {
+      i->outputResolutionText = items.front()->resolutionText;  // the first part's size
+      i->state = ItemState::Queued;
+      queue.Enqueue(i);
+    }
+    queue.Wake();
+    EXPECT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>& list) {
+      int done = 0;
+      for (const Message& m : list)
+        if (m.msg == WM_CONVERT_PROGRESS && m.lParam == 100) ++done;
+      return done == static_cast<int>(items.size());
+    })) << ext;
+    for (const ItemPtr& i : items) {
+      request.parts.push_back(i->outputPath);
+      request.totalSeconds += i->KeptSeconds();
+    }
+    request.outputExtension = ext;
+    request.outputFolder = out_;
+    queue.Shutdown();
+    return request;
+  }
+
+  // Joins and returns the final merge message.
+  int Join(const MergeRequest& request, std::string* output) {
+    MergeJoin join(request, &recorder_, dirs_);
+    join.Start();
+    EXPECT_TRUE(recorder_.WaitUntil([](const std::vector<Message>& list) {
+      for (const Message& m : list)
+        if (m.msg == WM_MERGE_DONE || m.msg == WM_MERGE_FAILED) return true;
+      return false;
+    }));
+    *output = join.OutputPath();
+    reason_ = join.FailureReason();
+    command_ = join.CommandLine();
+    return recorder_.Count(WM_MERGE_DONE) ? WM_MERGE_DONE : WM_MERGE_FAILED;
+  }
+
+  Recorder recorder_;
+  std::string reason_, command_;
+};
+
+// Decodes the whole file; "" when it plays without a single error.
+std::string PlaybackErrors(const std::string& file) {
+  std::string log = file + ".decode.log";
+  platform::ProcessOptions options;
+  options.stderrFile = log;
+  int code = platform::RunAndWait(
+      {"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-f", "null", "-"}, options);
+  std::string errors = ReadText(log);
+  platform::DeleteFile(log);
+  return code == 0 ? errors : "exit " + std::to_string(code) + ": " + errors;
+}
+
+TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
+  // Different sizes, one part without sound, a folder name with an apostrophe.
+  platform::CreateFolders(path("O'Brien"));
+  std::string first = path("O'Brien/first.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(first, testsupport::Clip(2.0, 320, 240)), "");
+  MediaSpec silent = testsupport::Clip(1.0, 160, 90);
+  silent.audioChannels = 0;
+  std::string second = Media("second.mkv", silent);
+
+  for (const char* ext : {"mp4", "mkv", "avi", "wmv", "flv", "mov"}) {
+    recorder_.Clear();
+    MergeRequest request = MakeParts({first, second}, ext);
+    EXPECT_EQ(request.totalSeconds, 3);
+    std::string output;
+    ASSERT_EQ(Join(request, &output), WM_MERGE_DONE) << ext << ": " << reason_;
+    EXPECT_EQ(platform::ParentDir(output) + "/", out_);
+    EXPECT_NE(command_.find(" -c"), std::string::npos) << command_;
+
+    media::MediaInfo info;
+    media::ProbeMedia(output, info);
+    EXPECT_NEAR(info.durationSeconds, 3, 1) << ext;
+    EXPECT_EQ(info.width, 320) << ext;
+    EXPECT_EQ(info.height, 240) << ext;
+    EXPECT_FALSE(info.audioBitRateText.empty()) << ext << ": the sound must go all through";
+    EXPECT_EQ(PlaybackErrors(output), "") << ext << " with " << command_;
+  }
+}
+
+TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
+  MergeRequest request;
+  request.parts = {path("missing-a.mp4"), path("missing-b.mp4")};
+  request.outputExtension = "mp4";
+  request.outputFolder = out_;
+  request.totalSeconds = 10;
+  std::string output;
+  EXPECT_EQ(Join(request, &output), WM_MERGE_FAILED);
+  EXPECT_FALSE(reason_.empty());
+  EXPECT_FALSE(platform::FileExists(output));
+
+  // Stopped while running: nothing posted after the stop, no output.
+  std::string part = Media("long.mp4", testsupport::Clip(20.0, 640, 480));
+  recorder_.Clear();
+  MergeRequest big;
+  big.parts = {part, part, part};
+  big.outputExtension = "wmv";  // encodes again: slow enough to stop midway
+  big.outputFolder = out_;
+  big.totalSeconds = 60;
+  auto join = std::make_unique<MergeJoin>(big, &recorder_, dirs_);
+  join->Start();
+  ASSERT_TRUE(recorder_.WaitFor(WM_MERGE_PROGRESS, nullptr));
+  std::string out = join->OutputPath();
+  join->Stop();
+  size_t seen = recorder_.Messages().size();
+  EXPECT_FALSE(join->Succeeded());
+  EXPECT_FALSE(platform::FileExists(out));
+  EXPECT_EQ(ChildTranscoders(), 0);
+  join.reset();
+  EXPECT_EQ(recorder_.Messages().size(), seen);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include "engine/output_naming.h"
+#include "engine/progress_file.h"
+#include "engine/video_item.h"
+#include "engine/work_dirs.h"
+#include "platform/files.h"
+#include "tests/support/sandbox.h"
+
+using namespace engine;
+using testsupport::ReadText;
+using testsupport::WriteText;
+
+namespace {
+
+TEST(Progress, ReadsTheOutputTimeAndTheFinalBlock) {
+  struct Case {
+    const char* text;
+    int kept;
+    int percent;
+  } cases[] = {
+      {"out_time_ms=50000000\nprogress=continue\n", 200, 25},
+      {"out_time_ms=50000000\nout_time_ms=N/A\nout_time_ms=-7000000\n", 200, 25},
+      {"out_time_ms=1000000\nprogress=end\n", 0, 100},  // the end counts without a duration
+      {"", 200, 0},
+      {"out_time_ms=50000000\n", 0, 0},
+      // A trimmed run of 20 s kept: 10 s written is half, not a sixth of the file.
+      {"out_time_ms=10000000\n", 20, 50},
+      // Past the kept length without the final block: held below 100, no wrap.
+      {"out_time_ms=250000000\n", 200, 99},
+      {"out_time_ms=9\nout_time_ms=\n", 1, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ProgressPercent(ParseProgress(c.text), c.kept), c.percent) << c.text;
+
+  EXPECT_EQ(ShownPercent(0, 25), 25);
+  EXPECT_EQ(ShownPercent(25, 25), 43);
+  EXPECT_EQ(ShownPercent(10, 99), 99);
+}
+
+class NamingTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    dirs_.scratch = path("scratch/");
+    dirs_.log = path("log/");
+    dirs_.work = path("work/");
+    ASSERT_TRUE(dirs_.Ensure());
+  }
+  EngineDirs dirs_;
+};
+
+TEST_F(NamingTest, CollisionsRenameAndNeverTouchTheExistingFile) {
+  VideoItem item(path("src/clip.mov"), ConvertKind::Video);
+  item.outputDir = path("out");  // no trailing separator: one is added
+  item.outputExtension = "mp4";
+  platform::CreateFolders(path("out"));
+  WriteText(path("out/clip.mp4"), "mine");
+
+  NamingResult r = NameOutput(item, dirs_);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(item.outputName, "clip_0_" + item.itemId);
+  EXPECT_EQ(item.outputPath, path("out/clip_0_" + item.itemId + ".mp4"));
+  EXPECT_EQ(ProgressFilePath(item, dirs_), path("log/clip_0_" + item.itemId + "_mp4"));
+  EXPECT_EQ(ReadText(path("out/clip.mp4")), "mine");
+
+  // Every name taken: a failure, and still nothing is touched.
+  VideoItem taken(path("src/clip.mov"), ConvertKind::Video);
+  taken.outputDir = path("out/");
+  taken.outputExtension = "mp4";
+  std::string name = "clip";
+  WriteText(path("out/clip.mp4"), "mine");
+  for (int i = 0; i < 3; ++i) {
+    name += "_" + std::to_string(i) + "_" + taken.itemId;
+    WriteText(path("out/" + name + ".mp4"), "mine");
+  }
+  r = NameOutput(taken, dirs_);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("taken"), std::string::npos);
+}
+
+TEST_F(NamingTest, MergePartsReplaceTheirOldPartAndBadNamesAreRefused) {
+  VideoItem part(path("src/a.mp4"), ConvertKind::Merge);
+  part.outputName = "merge_" + part.itemId;
+  part.outputExtension = "mkv";
+  WriteText(dirs_.scratch + part.outputName + ".mkv", "old part");
+  ASSERT_TRUE(NameOutput(part, dirs_).ok);
+  EXPECT_EQ(part.outputPath, dirs_.scratch + part.outputName + ".mkv");
+  EXPECT_FALSE(platform::FileExists(part.outputPath));
+
+  for (const char* bad : {"../escape", "a/b", "", ".."}) {
+    VideoItem item(path("src/a.mp4"), ConvertKind::Video);
+    item.outputDir = path("out/");
+    item.outputExtension = "mp4";
+    item.outputName = bad;
+    EXPECT_FALSE(NameOutput(item, dirs_).ok) << bad;
+  }
+}
+
+}  // namespace

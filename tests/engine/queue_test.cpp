@@ -1,0 +1,176 @@
+// The queue's two workers with real files and the real transcoder.
+#include <thread>
+
+#include "engine/convert_queue.h"
+#include "engine/transform.h"
+#include "engine/video_item.h"
+#include "platform/files.h"
+#include "tests/engine/engine_fixture.h"
+
+using namespace engine;
+using namespace enginetest;
+using testsupport::WriteText;
+
+namespace {
+
+class QueueTest : public EngineTest {
+ protected:
+  ItemPtr Add(ConvertQueue& queue, const std::string& source, ConvertKind kind,
+              const std::string& ext) {
+    auto item = std::make_shared<VideoItem>(source, kind);
+    item->outputDir = out_;
+    item->outputExtension = ext;
+    if (kind == ConvertKind::Merge) item->outputName = "merge_" + item->itemId;
+    queue.AddForAnalysis({item});
+    return item;
+  }
+  void Queue(ConvertQueue& queue, const ItemPtr& item, int runFirst = 0) {
+    item->runFirst = runFirst;
+    item->state = ItemState::Queued;
+    queue.Enqueue(item);
+  }
+  // The items in the order their conversions finished.
+  std::vector<void*> Finished() {
+    std::vector<void*> order;
+    for (const Message& m : recorder_.Messages())
+      if (m.msg == WM_CONVERT_PROGRESS && m.lParam == 100) order.push_back(m.wParam);
+    return order;
+  }
+  bool WaitFinished(size_t n) {
+    return recorder_.WaitUntil([&](const std::vector<Message>& list) {
+      size_t done = 0;
+      for (const Message& m : list)
+        if ((m.msg == WM_CONVERT_PROGRESS && m.lParam == 100) || m.msg == WM_CONVERT_FAILED)
+          ++done;
+      return done >= n;
+    });
+  }
+  Recorder recorder_;
+};
+
+TEST_F(QueueTest, AnalysisFillsItemsAndReportsEachOnce) {
+  ConvertQueue queue(&recorder_, dirs_);
+  auto a = Add(queue, Media("a.mp4", testsupport::Clip(6.5, 160, 120)), ConvertKind::Video, "mp4");
+  auto b = Add(queue, Media("b.mp3", testsupport::Clip(2.0, 0, 0)), ConvertKind::Audio, "mp3");
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) {
+    return a->analysed && b->analysed;
+  }));
+  EXPECT_EQ(a->durationSeconds, 6);
+  EXPECT_EQ(a->trimEnd, 6);
+  EXPECT_EQ(a->cropWidth, 160);
+  EXPECT_TRUE(platform::FileExists(a->coverPath));
+  EXPECT_EQ(b->coverPath, "");  // a sound file gets no cover
+  EXPECT_EQ(recorder_.Count(WM_ITEM_INFO_CHANGED, a.get()), 1);
+  EXPECT_EQ(recorder_.Count(WM_ITEM_INFO_CHANGED, b.get()), 1);
+}
+
+TEST_F(QueueTest, ItemsConvertOneAtATimeInListOrderWithStartedOnesFirst) {
+  std::string source = Media("s.mp4", testsupport::Clip(1.0, 160, 120));
+  ConvertQueue queue(&recorder_, dirs_);
+  auto a = Add(queue, source, ConvertKind::Video, "mp4");
+  auto b = Add(queue, source, ConvertKind::Video, "mkv");
+  auto c = Add(queue, source, ConvertKind::Video, "mov");
+  Queue(queue, a);
+  Queue(queue, b);
+  Queue(queue, c, 1);  // started on its own
+  queue.Wake();
+  ASSERT_TRUE(WaitFinished(3));
+  EXPECT_EQ(Finished(), (std::vector<void*>{c.get(), a.get(), b.get()}));
+  EXPECT_LE(recorder_.Count(WM_CONVERT_FAILED), 0);
+}
+
+TEST_F(QueueTest, ItemsQueuedDuringABatchWaitForTheNextOne) {
+  ConvertQueue queue(&recorder_, dirs_);
+  auto slow = Add(queue, Media("slow.mp4", testsupport::Clip(12.0, 640, 480)), ConvertKind::Video, "mkv");
+  auto quick = Add(queue, Media("quick.mp4", testsupport::Clip(1.0, 160, 120)), ConvertKind::Video, "mp4");
+  Queue(queue, slow);
+  queue.Wake();
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) {
+    return slow->state.load() == ItemState::Converting;
+  }));
+  Queue(queue, quick, 1);  // run-first does not jump into the running batch
+  queue.Wake();
+  ASSERT_TRUE(WaitFinished(2));
+  EXPECT_EQ(Finished(), (std::vector<void*>{slow.get(), quick.get()}));
+}
+
+TEST_F(QueueTest, AFailedMergePartStopsTheRestOfTheMerge) {
+  std::string good = Media("good.mp4", testsupport::Clip(1.0, 160, 120));
+  std::string bad = path("bad.mp4");
+  WriteText(bad, std::string(2048, 'z'));
+  ConvertQueue queue(&recorder_, dirs_);
+  auto p1 = Add(queue, good, ConvertKind::Merge, "mp4");
+  auto p2 = Add(queue, bad, ConvertKind::Merge, "mp4");
+  auto p3 = Add(queue, good, ConvertKind::Merge, "mp4");
+  for (const ItemPtr& p : {p1, p2, p3}) Queue(queue, p);
+  queue.Wake();
+  ASSERT_TRUE(recorder_.WaitFor(WM_MERGE_FAILED, nullptr));
+  EXPECT_EQ(p2->state.load(), ItemState::Failed);
+  EXPECT_EQ(p3->state.load(), ItemState::Idle);
+  EXPECT_FALSE(p3->job);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(recorder_.Count(WM_MERGE_FAILED), 1);
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_PROGRESS, p3.get()), 0);
+}
+
+TEST_F(QueueTest, StoppingAConvertingItemEndsItAndTheWorkerGoesOn) {
+  ConvertQueue queue(&recorder_, dirs_);
+  auto slow = Add(queue, Media("slow.mp4", testsupport::Clip(30.0, 640, 480)), ConvertKind::Video, "mkv");
+  auto next = Add(queue, Media("next.mp4", testsupport::Clip(1.0, 160, 120)), ConvertKind::Video, "mp4");
+  Queue(queue, slow);
+  Queue(queue, next);
+  queue.Wake();
+  ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, slow.get()));
+  queue.Remove(slow);
+  EXPECT_EQ(slow->state.load(), ItemState::Stopped);
+  EXPECT_FALSE(slow->job);
+  ASSERT_TRUE(WaitFinished(1));
+  EXPECT_EQ(Finished(), std::vector<void*>{next.get()});
+  EXPECT_FALSE(platform::FileExists(slow->outputPath));
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, slow.get()), 0);
+}
+
+TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
+  std::string source = Media("s.mp4", testsupport::Clip(1.0, 160, 120));
+  ConvertQueue queue(&recorder_, dirs_);
+  recorder_.HoldSends(true);  // the window is busy: the worker waits in its refresh
+  auto first = Add(queue, source, ConvertKind::Video, "mp4");
+  auto cleared = std::make_shared<VideoItem>(source, ConvertKind::Gif);
+  auto other = std::make_shared<VideoItem>(source, ConvertKind::Video);
+  queue.AddForAnalysis({cleared, other});
+  ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, first.get()));
+  queue.Remove(cleared);  // the GIF list is cleared
+  queue.PauseAnalysis();
+  recorder_.HoldSends(false);
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) { return other->analysed.load(); }));
+  EXPECT_FALSE(cleared->analysed);
+  EXPECT_EQ(recorder_.Count(WM_ITEM_INFO_CHANGED, cleared.get()), 0);
+  // The other list's item can still convert.
+  other->outputDir = out_;
+  other->outputExtension = "mov";
+  Queue(queue, other);
+  queue.Wake();
+  EXPECT_TRUE(WaitFinished(1));
+}
+
+TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
+  auto queue = std::make_unique<ConvertQueue>(&recorder_, dirs_);
+  auto running = Add(*queue, Media("slow.mp4", testsupport::Clip(30.0, 640, 480)), ConvertKind::Video, "mkv");
+  Queue(*queue, running);
+  queue->Wake();
+  ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, running.get()));
+  recorder_.HoldSends(true);
+  auto waiting = Add(*queue, Media("w.mp4", testsupport::Clip(1.0, 160, 120)), ConvertKind::Video, "mp4");
+  ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, waiting.get()));
+
+  auto begin = std::chrono::steady_clock::now();
+  queue->Shutdown();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+  EXPECT_EQ(ChildTranscoders(), 0);
+  EXPECT_EQ(running->state.load(), ItemState::Stopped);
+  EXPECT_FALSE(platform::FileExists(running->outputPath));
+  EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
+  queue.reset();
+}
+
+}  // namespace
