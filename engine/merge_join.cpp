@@ -13,15 +13,18 @@
 
 namespace engine {
 
-std::string ConcatListText(const std::vector<std::string>& parts) {
+std::string ConcatListText(const std::vector<std::string>& parts,
+                           const std::vector<double>& pictureSeconds) {
   std::string text;
-  for (const std::string& part : parts) {
+  for (size_t i = 0; i < parts.size(); ++i) {
     std::string quoted;
-    for (char c : part) {
+    for (char c : parts[i]) {
       if (c == '\'') quoted += "'\\''";
       else quoted += c;
     }
     text += "file '" + quoted + "'\r\n";
+    if (i < pictureSeconds.size() && pictureSeconds[i] > 0)
+      text += platform::Format("duration %.6f\r\n", pictureSeconds[i]);
   }
   return text;
 }
@@ -133,11 +136,15 @@ void MergeJoin::RunnerMain() {
   };
   const long long now = platform::MicrosecondsSinceEpoch();
   const std::string listPath = dirs_.scratch + platform::Format("%lld.txt", now);
-  if (!platform::WriteFileAtomic(listPath, ConcatListText(request_.parts), 0600)) {
+  std::vector<PartFormat> formats;
+  std::vector<double> pictureSeconds;
+  for (const std::string& part : request_.parts) {
+    formats.push_back(ProbePartFormat(part));
+    pictureSeconds.push_back(formats.back().videoSeconds);
+  }
+  if (!platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600)) {
     fail("the list of parts could not be written: " + listPath);
   } else if (!stop_) {
-    std::vector<PartFormat> formats;
-    for (const std::string& part : request_.parts) formats.push_back(ProbePartFormat(part));
     SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
                               platform::Format("_%lld.", now) + request_.outputExtension);
     Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),

@@ -28,8 +28,11 @@ struct MergeRequest {
 };
 
 // The concat list: one "file '<path>'" line per part, an apostrophe written
-// as '\'' so that no path can break the line or add directives.
-std::string ConcatListText(const std::vector<std::string>& parts);
+// as '\'' so that no path can break the line or add directives. A part whose
+// picture length is known gets it as its duration, so that the next part's
+// picture follows it exactly, however much longer its sound runs.
+std::string ConcatListText(const std::vector<std::string>& parts,
+                           const std::vector<double>& pictureSeconds = {});
 
 enum class JoinMode { Copy, CopyVideoEncodeAudio, Encode };
 

@@ -45,6 +45,8 @@ PartFormat ProbePartFormat(const std::string& path) {
       f.frameRateNum = st->avg_frame_rate.num;
       f.frameRateDen = st->avg_frame_rate.den;
       f.videoBitRate = par->bit_rate;
+      if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        f.videoSeconds = static_cast<double>(st->duration) * av_q2d(st->time_base);
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && f.audioCodec.empty()) {
       f.audioCodec = avcodec_get_name(par->codec_id);
       f.sampleRate = par->sample_rate;

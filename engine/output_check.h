@@ -20,6 +20,7 @@ struct PartFormat {
   int sampleRate = 0;
   int channels = 0;
   long long videoBitRate = 0;  // bit/s; 0 when unknown
+  double videoSeconds = 0;     // length of the picture stream; 0 when unknown
 };
 PartFormat ProbePartFormat(const std::string& path);
 

@@ -18,6 +18,8 @@ namespace {
 TEST(ConcatList, ApostrophesCannotBreakTheLine) {
   EXPECT_EQ(ConcatListText({"/home/O'Brien/a.mp4", "/tmp/b.mp4"}),
             "file '/home/O'\\''Brien/a.mp4'\r\nfile '/tmp/b.mp4'\r\n");
+  EXPECT_EQ(ConcatListText({"/a.mp4", "/b.mp4"}, {2.0, 0}),
+            "file '/a.mp4'\r\nduration 2.000000\r\nfile '/b.mp4'\r\n");
 }
 
 TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
@@ -162,16 +164,21 @@ TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
   EXPECT_FALSE(platform::FileExists(output));
 
   // Stopped while running: nothing posted after the stop, no output.
-  std::string part = Media("long.mp4", testsupport::Clip(20.0, 640, 480));
+  // Parts of two sizes are encoded again: slow enough to stop midway.
+  std::string large = Media("large.mp4", testsupport::Clip(20.0, 640, 480));
+  std::string small = Media("small.mkv", testsupport::Clip(20.0, 320, 240));
   recorder_.Clear();
   MergeRequest big;
-  big.parts = {part, part, part};
-  big.outputExtension = "wmv";  // encodes again: slow enough to stop midway
+  big.parts = {large, small, large};
+  big.outputExtension = "mkv";
   big.outputFolder = out_;
   big.totalSeconds = 60;
   auto join = std::make_unique<MergeJoin>(big, &recorder_, dirs_);
   join->Start();
-  ASSERT_TRUE(recorder_.WaitFor(WM_MERGE_PROGRESS, nullptr));
+  ASSERT_TRUE(recorder_.WaitUntil([](const std::vector<Message>& list) {
+    return !list.empty();
+  }));
+  ASSERT_EQ(recorder_.Count(WM_MERGE_PROGRESS), 1) << "the join ended before it could be stopped";
   std::string out = join->OutputPath();
   join->Stop();
   size_t seen = recorder_.Messages().size();
