@@ -19,9 +19,22 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void EnsureGsf() {
-  static std::once_flag once;
-  std::call_once(once, [] { gsf_init(); });
+// libgsf promises nothing about threads, and GLib's slice allocator hands
+// memory between threads behind the thread checker's back: one user at a time.
+std::mutex& GsfMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Initializes libgsf once and holds its lock.
+std::unique_lock<std::mutex> UseGsf() {
+  std::unique_lock<std::mutex> lock(GsfMutex());
+  static bool initialized = false;
+  if (!initialized) {
+    gsf_init();
+    initialized = true;
+  }
+  return lock;
 }
 
 // Releases a GObject reference when it leaves scope.
@@ -135,7 +148,7 @@ std::string EncodeLangStream(const std::vector<LangEntry>& entries) {
 
 bool BuildCompoundFile(const std::vector<LangStream>& streams, std::string* file,
                        std::string* error) {
-  EnsureGsf();
+  auto gsf = UseGsf();
   Ref<GsfOutput> sink(gsf_output_memory_new());
   bool ok = true;
   {
@@ -208,7 +221,7 @@ bool WriteLangFile(const std::string& path, const std::vector<LangSection>& sect
 bool ReadLangValue(const std::string& section, const std::string& key,
                    const std::string& defaultValue, std::string* value, size_t bufferChars,
                    const std::string& path) {
-  EnsureGsf();
+  auto gsf = UseGsf();
   GError* err = nullptr;
   Ref<GsfInput> source(gsf_input_stdio_new(path.c_str(), &err));
   if (err) g_error_free(err);
@@ -218,7 +231,7 @@ bool ReadLangValue(const std::string& section, const std::string& key,
 bool ReadLangValueFromBytes(const std::string& section, const std::string& key,
                             const std::string& defaultValue, std::string* value,
                             size_t bufferChars, const void* fileBytes, size_t fileSize) {
-  EnsureGsf();
+  auto gsf = UseGsf();
   Ref<GsfInput> source(
       fileSize == 0 ? nullptr
                     : gsf_input_memory_new(static_cast<const guint8*>(fileBytes),
