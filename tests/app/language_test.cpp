@@ -1,7 +1,9 @@
 #include "app/core/language.h"
 
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/core/app_paths.h"
@@ -132,6 +134,25 @@ TEST_F(LanguageTest, LangTextReadsTheCurrentLanguagesFileEachTime) {
   EXPECT_EQ(LangText("ProductName", "Text"), "Renamed");
   SetCurrentLanguageId(950);  // no tr.dat here
   EXPECT_EQ(LangText("ProductName", "Text"), "");
+}
+
+TEST_F(LanguageTest, WorkersReadTextsWhileTheLanguageChanges) {
+  WriteLanguage(0, {{"Text", {{"ProductName", "Converter"}}}});
+  WriteLanguage(860, {{"Text", {{"ProductName", "Conversor"}}}});
+  SetPaths(paths_);
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 3; ++t) {
+    workers.emplace_back([&wrong] {
+      for (int i = 0; i < 100; ++i) {
+        std::string name = LangText("ProductName", "Text");
+        if (name != "Converter" && name != "Conversor") ++wrong;
+      }
+    });
+  }
+  for (int i = 0; i < 100; ++i) SetCurrentLanguageId(i % 2 ? 860 : 0);
+  for (std::thread& w : workers) w.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(LanguageTest, Base64KeysDecodeToTheirNames) {
