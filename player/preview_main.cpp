@@ -1,10 +1,12 @@
 // pelmar-preview FILE [START]: plays a file in a window of its own, for trying
 // files by hand and for the tests. Keys: space pauses and resumes, left and
-// right seek ten seconds, up and down change the volume, q or Escape quits.
+// right seek ten seconds, up and down change the volume, q or Escape quits, as
+// do SIGINT and SIGTERM. On the way out it prints what it showed and dropped.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +20,9 @@ extern "C" {
 #include "player/player.h"
 
 namespace {
+
+volatile sig_atomic_t quitSignal = 0;
+void OnQuitSignal(int) { quitSignal = 1; }
 
 constexpr int kSeekStepSeconds = 10;
 constexpr int kVolumeStep = 16;
@@ -97,6 +102,11 @@ int main(int argc, char** argv) {
     start = int(value);
   }
 
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
   XInitThreads();
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
@@ -127,6 +137,7 @@ int main(int argc, char** argv) {
   while (!player.finished()) {
     pollfd fd{ConnectionNumber(display), POLLIN, 0};
     poll(&fd, 1, 50);
+    if (quitSignal) player::Control().command = player::QuitRequested;
     while (XPending(display)) {
       XEvent event;
       XNextEvent(display, &event);
@@ -142,6 +153,13 @@ int main(int argc, char** argv) {
   }
   player.Stop();
   const int result = player.result();
+  const player::PlayerStats& stats = player::Stats();
+  const long long first = stats.firstPictureMicros ? stats.firstPictureMicros - stats.startMicros : -1;
+  fprintf(stderr, "first picture after %lld ms, pictures shown %lld, dropped early %lld, "
+          "dropped late %lld\n",
+          first < 0 ? -1 : first / 1000, static_cast<long long>(stats.picturesShown),
+          static_cast<long long>(stats.framesDroppedEarly),
+          static_cast<long long>(stats.framesDroppedLate));
   XDestroyWindow(display, window);
   XCloseDisplay(display);
   return result == 0 ? 0 : 1;
