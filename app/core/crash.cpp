@@ -151,7 +151,9 @@ uint64_t InstructionAddress(void* context) {
 }
 
 void WriteReport(const CrashSetup& setup, int sig, const siginfo_t* info, uint64_t ip) {
-  int fd = open(setup.reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Never through a link someone else left in a shared folder.
+  int fd = open(setup.reportPath.c_str(),
+                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return;
   RawOut out(fd);
   out.Text("PelmarVideoConverter ")
