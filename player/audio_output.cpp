@@ -133,13 +133,13 @@ int OpenAudioDevice(const AVChannelLayout& wantedLayout, int wantedRate, SDL_Aud
   return int(obtained.size);
 }
 
-void MixAtVolume(uint8_t* dst, const uint8_t* src, int len, int volume, bool muted) {
-  if (!muted && src && volume == kFullVolume) {
+void MixAtVolume(uint8_t* dst, const uint8_t* src, int len, int volume) {
+  if (src && volume == kFullVolume) {
     memcpy(dst, src, size_t(len));
     return;
   }
   memset(dst, 0, size_t(len));
-  if (!muted && src) SDL_MixAudioFormat(dst, src, AUDIO_S16SYS, Uint32(len), volume);
+  if (src) SDL_MixAudioFormat(dst, src, AUDIO_S16SYS, Uint32(len), volume);
 }
 
 namespace {
@@ -258,7 +258,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
   VideoState* is = static_cast<VideoState*>(opaque);
   const int64_t callbackTime = av_gettime_relative();
   is->audioCallbackTime = callbackTime;
-  is->audioVolume = std::clamp(Control().outputVolume.load(), 0, kFullVolume);
+  const int volume = std::clamp(Control().outputVolume.load(), 0, kFullVolume);
 
   while (len > 0) {
     if (is->audioBufIndex >= is->audioBufSize) {
@@ -275,7 +275,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
     }
     int chunk = std::min(is->audioBufSize - is->audioBufIndex, len);
     MixAtVolume(stream, is->audioBuf ? is->audioBuf + is->audioBufIndex : nullptr, chunk,
-                is->audioVolume, is->muted);
+                volume);
     len -= chunk;
     stream += chunk;
     is->audioBufIndex += chunk;

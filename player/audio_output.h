@@ -43,8 +43,8 @@ int OpenAudioDevice(const AVChannelLayout& wantedLayout, int wantedRate, SDL_Aud
                     SDL_AudioDeviceID* device);
 
 // Copies len bytes of 16-bit samples to dst at volume (0 to 128). 128 copies
-// them as they are; muted or without src, dst gets silence.
-void MixAtVolume(uint8_t* dst, const uint8_t* src, int len, int volume, bool muted);
+// them as they are; without src, dst gets silence.
+void MixAtVolume(uint8_t* dst, const uint8_t* src, int len, int volume);
 
 // SDL's callback; opaque is the run's VideoState.
 void AudioCallback(void* opaque, Uint8* stream, int len);

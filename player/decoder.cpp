@@ -177,7 +177,7 @@ void VideoThread(VideoState* is) {
 
     // Too late already (behind the master clock while more packets wait):
     // drop it before it costs a picture conversion.
-    if (frame->pts != AV_NOPTS_VALUE && MasterSyncType(*is) != SyncVideoMaster) {
+    if (frame->pts != AV_NOPTS_VALUE) {
       const double diff = pts - MasterClock(*is);
       if (!std::isnan(diff) && std::fabs(diff) < kNoSyncThreshold && diff < 0 &&
           is->viddec.packetSerial == is->vidclk.serial() && is->videoq.count() > 0) {

@@ -33,13 +33,10 @@ VideoState::~VideoState() {
   if (visTexture) SDL_DestroyTexture(visTexture);
 }
 
-int MasterSyncType(const VideoState& is) {
-  // Sound leads whenever there is sound; without it the external clock does.
-  return is.audioStreamIndex >= 0 ? SyncAudioMaster : SyncExternalClock;
-}
+bool AudioIsMaster(const VideoState& is) { return is.audioStreamIndex >= 0; }
 
 double MasterClock(const VideoState& is) {
-  return MasterSyncType(is) == SyncAudioMaster ? is.audclk.Get() : is.extclk.Get();
+  return AudioIsMaster(is) ? is.audclk.Get() : is.extclk.Get();
 }
 
 void TogglePause(VideoState* is) {

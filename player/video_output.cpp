@@ -527,7 +527,7 @@ void VideoDisplay(VideoState* is) {
 }
 
 void VideoRefresh(VideoState* is, double* remaining) {
-  if (!is->paused && MasterSyncType(*is) == SyncExternalClock && is->realtime)
+  if (!is->paused && !AudioIsMaster(*is) && is->realtime)
     CheckExternalClockSpeed(is);
 
   if (ShowsSound(is->showMode) && is->audioStreamIndex >= 0) {
@@ -549,12 +549,8 @@ void VideoRefresh(VideoState* is, double* remaining) {
     if (last->serial != vp->serial) is->frameTimer = NowSeconds();
     if (is->paused) break;
 
-    double delay = PictureDuration(*is, last, vp);
-    double diff = 0;
-    if (MasterSyncType(*is) != SyncVideoMaster) {
-      diff = is->vidclk.Get() - MasterClock(*is);
-      delay = TargetDelay(delay, diff, is->maxFrameDuration);
-    }
+    const double diff = is->vidclk.Get() - MasterClock(*is);
+    const double delay = TargetDelay(PictureDuration(*is, last, vp), diff, is->maxFrameDuration);
     av_log(nullptr, AV_LOG_TRACE, "video: delay=%0.3f A-V=%f\n", delay, -diff);
 
     const double time = NowSeconds();
@@ -570,7 +566,7 @@ void VideoRefresh(VideoState* is, double* remaining) {
       if (!std::isnan(vp->pts)) UpdateVideoClock(is, vp->pts, vp->serial);
     }
 
-    if (is->pictq.Remaining() > 1 && !is->step && MasterSyncType(*is) != SyncVideoMaster) {
+    if (is->pictq.Remaining() > 1 && !is->step) {
       const double duration = PictureDuration(*is, vp, is->pictq.PeekNext());
       if (time > is->frameTimer + duration) {
         ++Stats().framesDroppedLate;

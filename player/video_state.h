@@ -54,8 +54,6 @@ struct StreamDecoder {
   std::thread thread;
 };
 
-enum SyncType { SyncAudioMaster = 0, SyncVideoMaster = 1, SyncExternalClock = 2 };
-
 constexpr int kSampleArraySize = 8 * 65536;
 
 struct VideoState {
@@ -78,7 +76,6 @@ struct VideoState {
   bool forceRefresh = false;
   std::atomic<bool> paused{false};
   bool lastPaused = false;      // read thread
-  int readPauseResult = 0;      // read thread
   std::atomic<bool> readPauseUnsupported{false};
   std::atomic<bool> seekRequest{false};
   std::atomic<int> seekFlags{0};
@@ -114,8 +111,6 @@ struct VideoState {
   std::atomic<int> audioBufSize{0};   // bytes
   std::atomic<int> audioBufIndex{0};  // bytes
   std::atomic<int> audioWriteBufSize{0};  // bytes of ours not yet given to the device
-  int audioVolume = kFullVolume;
-  bool muted = false;
   std::atomic<int64_t> audioCallbackTime{0};
   // Samples for the spectrum display, written by the audio callback.
   std::mutex sampleArrayMutex;
@@ -156,7 +151,6 @@ struct VideoState {
   SwsContext* subConvertCtx = nullptr;
 
   SyncClock extclk;
-  int avSyncType = SyncAudioMaster;
 
   // Display.
   std::atomic<int> showMode{ShowNone};
@@ -167,7 +161,9 @@ struct VideoState {
 };
 
 // Threads and clocks (player.cpp, decoder.cpp, read_thread.cpp).
-int MasterSyncType(const VideoState& is);
+// Sound leads whenever there is sound; without it the external clock does.
+// Pictures never lead, so late pictures may always be dropped.
+bool AudioIsMaster(const VideoState& is);
 double MasterClock(const VideoState& is);
 void TogglePause(VideoState* is);
 void StepToNextFrame(VideoState* is);

@@ -96,7 +96,9 @@ Run Measure(Display* display, const std::vector<std::string>& argv, const std::s
   platform::Process process;
   std::string error;
   const auto start = Clock::now();
-  if (!process.start(argv, {"", errFile, true, false}, &error)) {
+  platform::ProcessOptions options;
+  options.stderrFile = errFile;
+  if (!process.start(argv, options, &error)) {
     fprintf(stderr, "cannot start %s: %s\n", argv[0].c_str(), error.c_str());
     return run;
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/process.h"
 #include "player/player.h"
@@ -70,15 +71,20 @@ class TestWindow {
     XDestroyImage(image);
     return {int((p >> 16) & 0xff), int((p >> 8) & 0xff), int(p & 0xff)};
   }
-  // Pixels that are not black, over the whole window.
-  int LitPixels() const {
+  std::vector<unsigned long> Snapshot() const {
+    std::vector<unsigned long> pixels;
     XImage* image = XGetImage(display_, window_, 0, 0, unsigned(width_), unsigned(height_),
                               AllPlanes, ZPixmap);
-    if (!image) return -1;
-    int lit = 0;
+    if (!image) return pixels;
     for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) lit += (XGetPixel(image, x, y) & 0xffffff) > 0x101010;
+      for (int x = 0; x < width_; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
     XDestroyImage(image);
+    return pixels;
+  }
+  // Pixels that are not black, over the whole window.
+  int LitPixels() const {
+    int lit = 0;
+    for (unsigned long pixel : Snapshot()) lit += pixel > 0x101010;
     return lit;
   }
   void Resize(int width, int height) {
@@ -299,8 +305,17 @@ TEST_F(PlaybackTest, SoundOnlyFileShowsTheSpectrum) {
   EXPECT_FALSE(Stats().videoOpen);
   EXPECT_TRUE(WaitUntil([&] { return window.LitPixels() > 20; }, 3000ms))
       << "the tone draws columns";
-  std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(Position(), 0.0);
+  const auto moving = window.Snapshot();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_NE(window.Snapshot(), moving) << "a new column every 20 ms";
+
+  Command(PauseRequested);
+  ASSERT_TRUE(WaitForCommand(Paused));
+  std::this_thread::sleep_for(100ms);
+  const auto paused = window.Snapshot();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(window.Snapshot(), paused) << "paused: the same column is redrawn in place";
+  EXPECT_EQ(Position(), 0.0) << "no picture, no position";
 }
 
 TEST_F(PlaybackTest, UnreadableFileKeepsTheLoopRunningUntilQuit) {
