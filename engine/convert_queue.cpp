@@ -70,6 +70,11 @@ void ConvertQueue::DestroyJob(VideoItem* item) {
   DestroyJobLocked(item);
 }
 
+std::shared_ptr<CUtilTransform> ConvertQueue::JobOf(VideoItem* item) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  return item->job;
+}
+
 void ConvertQueue::DestroyJobLocked(VideoItem* item) {
   if (!item->job) return;
   item->job->Stop();

@@ -41,6 +41,8 @@ class ConvertQueue {
   void Remove(const ItemPtr& item);
   // Ends the item's job (after its final message); the item keeps its state.
   void DestroyJob(VideoItem* item);
+  // The item's current job, or none.
+  std::shared_ptr<CUtilTransform> JobOf(VideoItem* item);
   // Stops everything, ends both workers and every child process.
   void Shutdown();
 

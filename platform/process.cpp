@@ -81,6 +81,7 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   const pid_t parent = getpid();
   const char* workDir = options.workDir.empty() ? nullptr : options.workDir.c_str();
   const char* stderrPath = options.stderrFile.empty() ? nullptr : options.stderrFile.c_str();
+  const char* stdoutPath = options.stdoutFile.empty() ? nullptr : options.stdoutFile.c_str();
 
   pid_t pid = fork();
   if (pid < 0) {
@@ -106,8 +107,13 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
       errFd = open(stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (errFd < 0) ChildFail(errPipe[1], errno);
     }
+    int outFd = nullOut;
+    if (stdoutPath) {
+      outFd = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (outFd < 0) ChildFail(errPipe[1], errno);
+    }
     if (dup2(nullIn, 0) < 0) ChildFail(errPipe[1], errno);
-    if (!options.keepStdout && dup2(nullOut, 1) < 0) ChildFail(errPipe[1], errno);
+    if ((stdoutPath || !options.keepStdout) && dup2(outFd, 1) < 0) ChildFail(errPipe[1], errno);
     if (dup2(errFd, 2) < 0) ChildFail(errPipe[1], errno);
     // Keep only the error pipe (close-on-exec) above the standard three.
     int keep = errPipe[1];

@@ -12,6 +12,7 @@ struct ProcessOptions {
   std::string stderrFile;   // empty: standard error is discarded
   bool killWithParent = true;  // PR_SET_PDEATHSIG(SIGKILL); off for launches meant to outlive us
   bool keepStdout = false;     // normally standard output goes to /dev/null
+  std::string stdoutFile;      // standard output into this file instead
 };
 
 // One child process at a time; after wait() the object may start another.

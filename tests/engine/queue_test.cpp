@@ -107,7 +107,7 @@ TEST_F(QueueTest, AFailedMergePartStopsTheRestOfTheMerge) {
   ASSERT_TRUE(recorder_.WaitFor(WM_MERGE_FAILED, nullptr));
   EXPECT_EQ(p2->state.load(), ItemState::Failed);
   EXPECT_EQ(p3->state.load(), ItemState::Idle);
-  EXPECT_FALSE(p3->job);
+  EXPECT_FALSE(queue.JobOf(p3.get()));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(recorder_.Count(WM_MERGE_FAILED), 1);
   EXPECT_EQ(recorder_.Count(WM_CONVERT_PROGRESS, p3.get()), 0);
@@ -123,7 +123,7 @@ TEST_F(QueueTest, StoppingAConvertingItemEndsItAndTheWorkerGoesOn) {
   ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, slow.get()));
   queue.Remove(slow);
   EXPECT_EQ(slow->state.load(), ItemState::Stopped);
-  EXPECT_FALSE(slow->job);
+  EXPECT_FALSE(queue.JobOf(slow.get()));
   ASSERT_TRUE(WaitFinished(1));
   EXPECT_EQ(Finished(), std::vector<void*>{next.get()});
   EXPECT_FALSE(platform::FileExists(slow->outputPath));

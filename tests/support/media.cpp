@@ -27,7 +27,9 @@ Codecs DefaultCodecs(const std::string& ext) {
 
 std::string Run(std::vector<std::string> args, const std::string& errFile) {
   std::string error;
-  int code = platform::RunAndWait(args, {"", errFile, true, false}, &error);
+  platform::ProcessOptions options;
+  options.stderrFile = errFile;
+  int code = platform::RunAndWait(args, options, &error);
   if (code == 0) return {};
   if (code < 0) return "cannot run ffmpeg: " + error;
   return "ffmpeg exited with " + std::to_string(code) + ": " + platform::LastLines(errFile, 5);

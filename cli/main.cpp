@@ -1,0 +1,45 @@
+// pelmar-convert: the converter without a window.
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/front_end.h"
+#include "cli/options.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+
+void OnStopSignal(int) { cli::FrontEnd::Interrupt(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  cli::ParseResult parsed = cli::ParseOptions(args);
+  if (!parsed.ok) {
+    fprintf(stderr, "pelmar-convert: %s\n%s", parsed.error.c_str(), cli::UsageText().c_str());
+    return 2;
+  }
+  if (parsed.options.help) {
+    fputs(cli::UsageText().c_str(), stdout);
+    return 0;
+  }
+  // The libraries' own complaints about damaged files would drown the front end's lines.
+  av_log_set_level(AV_LOG_QUIET);
+
+  struct sigaction sa {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  cli::FrontEnd front(parsed.options, stdout, stderr);
+  return front.Run();
+}
