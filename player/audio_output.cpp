@@ -76,8 +76,8 @@ int OpenAudioDevice(const AVChannelLayout& wantedLayout, int wantedRate, SDL_Aud
   wanted.channels = Uint8(std::min(wantedChannels, 255));
   wanted.format = AUDIO_S16SYS;
   wanted.silence = 0;
-  wanted.samples = Uint16(std::max(kMinBufferSamples,
-                                   2 << av_log2(unsigned(wanted.freq / kMaxCallbacksPerSecond))));
+  wanted.samples = Uint16(
+      std::max(kMinBufferSamples, 2 << av_log2(unsigned(wanted.freq / kMaxCallbacksPerSecond))));
   wanted.callback = callback;
   wanted.userdata = userdata;
   SDL_AudioSpec obtained{};
@@ -179,8 +179,7 @@ int DecodeAudioBuffer(VideoState* is) {
   AVFrame* frame = af->frame;
   const AVSampleFormat format = AVSampleFormat(frame->format);
   const int channels = frame->ch_layout.nb_channels;
-  const int dataSize =
-      av_samples_get_buffer_size(nullptr, channels, frame->nb_samples, format, 1);
+  const int dataSize = av_samples_get_buffer_size(nullptr, channels, frame->nb_samples, format, 1);
 
   AVChannelLayout sourceLayout{};
   if (frame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && frame->ch_layout.nb_channels == channels)
@@ -188,12 +187,13 @@ int DecodeAudioBuffer(VideoState* is) {
   else
     av_channel_layout_default(&sourceLayout, channels);
 
-  if (format != is->audioSrc.fmt || av_channel_layout_compare(&sourceLayout, &is->audioSrc.layout) ||
+  if (format != is->audioSrc.fmt ||
+      av_channel_layout_compare(&sourceLayout, &is->audioSrc.layout) ||
       frame->sample_rate != is->audioSrc.freq) {
     swr_free(&is->swrCtx);
-    int ret = swr_alloc_set_opts2(&is->swrCtx, &is->audioTgt.layout, is->audioTgt.fmt,
-                                  is->audioTgt.freq, &sourceLayout, format, frame->sample_rate, 0,
-                                  nullptr);
+    int ret =
+        swr_alloc_set_opts2(&is->swrCtx, &is->audioTgt.layout, is->audioTgt.fmt, is->audioTgt.freq,
+                            &sourceLayout, format, frame->sample_rate, 0, nullptr);
     if (ret < 0 || swr_init(is->swrCtx) < 0) {
       char from[64] = "", to[64] = "";
       av_channel_layout_describe(&sourceLayout, from, sizeof(from));
@@ -220,17 +220,17 @@ int DecodeAudioBuffer(VideoState* is) {
   if (is->swrCtx) {
     const int outCount =
         int(int64_t(frame->nb_samples) * is->audioTgt.freq / frame->sample_rate + 256);
-    const int outSize = av_samples_get_buffer_size(nullptr, is->audioTgt.channels(), outCount,
-                                                   is->audioTgt.fmt, 0);
+    const int outSize =
+        av_samples_get_buffer_size(nullptr, is->audioTgt.channels(), outCount, is->audioTgt.fmt, 0);
     if (outSize < 0) {
       av_log(nullptr, AV_LOG_ERROR, "av_samples_get_buffer_size() failed\n");
       return -1;
     }
     av_fast_malloc(&is->audioBuf1, &is->audioBuf1Size, size_t(outSize));
     if (!is->audioBuf1) return AVERROR(ENOMEM);
-    int converted = swr_convert(is->swrCtx, &is->audioBuf1, outCount,
-                                const_cast<const uint8_t**>(frame->extended_data),
-                                frame->nb_samples);
+    int converted =
+        swr_convert(is->swrCtx, &is->audioBuf1, outCount,
+                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (converted < 0) {
       av_log(nullptr, AV_LOG_ERROR, "swr_convert() failed\n");
       return -1;
@@ -246,8 +246,8 @@ int DecodeAudioBuffer(VideoState* is) {
     size = dataSize;
   }
 
-  is->audioClock = std::isnan(af->pts) ? NAN : af->pts + double(frame->nb_samples) /
-                                                             frame->sample_rate;
+  is->audioClock =
+      std::isnan(af->pts) ? NAN : af->pts + double(frame->nb_samples) / frame->sample_rate;
   is->audioClockSerial = af->serial;
   return size;
 }
@@ -274,8 +274,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
       is->audioBufIndex = 0;
     }
     int chunk = std::min(is->audioBufSize - is->audioBufIndex, len);
-    MixAtVolume(stream, is->audioBuf ? is->audioBuf + is->audioBufIndex : nullptr, chunk,
-                volume);
+    MixAtVolume(stream, is->audioBuf ? is->audioBuf + is->audioBufIndex : nullptr, chunk, volume);
     len -= chunk;
     stream += chunk;
     is->audioBufIndex += chunk;
@@ -285,9 +284,9 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
   // What the device still holds (two buffers) and what is left of ours has
   // not been heard yet.
   if (!std::isnan(is->audioClock)) {
-    is->audclk.SetAt(is->audioClock - double(2 * is->audioHwBufSize + unplayed) /
-                                          is->audioTgt.bytesPerSec,
-                     is->audioClockSerial, callbackTime / 1000000.0);
+    is->audclk.SetAt(
+        is->audioClock - double(2 * is->audioHwBufSize + unplayed) / is->audioTgt.bytesPerSec,
+        is->audioClockSerial, callbackTime / 1000000.0);
     is->extclk.Follow(is->audclk);
   }
 }

@@ -17,7 +17,7 @@ struct AudioParams {
   int freq = 0;
   AVChannelLayout layout{};
   AVSampleFormat fmt = AV_SAMPLE_FMT_NONE;
-  int frameSize = 0;    // bytes of one sample in all channels
+  int frameSize = 0;  // bytes of one sample in all channels
   int bytesPerSec = 0;
 
   AudioParams() = default;

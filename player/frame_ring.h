@@ -54,9 +54,9 @@ class FrameRing {
   FrameSlot* PeekLast();  // the item shown last
   // Blocks until an item is there; null once the fifo is aborted.
   FrameSlot* PeekReadable();
-  void Next();            // done with the current item
-  int Remaining();        // items not yet shown
-  bool HasShown();        // an item has been shown and is kept
+  void Next();      // done with the current item
+  int Remaining();  // items not yet shown
+  bool HasShown();  // an item has been shown and is kept
 
   void Signal();  // wakes waiters (after the fifo was aborted)
   std::mutex& mutex() { return mutex_; }

@@ -172,8 +172,8 @@ int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds)
   if (window) {
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (!renderer) {
-      av_log(nullptr, AV_LOG_WARNING,
-             "Failed to initialize a hardware accelerated renderer: %s\n", SDL_GetError());
+      av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a hardware accelerated renderer: %s\n",
+             SDL_GetError());
       renderer = SDL_CreateRenderer(window, -1, 0);
     }
     if (renderer && SDL_GetRendererInfo(renderer, &info) == 0)

@@ -27,7 +27,7 @@ inline bool ShowsSound(int mode) { return mode == ShowWaves || mode == ShowSpect
 // the player acknowledges commands and writes positionSeconds.
 struct PlayerControl {
   std::atomic<int> command{NoCommand};
-  std::atomic<int> seekSeconds{0};   // whole seconds from the start of the file
+  std::atomic<int> seekSeconds{0};             // whole seconds from the start of the file
   std::atomic<int> outputVolume{kFullVolume};  // 0 to 128
   std::atomic<double> positionSeconds{0.0};    // time of the picture last shown
 
@@ -46,10 +46,10 @@ PlayerControl& Control();
 
 // What the player did, for hosts, tests and benchmarks. Reset by the starter.
 struct PlayerStats {
-  std::atomic<int64_t> picturesShown{0};   // pictures taken from the ring onto the screen
+  std::atomic<int64_t> picturesShown{0};  // pictures taken from the ring onto the screen
   std::atomic<int64_t> framesDroppedEarly{0};
   std::atomic<int64_t> framesDroppedLate{0};
-  std::atomic<int> showMode{ShowNone};     // set once the streams are open
+  std::atomic<int> showMode{ShowNone};  // set once the streams are open
   std::atomic<bool> audioOpen{false};
   std::atomic<bool> videoOpen{false};
   // Largest |video clock - audio clock| seen when a picture was shown, and the

@@ -143,8 +143,7 @@ int main(int argc, char** argv) {
       XNextEvent(display, &event);
       if (event.type == KeyPress) {
         HandleKey(XLookupKeysym(&event.xkey, 0));
-      } else if (event.type == ClientMessage &&
-                 Atom(event.xclient.data.l[0]) == deleteWindow) {
+      } else if (event.type == ClientMessage && Atom(event.xclient.data.l[0]) == deleteWindow) {
         player::Control().command = player::QuitRequested;
       } else if (event.type == ConfigureNotify) {
         player::Control().RequestWindowSize(event.xconfigure.width, event.xconfigure.height);
@@ -154,8 +153,10 @@ int main(int argc, char** argv) {
   player.Stop();
   const int result = player.result();
   const player::PlayerStats& stats = player::Stats();
-  const long long first = stats.firstPictureMicros ? stats.firstPictureMicros - stats.startMicros : -1;
-  fprintf(stderr, "first picture after %lld ms, pictures shown %lld, dropped early %lld, "
+  const long long first =
+      stats.firstPictureMicros ? stats.firstPictureMicros - stats.startMicros : -1;
+  fprintf(stderr,
+          "first picture after %lld ms, pictures shown %lld, dropped early %lld, "
           "dropped late %lld\n",
           first < 0 ? -1 : first / 1000, static_cast<long long>(stats.picturesShown),
           static_cast<long long>(stats.framesDroppedEarly),

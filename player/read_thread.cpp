@@ -93,8 +93,7 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
 
   av_format_inject_global_side_data(ic);
   if (avformat_find_stream_info(ic, nullptr) < 0) {
-    av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n",
-           is->filename.c_str());
+    av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
     return false;
   }
   if (ic->pb) ic->pb->eof_reached = 0;
@@ -104,8 +103,8 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   for (unsigned i = 0; i < ic->nb_streams; ++i) ic->streams[i]->discard = AVDISCARD_ALL;
   const int video = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   const int audio = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
-  const int subtitle = av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1,
-                                           audio >= 0 ? audio : video, nullptr, 0);
+  const int subtitle =
+      av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1, audio >= 0 ? audio : video, nullptr, 0);
   if (video >= 0) {
     const AVStream* st = ic->streams[video];
     if (st->codecpar->width)

@@ -46,8 +46,8 @@ const FormatEntry kFormatMap[] = {
 };
 
 bool HasAlpha(int format) {
-  return format == AV_PIX_FMT_RGB32 || format == AV_PIX_FMT_RGB32_1 ||
-         format == AV_PIX_FMT_BGR32 || format == AV_PIX_FMT_BGR32_1;
+  return format == AV_PIX_FMT_RGB32 || format == AV_PIX_FMT_RGB32_1 || format == AV_PIX_FMT_BGR32 ||
+         format == AV_PIX_FMT_BGR32_1;
 }
 
 void FillRect(SDL_Renderer* renderer, int x, int y, int w, int h) {
@@ -84,17 +84,18 @@ int UploadPicture(VideoState* is, FrameSlot* vp) {
   AVFrame* frame = vp->frame;
   const Uint32 sdlFormat = SdlTextureFormat(frame->format);
   const SDL_BlendMode blend = HasAlpha(frame->format) ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE;
-  if (ReallocTexture(is->renderer, &is->vidTexture,
-                     sdlFormat == SDL_PIXELFORMAT_UNKNOWN ? Uint32(SDL_PIXELFORMAT_ARGB8888) : sdlFormat,
-                     frame->width, frame->height, blend, false) < 0)
+  if (ReallocTexture(
+          is->renderer, &is->vidTexture,
+          sdlFormat == SDL_PIXELFORMAT_UNKNOWN ? Uint32(SDL_PIXELFORMAT_ARGB8888) : sdlFormat,
+          frame->width, frame->height, blend, false) < 0)
     return -1;
   vp->flipVertical = false;
   const int* ls = frame->linesize;
   if (sdlFormat == SDL_PIXELFORMAT_UNKNOWN) {
     // The scaler reads rows in either direction, so the result is upright.
     is->imgConvertCtx = sws_getCachedContext(
-        is->imgConvertCtx, frame->width, frame->height, AVPixelFormat(frame->format),
-        frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+        is->imgConvertCtx, frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+        frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!is->imgConvertCtx) {
       av_log(nullptr, AV_LOG_FATAL, "Cannot initialize the conversion context\n");
       return -1;
@@ -152,8 +153,8 @@ int UploadSubtitle(VideoState* is, FrameSlot* sp, const FrameSlot* vp) {
     sp->width = vp->width;
     sp->height = vp->height;
   }
-  if (ReallocTexture(is->renderer, &is->subTexture, SDL_PIXELFORMAT_ARGB8888, sp->width,
-                     sp->height, SDL_BLENDMODE_BLEND, true) < 0)
+  if (ReallocTexture(is->renderer, &is->subTexture, SDL_PIXELFORMAT_ARGB8888, sp->width, sp->height,
+                     SDL_BLENDMODE_BLEND, true) < 0)
     return -1;
   for (unsigned i = 0; i < sp->sub.num_rects; ++i) {
     AVSubtitleRect* r = sp->sub.rects[i];
@@ -210,8 +211,8 @@ void ImageDisplay(VideoState* is) {
     }
   }
 
-  SDL_Rect rect = DisplayRect(is->xleft, is->ytop, is->width, is->height, vp->width, vp->height,
-                              vp->sar);
+  SDL_Rect rect =
+      DisplayRect(is->xleft, is->ytop, is->width, is->height, vp->width, vp->height, vp->sar);
   if (!vp->uploaded) {
     if (UploadPicture(is, vp) < 0) return;
     vp->uploaded = true;
@@ -227,8 +228,8 @@ void ImageDisplay(VideoState* is) {
     for (unsigned i = 0; i < sp->sub.num_rects; ++i) {
       const AVSubtitleRect* r = sp->sub.rects[i];
       SDL_Rect source{r->x, r->y, r->w, r->h};
-      SDL_Rect target{int(rect.x + r->x * xratio), int(rect.y + r->y * yratio),
-                      int(r->w * xratio), int(r->h * yratio)};
+      SDL_Rect target{int(rect.x + r->x * xratio), int(rect.y + r->y * yratio), int(r->w * xratio),
+                      int(r->h * yratio)};
       SDL_RenderCopy(is->renderer, is->subTexture, &source, &target);
     }
   }
@@ -343,8 +344,8 @@ void SpectrumDisplay(VideoState* is, int start, int channels, int frequencies) {
   if (SDL_LockTexture(is->visTexture, &column, reinterpret_cast<void**>(&pixels), &pitch) == 0) {
     const double weight = 1.0 / std::sqrt(double(frequencies));
     auto level = [&](const AVComplexFloat& c) {
-      return std::min(255, int(std::sqrt(weight * std::sqrt(double(c.re) * c.re +
-                                                             double(c.im) * c.im))));
+      return std::min(
+          255, int(std::sqrt(weight * std::sqrt(double(c.re) * c.re + double(c.im) * c.im))));
     };
     uint8_t* row = pixels + size_t(pitch) * size_t(is->height);
     for (int y = 0; y < is->height; ++y) {
@@ -423,8 +424,7 @@ void UpdateVideoClock(VideoState* is, double pts, int serial) {
 double PictureDuration(const VideoState& is, const FrameSlot* vp, const FrameSlot* next) {
   if (vp->serial != next->serial) return 0.0;
   const double duration = next->pts - vp->pts;
-  if (std::isnan(duration) || duration <= 0 || duration > is.maxFrameDuration)
-    return vp->duration;
+  if (std::isnan(duration) || duration <= 0 || duration > is.maxFrameDuration) return vp->duration;
   return duration;
 }
 
@@ -523,12 +523,12 @@ void VideoDisplay(VideoState* is) {
   else if (is->videoStreamIndex >= 0)
     ImageDisplay(is);
   SDL_RenderPresent(is->renderer);
-  if (picture && Stats().firstPictureMicros == 0) Stats().firstPictureMicros = av_gettime_relative();
+  if (picture && Stats().firstPictureMicros == 0)
+    Stats().firstPictureMicros = av_gettime_relative();
 }
 
 void VideoRefresh(VideoState* is, double* remaining) {
-  if (!is->paused && !AudioIsMaster(*is) && is->realtime)
-    CheckExternalClockSpeed(is);
+  if (!is->paused && !AudioIsMaster(*is) && is->realtime) CheckExternalClockSpeed(is);
 
   if (ShowsSound(is->showMode) && is->audioStreamIndex >= 0) {
     const double time = NowSeconds();

@@ -75,7 +75,7 @@ struct VideoState {
   std::atomic<bool> abortRequest{false};
   bool forceRefresh = false;
   std::atomic<bool> paused{false};
-  bool lastPaused = false;      // read thread
+  bool lastPaused = false;  // read thread
   std::atomic<bool> readPauseUnsupported{false};
   std::atomic<bool> seekRequest{false};
   std::atomic<int> seekFlags{0};
@@ -98,8 +98,8 @@ struct VideoState {
   StreamDecoder auddec;
   FrameRing sampq;
   SyncClock audclk;
-  double audioClock = 0;       // audio callback
-  int audioClockSerial = -1;   // audio callback
+  double audioClock = 0;      // audio callback
+  int audioClockSerial = -1;  // audio callback
   int audioHwBufSize = 0;
   AudioParams audioSrc;
   AudioParams audioTgt;
@@ -108,8 +108,8 @@ struct VideoState {
   const uint8_t* audioBuf = nullptr;
   uint8_t* audioBuf1 = nullptr;
   unsigned audioBuf1Size = 0;
-  std::atomic<int> audioBufSize{0};   // bytes
-  std::atomic<int> audioBufIndex{0};  // bytes
+  std::atomic<int> audioBufSize{0};       // bytes
+  std::atomic<int> audioBufIndex{0};      // bytes
   std::atomic<int> audioWriteBufSize{0};  // bytes of ours not yet given to the device
   std::atomic<int64_t> audioCallbackTime{0};
   // Samples for the spectrum display, written by the audio callback.

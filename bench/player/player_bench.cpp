@@ -6,6 +6,8 @@
 // Run under a display large enough for a 1280x720 window, with sound going
 // nowhere, e.g.:
 //   SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/player/player_bench
+#include <X11/Xlib.h>  // last: its macros clash with names above
+#include <X11/Xutil.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -22,9 +24,6 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
-
-#include <X11/Xlib.h>  // last: its macros clash with names above
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -164,11 +163,13 @@ int main() {
   }
   const std::string file = dir + "/clip1080.mp4";
   printf("making a 1080p 30 fps H.264 file of %.0f s...\n", kPlaySeconds + 4);
-  if (platform::RunAndWait({ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i",
-                            "testsrc2=size=1920x1080:rate=30:duration=12", "-f", "lavfi", "-i",
-                            "sine=frequency=440:sample_rate=48000:duration=12", "-c:v", "libx264",
-                            "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", file}) !=
-      0) {
+  if (platform::RunAndWait(
+          {ffmpeg,     "-v",      "error",   "-y",
+           "-f",       "lavfi",   "-i",      "testsrc2=size=1920x1080:rate=30:duration=12",
+           "-f",       "lavfi",   "-i",      "sine=frequency=440:sample_rate=48000:duration=12",
+           "-c:v",     "libx264", "-preset", "veryfast",
+           "-pix_fmt", "yuv420p", "-c:a",    "aac",
+           file}) != 0) {
     fprintf(stderr, "ffmpeg could not make the file\n");
     return 1;
   }
@@ -181,10 +182,20 @@ int main() {
     std::vector<double> first, cpu, drops;
   };
   Player players[] = {
-      {"pelmar-preview", {PELMAR_PREVIEW_PROGRAM, file}, "pelmar-preview: clip1080.mp4",
-       std::regex("dropped early (\\d+), dropped late (\\d+)"), {}, {}, {}},
-      {"ffplay", {ffplay, "-x", "1280", "-y", "720", "-window_title", "ffplay-reference", file},
-       "ffplay-reference", std::regex("fd=\\s*(\\d+)"), {}, {}, {}},
+      {"pelmar-preview",
+       {PELMAR_PREVIEW_PROGRAM, file},
+       "pelmar-preview: clip1080.mp4",
+       std::regex("dropped early (\\d+), dropped late (\\d+)"),
+       {},
+       {},
+       {}},
+      {"ffplay",
+       {ffplay, "-x", "1280", "-y", "720", "-window_title", "ffplay-reference", file},
+       "ffplay-reference",
+       std::regex("fd=\\s*(\\d+)"),
+       {},
+       {},
+       {}},
   };
   for (int i = 0; i < kRuns; ++i) {
     for (Player& p : players) {  // alternate, so that both see the same machine

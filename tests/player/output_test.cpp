@@ -131,11 +131,11 @@ TEST(DisplayRect, LetterboxesCentredWithEvenSizes) {
     SDL_Rect expected;
   };
   const Case cases[] = {
-      {480, 240, 320, 240, {1, 1}, {80, 0, 320, 240}},     // pillarbox
-      {320, 480, 320, 240, {0, 1}, {0, 120, 320, 240}},    // letterbox, unknown ratio is square
+      {480, 240, 320, 240, {1, 1}, {80, 0, 320, 240}},       // pillarbox
+      {320, 480, 320, 240, {0, 1}, {0, 120, 320, 240}},      // letterbox, unknown ratio is square
       {1280, 576, 720, 576, {64, 45}, {128, 0, 1024, 576}},  // anamorphic 16:9
       {101, 101, 100, 100, {1, 1}, {0, 0, 100, 101}},        // width made even
-      {100, 100, 1, 10000, {1, 1}, {50, 0, 1, 100}},       // never narrower than 1 pixel
+      {100, 100, 1, 10000, {1, 1}, {50, 0, 1, 100}},         // never narrower than 1 pixel
       {100, 100, 10000, 1, {1, 1}, {0, 50, 100, 1}},
   };
   for (const Case& c : cases) {

@@ -73,8 +73,8 @@ class TestWindow {
   }
   std::vector<unsigned long> Snapshot() const {
     std::vector<unsigned long> pixels;
-    XImage* image = XGetImage(display_, window_, 0, 0, unsigned(width_), unsigned(height_),
-                              AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display_, window_, 0, 0, unsigned(width_), unsigned(height_), AllPlanes, ZPixmap);
     if (!image) return pixels;
     for (int y = 0; y < height_; ++y)
       for (int x = 0; x < width_; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
