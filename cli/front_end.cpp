@@ -7,6 +7,7 @@
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
+#include "app/core/language.h"
 #include "app/core/run_log.h"
 #include "engine/command.h"
 #include "engine/merge_join.h"
@@ -212,6 +213,7 @@ bool FrontEnd::SetUp() {
   paths.CreateDataDir();
   app::SetPaths(paths);
   app::Settings().Read(paths);
+  app::SetCurrentLanguageId(app::StartLanguageId(paths));
   if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
   // Folders of this process only: the window's clean-up never reaches them,
   // and two front ends never share a progress file.
@@ -369,6 +371,8 @@ int FrontEnd::Join() {
   }
   request.outputExtension = FormatToken(options_.format);
   request.outputFolder = outDir_;
+  std::string mergeName = app::LangText("MergeFileName", "Text");
+  if (!mergeName.empty() && mergeName.find('/') == std::string::npos) request.mergeName = mergeName;
   join_ = std::make_unique<engine::MergeJoin>(request, this, dirs_);
   view_.Begin("joining " + std::to_string(items_.size()) + " parts");
   join_->Start();
