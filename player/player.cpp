@@ -53,14 +53,14 @@ void TogglePause(VideoState* is) {
   is->extclk.SetPaused(paused);
 }
 
+namespace {
+
+// One picture after a seek while paused; a resume in the meantime wins.
 void StepToNextFrame(VideoState* is) {
-  // Only while still paused: a resume in the meantime wins.
   if (!is->paused) return;
   TogglePause(is);
   is->step = true;
 }
-
-namespace {
 
 void CloseStream(VideoState* is) {
   is->abortRequest = true;
@@ -110,7 +110,6 @@ void HandleCommand(VideoState* is, PlayerControl& control) {
         const int64_t target = int64_t(seconds) * AV_TIME_BASE;
         is->seekPos = target;
         is->seekRel = target;  // a forward window: land at or after the target
-        is->seekFlags = is->seekFlags & ~AVSEEK_FLAG_BYTE;
         is->seekRequest = true;
         is->continueRead.Signal();
       }

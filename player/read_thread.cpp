@@ -43,11 +43,10 @@ void WaitForMore(VideoState* is) {
 void Seek(VideoState* is, AVFormatContext* ic) {
   const int64_t target = is->seekPos;
   const int64_t rel = is->seekRel;
-  const int flags = is->seekFlags;
   // The window around the target: a seek forward lands at or after it.
   const int64_t minTs = rel > 0 ? target - rel + 2 : INT64_MIN;
   const int64_t maxTs = rel < 0 ? target - rel - 2 : INT64_MAX;
-  if (avformat_seek_file(ic, -1, minTs, target, maxTs, flags) < 0) {
+  if (avformat_seek_file(ic, -1, minTs, target, maxTs, 0) < 0) {
     av_log(nullptr, AV_LOG_ERROR, "%s: error while seeking\n", ic->url);
   } else {
     for (PacketFifo* q : {&is->audioq, &is->subtitleq, &is->videoq}) {
@@ -55,7 +54,7 @@ void Seek(VideoState* is, AVFormatContext* ic) {
       q->Flush();
       q->PutFlushMarker();
     }
-    is->extclk.Set((flags & AVSEEK_FLAG_BYTE) ? NAN : target / double(AV_TIME_BASE), 0);
+    is->extclk.Set(target / double(AV_TIME_BASE), 0);
   }
   is->seekRequest = false;
   is->queueAttachmentsRequest = true;
@@ -188,12 +187,9 @@ void ReadLoop(VideoState* is, AVFormatContext* ic) {
 void ReadThread(VideoState* is) {
   NameThisThread("read_thread");
   AVFormatContext* ic = nullptr;
-  if (OpenInput(is, &ic)) {
-    ReadLoop(is, ic);
-  } else {
-    // The player keeps running with nothing to show until its host quits it.
-    is->openFailed = true;
-  }
+  // A file that cannot be played leaves the player running with nothing to
+  // show until its host quits it.
+  if (OpenInput(is, &ic)) ReadLoop(is, ic);
   if (ic && !is->ic) avformat_close_input(&ic);
 }
 

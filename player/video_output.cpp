@@ -242,7 +242,7 @@ int WrapSample(int index) {
 // Where in the sample array the sound that is audible right now starts,
 // backed off by what the display shows. Kept while paused.
 int DisplayStart(VideoState* is, int channels, int dataUsed) {
-  if (is->paused) return is->lastIStart;
+  if (is->paused) return is->lastDisplayStart;
   int delay = is->audioWriteBufSize / (2 * channels);
   if (int64_t callbackTime = is->audioCallbackTime) {
     int64_t since = av_gettime_relative() - callbackTime;
@@ -267,7 +267,7 @@ int DisplayStart(VideoState* is, int channels, int dataUsed) {
       }
     }
   }
-  is->lastIStart = start;
+  is->lastDisplayStart = start;
   return start;
 }
 
@@ -338,7 +338,7 @@ void SpectrumDisplay(VideoState* is, int start, int channels, int frequencies) {
     is->rdftFn(is->rdft, is->rdftOut + SpectrumOutStride(frequencies) * ch,
                is->rdftIn + SpectrumInStride(size) * ch, sizeof(float));
 
-  SDL_Rect column{is->xpos, 0, 1, is->height};
+  SDL_Rect column{is->spectrumColumn, 0, 1, is->height};
   uint8_t* pixels;
   int pitch;
   if (SDL_LockTexture(is->visTexture, &column, reinterpret_cast<void**>(&pixels), &pitch) == 0) {
@@ -374,7 +374,7 @@ void AudioDisplay(VideoState* is) {
     if (ReallocTexture(is->renderer, &is->visTexture, SDL_PIXELFORMAT_ARGB8888, is->width,
                        is->height, SDL_BLENDMODE_NONE, true) < 0)
       return;
-    if (is->xpos >= is->width) is->xpos = 0;
+    if (is->spectrumColumn >= is->width) is->spectrumColumn = 0;
     if (!PrepareSpectrum(is, bits, std::min(channels, 2))) {
       av_log(nullptr, AV_LOG_ERROR,
              "Failed to allocate buffers for RDFT, switching to waves display\n");
@@ -384,7 +384,7 @@ void AudioDisplay(VideoState* is) {
       SpectrumDisplay(is, start, channels, frequencies);
     }
   }
-  if (!is->paused) ++is->xpos;
+  if (!is->paused) ++is->spectrumColumn;
 }
 
 // The picture area is the window's drawable area, whatever size the host

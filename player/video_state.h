@@ -78,7 +78,6 @@ struct VideoState {
   bool lastPaused = false;  // read thread
   std::atomic<bool> readPauseUnsupported{false};
   std::atomic<bool> seekRequest{false};
-  std::atomic<int> seekFlags{0};
   std::atomic<int64_t> seekPos{0};
   std::atomic<int64_t> seekRel{0};
   std::atomic<bool> stepAfterSeek{false};  // read thread asks the player thread to step
@@ -108,21 +107,21 @@ struct VideoState {
   const uint8_t* audioBuf = nullptr;
   uint8_t* audioBuf1 = nullptr;
   unsigned audioBuf1Size = 0;
-  std::atomic<int> audioBufSize{0};       // bytes
-  std::atomic<int> audioBufIndex{0};      // bytes
+  int audioBufSize = 0;                   // bytes
+  int audioBufIndex = 0;                  // bytes
   std::atomic<int> audioWriteBufSize{0};  // bytes of ours not yet given to the device
   std::atomic<int64_t> audioCallbackTime{0};
   // Samples for the spectrum display, written by the audio callback.
   std::mutex sampleArrayMutex;
   std::unique_ptr<int16_t[]> sampleArray;
   int sampleArrayIndex = 0;
-  int lastIStart = 0;
+  int lastDisplayStart = 0;
   AVTXContext* rdft = nullptr;
   av_tx_fn rdftFn = nullptr;
   int rdftBits = 0;
   float* rdftIn = nullptr;
   AVComplexFloat* rdftOut = nullptr;
-  int xpos = 0;
+  int spectrumColumn = 0;
   double lastVisTime = 0;
   SDL_Texture* visTexture = nullptr;
 
@@ -155,9 +154,6 @@ struct VideoState {
   // Display.
   std::atomic<int> showMode{ShowNone};
   int width = 0, height = 0, xleft = 0, ytop = 0;
-
-  // Set by the read thread: no audio and no video could be opened.
-  std::atomic<bool> openFailed{false};
 };
 
 // Threads and clocks (player.cpp, decoder.cpp, read_thread.cpp).
@@ -166,7 +162,6 @@ struct VideoState {
 bool AudioIsMaster(const VideoState& is);
 double MasterClock(const VideoState& is);
 void TogglePause(VideoState* is);
-void StepToNextFrame(VideoState* is);
 void ReadThread(VideoState* is);
 int StreamComponentOpen(VideoState* is, int streamIndex);
 void StreamComponentClose(VideoState* is, int streamIndex);
