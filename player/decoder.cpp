@@ -28,7 +28,6 @@ void DecoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* fifo, Wake
   d->startPts = AV_NOPTS_VALUE;
   d->packetSerial = -1;
   d->packetPending = false;
-  d->finished = 0;
 }
 
 int DecoderStart(StreamDecoder* d, void (*body)(VideoState*), const char* name, VideoState* is) {
@@ -77,7 +76,6 @@ bool NextPacket(StreamDecoder* d) {
     if (!isFlush) return true;
     // A new serial starts here: forget everything the codec still holds.
     avcodec_flush_buffers(d->avctx);
-    d->finished = 0;
     d->nextPts = d->startPts;
     d->nextPtsTb = d->startPtsTb;
   }
@@ -107,8 +105,7 @@ int DecodeItem(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub) {
           }
           return 1;
         }
-        if (ret == AVERROR_EOF) {
-          d->finished = d->packetSerial;
+        if (ret == AVERROR_EOF) {  // drained: ready for what comes after a seek
           avcodec_flush_buffers(d->avctx);
           return 0;
         }
@@ -129,10 +126,7 @@ int DecodeItem(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub) {
         av_packet_unref(d->packet);
       }
       if (ret >= 0 && got) return 1;
-      if (ret >= 0 && drain) {
-        d->finished = d->packetSerial;
-        return 0;
-      }
+      if (ret >= 0 && drain) return 0;
     } else if (avcodec_send_packet(d->avctx, d->packet) == AVERROR(EAGAIN)) {
       av_log(d->avctx, AV_LOG_ERROR,
              "Receive_frame and send_packet both returned EAGAIN, which is an API violation.\n");

@@ -46,7 +46,6 @@ struct StreamDecoder {
   AVPacket* packet = nullptr;
   bool packetPending = false;
   int packetSerial = -1;
-  std::atomic<int> finished{0};  // the serial at which end of stream came; 0 while decoding
   int64_t startPts = AV_NOPTS_VALUE;
   AVRational startPtsTb{0, 1};
   int64_t nextPts = AV_NOPTS_VALUE;
