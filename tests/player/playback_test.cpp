@@ -65,6 +65,9 @@ class TestWindow {
 
   Rgb Pixel(int x, int y) const { return Read(window_, x, y); }
   Rgb Read(Window window, int x, int y) const {
+    XWindowAttributes attributes;  // reading a window not on screen is an X error
+    if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable)
+      return {-1, -1, -1};
     XImage* image = XGetImage(display_, window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (!image) return {-1, -1, -1};
     unsigned long p = XGetPixel(image, 0, 0);
