@@ -245,6 +245,7 @@ bool FrontEnd::SetUp() {
     items_.push_back(item);
   }
   queue_ = std::make_unique<engine::ConvertQueue>(this, dirs_);
+  queue_->SetMakeCovers(false);
   return true;
 }
 

@@ -135,7 +135,7 @@ void ConvertQueue::AnalysisMain() {
       if (analysisStop_) break;
       // Items of a list being cleared are stopped; the others are still wanted.
       if (item->state.load() == ItemState::Stopped) continue;
-      if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None)
+      if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
         MakeItemCover(*item, dirs_.cover, dirs_.work);
       if (!analysisStop_ && item->state.load() != ItemState::Stopped)
         owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);

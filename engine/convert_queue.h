@@ -28,6 +28,9 @@ class ConvertQueue {
   ConvertQueue(const ConvertQueue&) = delete;
   ConvertQueue& operator=(const ConvertQueue&) = delete;
 
+  // Whether the analysis makes cover pictures (a front end without pictures
+  // has no use for them). Set before items are added.
+  void SetMakeCovers(bool make) { makeCovers_ = make; }
   // Hands newly added items to the analysis worker, in their order.
   void AddForAnalysis(const std::vector<ItemPtr>& items);
   // Called before a list is cleared: items that are stopped by then are not
@@ -78,6 +81,7 @@ class ConvertQueue {
   bool analysisQuit_ = false;
   std::atomic<bool> analysisStop_{false};
   std::atomic<bool> analysisPause_{false};
+  std::atomic<bool> makeCovers_{true};
   std::thread analysisThread_;
 
   std::mutex shutdownMutex_;

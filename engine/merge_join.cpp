@@ -124,6 +124,13 @@ void MergeJoin::SetText(std::string* field, const std::string& value) {
   *field = value;
 }
 
+bool MergeJoin::PollUnlessStopped(std::chrono::milliseconds time) {
+  // The end of the runner cuts the poll short: the verdict is known at once.
+  std::unique_lock<std::mutex> lock(sleepMutex_);
+  sleepCv_.wait_for(lock, time, [this] { return stop_.load() || runnerEnded_.isSet(); });
+  return !stop_.load();
+}
+
 bool MergeJoin::SleepUnlessStopped(std::chrono::milliseconds time) {
   std::unique_lock<std::mutex> lock(sleepMutex_);
   return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
@@ -155,12 +162,15 @@ void MergeJoin::RunnerMain() {
     if (result.outcome == RunOutcome::Succeeded) succeeded_ = true;
     else if (result.outcome != RunOutcome::Stopped) fail(result.reason);
   }
-  runnerEnded_.set();
+  {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    runnerEnded_.set();
+  }
   sleepCv_.notify_all();
 }
 
 void MergeJoin::MonitorMain() {
-  while (SleepUnlessStopped(Timing().progressPoll)) {
+  while (PollUnlessStopped(Timing().progressPoll)) {
     if (runnerEnded_.isSet()) {
       if (succeeded_) {
         if (SleepUnlessStopped(Timing().finalDelay) && !stop_)

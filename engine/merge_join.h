@@ -72,6 +72,8 @@ class MergeJoin {
   void RunnerMain();
   void MonitorMain();
   bool SleepUnlessStopped(std::chrono::milliseconds time);
+  // Sleeps until the next progress poll or the runner's end; false when stopped.
+  bool PollUnlessStopped(std::chrono::milliseconds time);
   void SetText(std::string* field, const std::string& value);
 
   const MergeRequest request_;

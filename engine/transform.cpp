@@ -83,6 +83,13 @@ int CUtilTransform::PrepareSource() { return target_ && item_ && !StopRequested(
 
 int CUtilTransform::PrepareProgress() { return 0; }
 
+bool CUtilTransform::PollUnlessStopped(std::chrono::milliseconds time) {
+  // The end of the runner cuts the poll short: the verdict is known at once.
+  std::unique_lock<std::mutex> lock(sleepMutex_);
+  sleepCv_.wait_for(lock, time, [this] { return stop_.load() || runnerEnded_.isSet(); });
+  return !stop_.load();
+}
+
 bool CUtilTransform::SleepUnlessStopped(std::chrono::milliseconds time) {
   std::unique_lock<std::mutex> lock(sleepMutex_);
   return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
@@ -97,7 +104,10 @@ void CUtilTransform::RunnerMain() {
     if (FailureReason().empty()) SetFailure("the source could not be prepared");
     verdict_ = JobVerdict::Failed;
   }
-  runnerEnded_.set();
+  {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    runnerEnded_.set();
+  }
   sleepCv_.notify_all();
 }
 
@@ -138,7 +148,7 @@ void CUtilTransform::BuildAndRun() {
 void CUtilTransform::MonitorMain() {
   const int base = PrepareProgress();
   if (!target_ || StopRequested()) return;
-  while (SleepUnlessStopped(Timing().progressPoll)) {
+  while (PollUnlessStopped(Timing().progressPoll)) {
     if (runnerEnded_.isSet()) return Finish(verdict_.load());
     int percent = ProgressPercent(ReadProgressFile(progressPath_), keptSeconds_.load());
     if (percent > 0 && percent < 100 && !StopRequested())

@@ -54,6 +54,8 @@ class CUtilTransform {
   bool StopRequested() const { return stop_.load(); }
   // Sleeps unless a stop comes first; false when stopped.
   bool SleepUnlessStopped(std::chrono::milliseconds time);
+  // Sleeps until the next progress poll or the runner's end; false when stopped.
+  bool PollUnlessStopped(std::chrono::milliseconds time);
   void SetFailure(const std::string& reason);
 
   VideoItem* const item_;
