@@ -110,7 +110,7 @@ void ConvertQueue::Shutdown() {
     std::lock_guard<std::mutex> lock(pendingMutex_);
     analysisQuit_ = true;
     // A cover process of an item still being analysed must not hold up the exit.
-    for (const ItemPtr& item : pending_) item->coverProcess.kill();
+    if (analysing_) analysing_->coverProcess.kill();
     pending_.clear();
   }
   analysisCv_.notify_all();
@@ -132,7 +132,11 @@ void ConvertQueue::AnalysisMain() {
       batch.swap(pending_);
     }
     for (const ItemPtr& item : batch) {
-      if (analysisStop_) break;
+      {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (analysisStop_) break;
+        analysing_ = item;
+      }
       // Items of a list being cleared are stopped; the others are still wanted.
       if (item->state.load() == ItemState::Stopped) continue;
       if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
@@ -141,6 +145,8 @@ void ConvertQueue::AnalysisMain() {
         owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
       item->analysed = true;
     }
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    analysing_.reset();
   }
 }
 

@@ -77,6 +77,7 @@ class ConvertQueue {
   std::mutex pendingMutex_;
   std::condition_variable analysisCv_;
   std::vector<ItemPtr> pending_;
+  ItemPtr analysing_;  // the item the analysis worker has in hand
   bool analysisWork_ = false;
   bool analysisQuit_ = false;
   std::atomic<bool> analysisStop_{false};

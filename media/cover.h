@@ -19,9 +19,9 @@ std::vector<std::string> CoverCommand(const std::string& transcoder, const std::
 
 // Reuses info.coverPath when that file exists; otherwise names a new cover
 // "<coverDir>/<title>_<microseconds>.png", stores it in info.coverPath and runs
-// the transcoder in process (which another thread may kill) until it ends.
-// process must be unused: a Process runs one child only. True when the cover
-// file exists afterwards; a killed or failed run leaves no picture behind.
+// the transcoder in process (which another thread may kill, also before the
+// child starts) until it ends. True when the cover file exists afterwards; a
+// killed or failed run leaves no picture behind.
 bool MakeCover(const std::string& source, MediaInfo& info, const std::string& coverDir,
                const std::string& workDir, platform::Process& process);
 

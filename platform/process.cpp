@@ -63,6 +63,7 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
     // A process object may run one child after another, never two at once.
     std::lock_guard<std::mutex> lock(mutex_);
     if (pid_ >= 0 && !reaped_) return fail("a process is still running");
+    if (killed_) return fail("the process was stopped before it started");
   }
   if (argv.empty() || argv[0].empty()) return fail("no program given");
 
@@ -148,6 +149,8 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   pidfd_ = PidfdOpen(pid);  // the child is not reaped yet, so the id is still ours
   reaped_ = false;
   exitCode_ = -1;
+  // A kill that came while the child was being made.
+  if (killed_) ::kill(pid, SIGKILL);
   return true;
 }
 
@@ -179,6 +182,7 @@ int Process::wait() {
 
 bool Process::kill() {
   std::lock_guard<std::mutex> lock(mutex_);
+  killed_ = true;
   if (pid_ < 0 || reaped_) return false;
   if (pidfd_ >= 0) return PidfdSendSignal(pidfd_, SIGKILL) == 0;
   // Not reaped (checked under the lock reaping takes), so the id is still the child's.

@@ -35,7 +35,9 @@ class Process {
   // when a signal ended it, or -1 when no child was started.
   int wait();
 
-  // SIGKILL, like TerminateProcess. Returns false when there is nothing to end.
+  // SIGKILL, like TerminateProcess. Also refuses every later start, so a
+  // child that was about to be started never runs. Returns false when there
+  // was no child to end.
   bool kill();
 
   bool started() const;
@@ -46,6 +48,7 @@ class Process {
   int pid_ = -1;
   int pidfd_ = -1;
   bool reaped_ = false;
+  bool killed_ = false;
   int exitCode_ = -1;
 };
 

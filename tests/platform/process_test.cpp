@@ -72,7 +72,6 @@ TEST_F(ProcessTest, StartFailuresSayWhy) {
   EXPECT_NE(error.find("not found"), std::string::npos) << error;
   EXPECT_FALSE(p.started());
   EXPECT_EQ(p.wait(), -1);
-  EXPECT_FALSE(p.kill());
 
   std::string script = path("not-runnable");
   WriteText(script, "#!/bin/sh\nexit 0\n");  // no execute bit
@@ -84,6 +83,7 @@ TEST_F(ProcessTest, StartFailuresSayWhy) {
   chmod(badInterpreter.c_str(), 0755);
   EXPECT_FALSE(p.start({badInterpreter}, {}, &error));
   EXPECT_NE(error.find("cannot run"), std::string::npos) << error;
+  EXPECT_FALSE(p.kill());  // nothing ran
 }
 
 TEST_F(ProcessTest, KillFromAnotherThreadEndsTheWaitAtOnce) {
@@ -129,6 +129,20 @@ TEST_F(ProcessTest, ChildDiesWithTheThreadThatStartedItUnlessAskedToOutliveUs) {
       ::kill(child, SIGKILL);
     }
   }
+}
+
+TEST_F(ProcessTest, RunsOneChildAfterAnotherUntilKilled) {
+  Process p;
+  ASSERT_TRUE(p.start({"/bin/sh", "-c", "exit 3"}, {}));
+  std::string error;
+  EXPECT_FALSE(p.start({"/bin/sh", "-c", "exit 4"}, {}, &error)) << "two children at once";
+  EXPECT_EQ(p.wait(), 3);
+  ASSERT_TRUE(p.start({"/bin/sh", "-c", "exit 4"}, {}));
+  EXPECT_EQ(p.wait(), 4);
+  // A kill with no child running still stops the next one from ever starting.
+  EXPECT_FALSE(p.kill());
+  EXPECT_FALSE(p.start({"sleep", "30"}, {}, &error));
+  EXPECT_NE(error.find("stopped"), std::string::npos) << error;
 }
 
 TEST_F(ProcessTest, DestroyingARunningProcessEndsIt) {
