@@ -93,11 +93,7 @@ void MergeJoin::Start() {
 
 void MergeJoin::Stop() {
   std::lock_guard<std::mutex> stopLock(stopMutex_);
-  {
-    std::lock_guard<std::mutex> lock(sleepMutex_);
-    stop_ = true;
-  }
-  sleepCv_.notify_all();
+  signals_.RequestStop();
   process_.kill();
   if (runner_.joinable()) runner_.join();
   if (monitor_.joinable()) monitor_.join();
@@ -124,18 +120,6 @@ void MergeJoin::SetText(std::string* field, const std::string& value) {
   *field = value;
 }
 
-bool MergeJoin::PollUnlessStopped(std::chrono::milliseconds time) {
-  // The end of the runner cuts the poll short: the verdict is known at once.
-  std::unique_lock<std::mutex> lock(sleepMutex_);
-  sleepCv_.wait_for(lock, time, [this] { return stop_.load() || runnerEnded_.isSet(); });
-  return !stop_.load();
-}
-
-bool MergeJoin::SleepUnlessStopped(std::chrono::milliseconds time) {
-  std::unique_lock<std::mutex> lock(sleepMutex_);
-  return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
-}
-
 void MergeJoin::RunnerMain() {
   auto fail = [this](const std::string& why) {
     SetText(&reason_, why);
@@ -151,31 +135,27 @@ void MergeJoin::RunnerMain() {
   }
   if (!platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600)) {
     fail("the list of parts could not be written: " + listPath);
-  } else if (!stop_) {
+  } else if (!signals_.StopRequested()) {
     SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
                               platform::Format("_%lld.", now) + request_.outputExtension);
     Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),
                                    PlanJoin(formats, request_.outputExtension));
     SetText(&commandLine_, cmd.Display());
     TranscoderRun run{&cmd, dirs_.work, progressPath_ + ".log", progressPath_, OutputPath()};
-    RunResult result = RunAndJudge(run, process_, stop_, outputBegun_);
+    RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
     if (result.outcome == RunOutcome::Succeeded) succeeded_ = true;
     else if (result.outcome != RunOutcome::Stopped) fail(result.reason);
   }
-  {
-    std::lock_guard<std::mutex> lock(sleepMutex_);
-    runnerEnded_.set();
-  }
-  sleepCv_.notify_all();
+  signals_.MarkRunnerEnded();
 }
 
 void MergeJoin::MonitorMain() {
-  while (PollUnlessStopped(Timing().progressPoll)) {
-    if (runnerEnded_.isSet()) {
+  while (signals_.Poll(Timing().progressPoll)) {
+    if (signals_.RunnerEnded().isSet()) {
       if (succeeded_) {
-        if (SleepUnlessStopped(Timing().finalDelay) && !stop_)
+        if (signals_.Sleep(Timing().finalDelay) && !signals_.StopRequested())
           target_->post(WM_MERGE_DONE, nullptr, 0);
-      } else if (failed_ && !stop_) {
+      } else if (failed_ && !signals_.StopRequested()) {
         if (outputBegun_) platform::DeleteFile(OutputPath());
         app::RunLog("merge failed: %s", FailureReason().c_str());
         target_->post(WM_MERGE_FAILED, nullptr, 0);
@@ -183,7 +163,7 @@ void MergeJoin::MonitorMain() {
       return;
     }
     int percent = ProgressPercent(ReadProgressFile(progressPath_), request_.totalSeconds);
-    if (percent > 0 && percent < 100 && !stop_)
+    if (percent > 0 && percent < 100 && !signals_.StopRequested())
       target_->post(WM_MERGE_PROGRESS, reinterpret_cast<void*>(static_cast<intptr_t>(percent)), 0);
   }
 }

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,8 +9,8 @@
 
 #include "engine/command.h"
 #include "engine/output_check.h"
+#include "engine/run_signals.h"
 #include "engine/work_dirs.h"
-#include "platform/event.h"
 #include "platform/process.h"
 
 namespace engine {
@@ -71,25 +69,19 @@ class MergeJoin {
  private:
   void RunnerMain();
   void MonitorMain();
-  bool SleepUnlessStopped(std::chrono::milliseconds time);
-  // Sleeps until the next progress poll or the runner's end; false when stopped.
-  bool PollUnlessStopped(std::chrono::milliseconds time);
   void SetText(std::string* field, const std::string& value);
 
   const MergeRequest request_;
   NotifyTarget* const target_;
   const EngineDirs dirs_;
   const std::string progressPath_;
-  std::atomic<bool> stop_{false};
+  RunSignals signals_;
   std::atomic<bool> succeeded_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> outputBegun_{false};
-  platform::Event runnerEnded_;
   platform::Process process_;
   std::thread runner_, monitor_;
   std::mutex stopMutex_;
-  std::mutex sleepMutex_;
-  std::condition_variable sleepCv_;
   mutable std::mutex textMutex_;
   std::string outputPath_, reason_, commandLine_;
 };

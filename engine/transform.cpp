@@ -22,13 +22,13 @@ CUtilTransform::~CUtilTransform() { Stop(); }
 
 void CUtilTransform::Start() {
   if (!target_ || !item_) {
-    runnerEnded_.set();
+    signals_.MarkRunnerEnded();
     return;
   }
   auto failAtOnce = [this](const std::string& why) {
     SetFailure(why);
     verdict_ = JobVerdict::Failed;
-    runnerEnded_.set();
+    signals_.MarkRunnerEnded();
     if (!StopRequested()) target_->post(WM_CONVERT_FAILED, item_, 0);
   };
   // The private folder is checked again: it may have been replaced since start.
@@ -45,11 +45,7 @@ void CUtilTransform::Start() {
 
 void CUtilTransform::Stop() {
   std::lock_guard<std::mutex> stopLock(stopMutex_);
-  {
-    std::lock_guard<std::mutex> lock(sleepMutex_);
-    stop_ = true;
-  }
-  sleepCv_.notify_all();
+  signals_.RequestStop();
   process_.kill();
   if (runner_.joinable()) runner_.join();
   if (monitor_.joinable()) monitor_.join();
@@ -61,7 +57,7 @@ void CUtilTransform::Stop() {
     platform::DeleteFile(progressPath_);
     platform::DeleteFile(stderrPath_);
   }
-  runnerEnded_.set();
+  signals_.MarkRunnerEnded();
 }
 
 std::string CUtilTransform::FailureReason() const {
@@ -83,18 +79,6 @@ int CUtilTransform::PrepareSource() { return target_ && item_ && !StopRequested(
 
 int CUtilTransform::PrepareProgress() { return 0; }
 
-bool CUtilTransform::PollUnlessStopped(std::chrono::milliseconds time) {
-  // The end of the runner cuts the poll short: the verdict is known at once.
-  std::unique_lock<std::mutex> lock(sleepMutex_);
-  sleepCv_.wait_for(lock, time, [this] { return stop_.load() || runnerEnded_.isSet(); });
-  return !stop_.load();
-}
-
-bool CUtilTransform::SleepUnlessStopped(std::chrono::milliseconds time) {
-  std::unique_lock<std::mutex> lock(sleepMutex_);
-  return !sleepCv_.wait_for(lock, time, [this] { return stop_.load(); });
-}
-
 void CUtilTransform::RunnerMain() {
   while (!StopRequested() && !item_->analysed.load())
     SleepUnlessStopped(Timing().analysisPoll);
@@ -104,11 +88,7 @@ void CUtilTransform::RunnerMain() {
     if (FailureReason().empty()) SetFailure("the source could not be prepared");
     verdict_ = JobVerdict::Failed;
   }
-  {
-    std::lock_guard<std::mutex> lock(sleepMutex_);
-    runnerEnded_.set();
-  }
-  sleepCv_.notify_all();
+  signals_.MarkRunnerEnded();
 }
 
 void CUtilTransform::BuildAndRun() {
@@ -125,7 +105,7 @@ void CUtilTransform::BuildAndRun() {
   }
 
   TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, outputPath_};
-  RunResult result = RunAndJudge(run, process_, stop_, outputBegun_);
+  RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
   switch (result.outcome) {
     case RunOutcome::NotStarted:
       SetFailure(result.reason);
@@ -148,8 +128,8 @@ void CUtilTransform::BuildAndRun() {
 void CUtilTransform::MonitorMain() {
   const int base = PrepareProgress();
   if (!target_ || StopRequested()) return;
-  while (PollUnlessStopped(Timing().progressPoll)) {
-    if (runnerEnded_.isSet()) return Finish(verdict_.load());
+  while (signals_.Poll(Timing().progressPoll)) {
+    if (signals_.RunnerEnded().isSet()) return Finish(verdict_.load());
     int percent = ProgressPercent(ReadProgressFile(progressPath_), keptSeconds_.load());
     if (percent > 0 && percent < 100 && !StopRequested())
       target_->post(WM_CONVERT_PROGRESS, item_, ShownPercent(base, percent));

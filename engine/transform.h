@@ -4,13 +4,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "engine/run_signals.h"
 #include "engine/work_dirs.h"
-#include "platform/event.h"
 #include "platform/process.h"
 
 namespace engine {
@@ -37,7 +36,7 @@ class CUtilTransform {
   void Stop();
 
   // Set when the runner has ended (also when it never started).
-  const platform::Event& RunnerEnded() const { return runnerEnded_; }
+  const platform::Event& RunnerEnded() const { return signals_.RunnerEnded(); }
   // Known once the runner has ended.
   JobVerdict Verdict() const { return verdict_.load(); }
   // Why the job failed, with the end of the transcoder's error output.
@@ -51,11 +50,9 @@ class CUtilTransform {
   // The percentage that the preparation stands for.
   virtual int PrepareProgress();
 
-  bool StopRequested() const { return stop_.load(); }
+  bool StopRequested() const { return signals_.StopRequested(); }
   // Sleeps unless a stop comes first; false when stopped.
-  bool SleepUnlessStopped(std::chrono::milliseconds time);
-  // Sleeps until the next progress poll or the runner's end; false when stopped.
-  bool PollUnlessStopped(std::chrono::milliseconds time);
+  bool SleepUnlessStopped(std::chrono::milliseconds time) { return signals_.Sleep(time); }
   void SetFailure(const std::string& reason);
 
   VideoItem* const item_;
@@ -68,17 +65,14 @@ class CUtilTransform {
   void BuildAndRun();
   void Finish(JobVerdict verdict);
 
-  std::atomic<bool> stop_{false};
+  RunSignals signals_;
   std::atomic<JobVerdict> verdict_{JobVerdict::Pending};
   std::atomic<bool> outputBegun_{false};
   std::atomic<int> keptSeconds_{0};
-  platform::Event runnerEnded_;
   platform::Process process_;
   std::thread runner_;
   std::thread monitor_;
   std::mutex stopMutex_;  // Stop() may come from two threads
-  std::mutex sleepMutex_;
-  std::condition_variable sleepCv_;
   mutable std::mutex textMutex_;
   std::string reason_;
   std::string commandLine_;
