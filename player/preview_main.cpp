@@ -27,22 +27,21 @@ void OnQuitSignal(int) { quitSignal = 1; }
 constexpr int kSeekStepSeconds = 10;
 constexpr int kVolumeStep = 16;
 
-// The picture's size from the file, shrunk to fit 1280 x 720; 640 x 360 for a
-// file without a picture or one that cannot be read.
+// The picture's size from the file's header, shrunk to fit 1280 x 720;
+// 640 x 360 when the header does not tell (or there is no picture). The
+// header alone is cheap: no frame is decoded before the player starts.
 void WindowSizeFor(const std::string& path, int* width, int* height) {
   *width = 640;
   *height = 360;
   AVFormatContext* ic = nullptr;
   if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0) return;
-  if (avformat_find_stream_info(ic, nullptr) >= 0) {
-    int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index >= 0) {
-      const AVCodecParameters* par = ic->streams[index]->codecpar;
-      if (par->width > 0 && par->height > 0) {
-        double scale = std::min({1.0, 1280.0 / par->width, 720.0 / par->height});
-        *width = std::max(1, int(par->width * scale));
-        *height = std::max(1, int(par->height * scale));
-      }
+  int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index >= 0) {
+    const AVCodecParameters* par = ic->streams[index]->codecpar;
+    if (par->width > 0 && par->height > 0) {
+      double scale = std::min({1.0, 1280.0 / par->width, 720.0 / par->height});
+      *width = std::max(1, int(par->width * scale));
+      *height = std::max(1, int(par->height * scale));
     }
   }
   avformat_close_input(&ic);

@@ -29,7 +29,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 constexpr double kPlaySeconds = 8.0;
 constexpr double kSteadyFrom = 2.0;
 
