@@ -202,6 +202,22 @@ TEST_F(PlaybackTest, ShowsThePictureLetterboxedInTheWindow) {
   EXPECT_TRUE(WaitUntil(letterboxed, 2000ms));
 }
 
+// No sound: the external clock leads. GIF pictures are packed BGRA with alpha.
+TEST_F(PlaybackTest, PictureWithoutSoundInAPackedFormatPlays) {
+  testsupport::MediaSpec spec = Spec(3, "red");
+  std::string file = Media("red.gif", spec);
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  EXPECT_TRUE(WaitUntil([&] { return window.Pixel(160, 120).Red(); }, 5000ms))
+      << window.Pixel(160, 120);
+  EXPECT_FALSE(Stats().audioOpen);
+  ASSERT_TRUE(WaitUntil([] { return Position() > 0.2; }, 3000ms));
+  const auto t0 = Clock::now();
+  const double p0 = Position();
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_NEAR((Position() - p0) / Seconds(t0), 1.0, 0.15);
+}
+
 TEST_F(PlaybackTest, CoverPictureOfASoundFileIsShown) {
   testsupport::MediaSpec spec = Spec(3);
   spec.width = 0;
