@@ -7,6 +7,7 @@
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
+#include "app/core/crash.h"
 #include "app/core/language.h"
 #include "app/core/run_log.h"
 #include "engine/command.h"
@@ -214,6 +215,7 @@ bool FrontEnd::SetUp() {
   app::SetPaths(paths);
   app::Settings().Read(paths);
   app::SetCurrentLanguageId(app::StartLanguageId(paths));
+  app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
   if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
   // Folders of this process only: the window's clean-up never reaches them,
   // and two front ends never share a progress file.

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/core/crash.h"
 #include "cli/front_end.h"
 #include "cli/options.h"
+#include "platform/files.h"
+#include "platform/process.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -19,6 +22,8 @@ void OnStopSignal(int) { cli::FrontEnd::Interrupt(); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  app::InstallCrashHandlers();
+  app::SetCrashBoxCommand({platform::JoinPath(platform::ProgramDir(), "pelmar-crash-box")});
   std::vector<std::string> args(argv + 1, argv + argc);
   cli::ParseResult parsed = cli::ParseOptions(args);
   if (!parsed.ok) {

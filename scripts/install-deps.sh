@@ -14,7 +14,7 @@ packages=(
   # language files
   libgsf-1-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils
   # fuzzing the file readers
   clang libclang-rt-14-dev
 )
