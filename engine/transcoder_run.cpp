@@ -15,7 +15,8 @@ RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
   options.stderrFile = run.stderrPath;
   std::string error;
   if (!process.start(run.command->args(), options, &error)) {
-    result.reason = "the transcoder could not be started: " + error;
+    if (stop) result.outcome = RunOutcome::Stopped;  // refused because the stop came first
+    else result.reason = "the transcoder could not be started: " + error;
     return result;
   }
   started = true;
