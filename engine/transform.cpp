@@ -14,9 +14,7 @@
 namespace engine {
 
 CUtilTransform::CUtilTransform(VideoItem* item, NotifyTarget* target, const EngineDirs& dirs)
-    : item_(item), target_(target), dirs_(dirs) {
-  dirs_.Ensure();
-}
+    : item_(item), target_(target), dirs_(dirs) {}
 
 CUtilTransform::~CUtilTransform() { Stop(); }
 
