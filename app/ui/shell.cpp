@@ -1,0 +1,50 @@
+#include "app/ui/shell.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <optional>
+
+#include "app/core/language.h"
+#include "app/core/oem_config.h"
+
+namespace app {
+namespace {
+
+std::optional<QString> g_title;  // UI thread only
+AddressOpener g_opener;
+
+}  // namespace
+
+QString ComposeWindowTitle() {
+  const std::string partner = Oem().productName;
+  if (!partner.empty()) return QString::fromStdString(partner);
+  return QString::fromStdString(LangText(langkey::kProductName, kSectionText));
+}
+
+QString WindowTitle() {
+  if (!g_title) g_title = ComposeWindowTitle();
+  return *g_title;
+}
+
+void SetWindowTitle(const QString& title) { g_title = title; }
+
+void SetAddressOpener(AddressOpener opener) { g_opener = std::move(opener); }
+
+bool OpenAddress(const QString& address) {
+  const QString a = address.trimmed();
+  if (a.isEmpty()) return false;
+  if (g_opener) return g_opener(a);
+  const QUrl url = QFileInfo(a).isAbsolute() ? QUrl::fromLocalFile(a) : QUrl::fromUserInput(a);
+  return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+QString SupportAddress() {
+  const std::string line = Oem().supportLine;
+  return QString::fromStdString(line.empty() ? CurrentWebValues().supportUrl : line);
+}
+
+bool OpenSupportPage() { return OpenAddress(SupportAddress()); }
+
+}  // namespace app

@@ -1,0 +1,232 @@
+#include "app/ui/skin_controls.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyleOption>
+#include <QVBoxLayout>
+#include <QtGlobal>
+
+#include "app/ui/notify.h"
+
+namespace app {
+namespace {
+
+QString WithoutTrailingBreaks(QString text) {
+  while (!text.isEmpty() && (text.back() == '\n' || text.back() == '\r')) text.chop(1);
+  return text;
+}
+
+QColor ColorProperty(const QWidget* w, const char* name, QColor fallback) {
+  const QVariant v = w->property(name);
+  if (!v.isValid()) return fallback;
+  QColor c = QColor::fromString(v.toString());
+  return c.isValid() ? c : fallback;
+}
+
+}  // namespace
+
+void BackgroundPicture::Set(const QString& imageString, const QWidget* owner) {
+  text_ = imageString;
+  spec_ = ParseImageString(imageString);
+  // Pictures of the file system are kept at the size they are shown at.
+  QSize box = owner->maximumSize();
+  if (box.width() >= QWIDGETSIZE_MAX || box.height() >= QWIDGETSIZE_MAX) box = owner->size();
+  if (!spec_.dest.isNull()) box = spec_.dest.size();
+  const qreal dpr = owner->devicePixelRatioF();
+  picture_ = SkinPicture::Load(spec_, QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr)));
+}
+
+void BackgroundPicture::Paint(QPainter* painter, const QWidget* owner, ImageFit fit,
+                              int radius) const {
+  if (picture_.IsNull()) return;
+  const QRectF target = spec_.dest.isNull() ? QRectF(owner->rect()) : QRectF(spec_.dest);
+  painter->save();
+  if (radius > 0) {
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(target, radius, radius);
+    painter->setClipPath(clip);
+  }
+  picture_.Paint(painter, target, fit, owner->palette().color(owner->foregroundRole()));
+  painter->restore();
+}
+
+SkinFrame::SkinFrame(QWidget* parent) : QWidget(parent) {}
+
+void SkinFrame::setBkimage(const QString& imageString) {
+  background_.Set(imageString, this);
+  update();
+}
+
+void SkinFrame::setFit(const QString& fit) {
+  fit_ = fit;
+  update();
+}
+
+void SkinFrame::paintEvent(QPaintEvent*) {
+  QStyleOption option;
+  option.initFrom(this);
+  QPainter painter(this);
+  style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+  background_.Paint(&painter, this, ImageFitFromName(fit_), 0);
+}
+
+SkinLabel::SkinLabel(QWidget* parent) : QLabel(parent) {}
+
+void SkinLabel::setBkimage(const QString& imageString) {
+  background_.Set(imageString, this);
+  update();
+}
+
+void SkinLabel::setFit(const QString& fit) {
+  fit_ = fit;
+  update();
+}
+
+void SkinLabel::setRadius(int radius) {
+  radius_ = radius;
+  update();
+}
+
+void SkinLabel::paintEvent(QPaintEvent* event) {
+  if (background_.IsNull()) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  background_.Paint(&painter, this, ImageFitFromName(fit_), radius_);
+  drawFrame(&painter);
+  const QString text = WithoutTrailingBreaks(this->text());
+  if (!text.isEmpty()) {
+    painter.setPen(palette().color(foregroundRole()));
+    painter.setFont(font());
+    int flags = static_cast<int>(alignment());
+    if (wordWrap()) flags |= Qt::TextWordWrap;
+    painter.drawText(contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())),
+                     flags, text);
+  }
+}
+
+SkinList::SkinList(QWidget* parent) : QScrollArea(parent) {
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  rows_ = new QWidget;
+  rows_->setObjectName(QStringLiteral("listRows"));
+  layout_ = new QVBoxLayout(rows_);
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(8);
+  layout_->addStretch(1);
+  setWidget(rows_);
+}
+
+int SkinList::Count() const { return layout_->count() - 1; }
+
+QWidget* SkinList::RowAt(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return layout_->itemAt(index)->widget();
+}
+
+int SkinList::IndexOf(const QWidget* row) const {
+  if (!row || row->parentWidget() != rows_) return -1;
+  return layout_->indexOf(row);
+}
+
+void SkinList::Add(QWidget* row) { Insert(Count(), row); }
+
+void SkinList::Insert(int index, QWidget* row) {
+  if (!row || IndexOf(row) >= 0) return;
+  index = qBound(0, index, Count());
+  layout_->insertWidget(index, row);
+  row->show();
+  NotifyPump::AttachToOwner(row);
+}
+
+bool SkinList::Move(QWidget* row, int index) {
+  const int from = IndexOf(row);
+  if (from < 0 || index < 0 || index >= Count()) return false;
+  if (from == index) return true;
+  layout_->removeWidget(row);
+  layout_->insertWidget(index, row);
+  return true;
+}
+
+bool SkinList::Remove(QWidget* row) {
+  if (IndexOf(row) < 0) return false;
+  layout_->removeWidget(row);
+  row->hide();
+  row->setParent(nullptr);
+  row->deleteLater();
+  return true;
+}
+
+void SkinList::RemoveAll() {
+  while (Count() > 0) Remove(RowAt(0));
+}
+
+QWidget* SkinList::RowOf(QWidget* control, SkinList** list) {
+  for (QWidget* w = control; w; w = w->parentWidget()) {
+    QWidget* parent = w->parentWidget();
+    if (!parent) break;
+    // Rows sit in the list's row container: parent → viewport → list.
+    for (QWidget* up = parent->parentWidget(); up; up = up->parentWidget()) {
+      if (auto* l = qobject_cast<SkinList*>(up)) {
+        if (l->rows_ == parent) {
+          if (list) *list = l;
+          return w;
+        }
+        break;
+      }
+    }
+  }
+  return nullptr;
+}
+
+SkinToggle::SkinToggle(QWidget* parent) : QCheckBox(parent) {
+  setCursor(Qt::PointingHandCursor);
+}
+
+namespace {
+constexpr int kTrackWidth = 34;
+constexpr int kTrackHeight = 20;
+constexpr int kTextGap = 8;
+}  // namespace
+
+QSize SkinToggle::sizeHint() const {
+  const QFontMetrics fm(font());
+  const int textWidth = text().isEmpty() ? 0 : kTextGap + fm.horizontalAdvance(text());
+  return QSize(kTrackWidth + textWidth + 2, qMax(kTrackHeight, fm.height()) + 2);
+}
+
+bool SkinToggle::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+
+void SkinToggle::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const bool on = isChecked();
+  const QColor accent = ColorProperty(this, "accentColor", QColor(0x25, 0x63, 0xEB));
+  const QColor track = ColorProperty(this, "trackColor", QColor(0xC9, 0xCF, 0xD8));
+  QRectF t(1, (height() - kTrackHeight) / 2.0, kTrackWidth, kTrackHeight);
+  QColor fill = on ? accent : track;
+  if (!isEnabled()) fill.setAlphaF(0.45);
+  p.setPen(Qt::NoPen);
+  p.setBrush(fill);
+  p.drawRoundedRect(t, kTrackHeight / 2.0, kTrackHeight / 2.0);
+  const qreal knob = kTrackHeight - 4;
+  const QRectF k(on ? t.right() - 2 - knob : t.left() + 2, t.top() + 2, knob, knob);
+  p.setBrush(Qt::white);
+  p.drawEllipse(k);
+  if (hasFocus()) {
+    p.setPen(QPen(accent, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(t.adjusted(-1, -1, 1, 1), kTrackHeight / 2.0 + 1, kTrackHeight / 2.0 + 1);
+  }
+  if (!text().isEmpty()) {
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                             QPalette::WindowText));
+    p.drawText(QRectF(t.right() + kTextGap, 0, width() - t.right() - kTextGap, height()),
+               Qt::AlignVCenter | Qt::AlignLeft, text());
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,128 @@
+// The controls the layouts use beside Qt's own: containers and labels with a
+// background picture, the list that holds the rows, and the switch.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QScrollArea>
+#include <QWidget>
+
+#include "app/ui/skin_image.h"
+
+class QVBoxLayout;
+
+namespace app {
+
+// A picture behind a control, painted from its image string.
+class BackgroundPicture {
+ public:
+  void Set(const QString& imageString, const QWidget* owner);
+  const QString& text() const { return text_; }
+  bool IsNull() const { return picture_.IsNull(); }
+  const SkinPicture& picture() const { return picture_; }
+  // Paints into the owner's rectangle, or into `dest` when the string gave one.
+  void Paint(QPainter* painter, const QWidget* owner, ImageFit fit, int radius) const;
+
+ private:
+  QString text_;
+  ImageString spec_;
+  SkinPicture picture_;
+};
+
+// Every container of a layout: styled by the style sheet, with an optional
+// background picture ("bkimage").
+class SkinFrame : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(QString bkimage READ bkimage WRITE setBkimage)
+  Q_PROPERTY(QString fit READ fit WRITE setFit)
+  Q_PROPERTY(bool hasImage READ hasImage)
+
+ public:
+  explicit SkinFrame(QWidget* parent = nullptr);
+  QString bkimage() const { return background_.text(); }
+  void setBkimage(const QString& imageString);
+  QString fit() const { return fit_; }
+  void setFit(const QString& fit);
+  bool hasImage() const { return !background_.IsNull(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  BackgroundPicture background_;
+  QString fit_ = QStringLiteral("stretch");
+};
+
+// A label with an optional background picture under its text: icons, logos,
+// covers (scaled to the label as they are read) and the progress strip.
+// Trailing line breaks of the text are not drawn. "radius" rounds the picture.
+class SkinLabel : public QLabel {
+  Q_OBJECT
+  Q_PROPERTY(QString bkimage READ bkimage WRITE setBkimage)
+  Q_PROPERTY(QString fit READ fit WRITE setFit)
+  Q_PROPERTY(int radius READ radius WRITE setRadius)
+  Q_PROPERTY(bool hasImage READ hasImage)
+
+ public:
+  explicit SkinLabel(QWidget* parent = nullptr);
+  QString bkimage() const { return background_.text(); }
+  void setBkimage(const QString& imageString);
+  QString fit() const { return fit_; }
+  void setFit(const QString& fit);
+  int radius() const { return radius_; }
+  void setRadius(int radius);
+  bool hasImage() const { return !background_.IsNull(); }
+  const SkinPicture& picture() const { return background_.picture(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  BackgroundPicture background_;
+  QString fit_ = QStringLiteral("contain");
+  int radius_ = 0;
+};
+
+// The list of a conversion kind: a scrolling column of rows. Removing a row
+// destroys it (once the current event has been handled, so a row may remove
+// itself from its own button's click).
+class SkinList : public QScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit SkinList(QWidget* parent = nullptr);
+
+  int Count() const;
+  QWidget* RowAt(int index) const;
+  int IndexOf(const QWidget* row) const;  // -1 when not a row of this list
+  // Takes the row; it is attached to the window's notifications.
+  void Add(QWidget* row);
+  void Insert(int index, QWidget* row);
+  bool Move(QWidget* row, int index);
+  bool Remove(QWidget* row);
+  void RemoveAll();
+
+  // The row that holds `control` (or is it): the nearest ancestor that is a
+  // row of a list. Null when the control is in no row.
+  static QWidget* RowOf(QWidget* control, SkinList** list = nullptr);
+
+ private:
+  QWidget* rows_;
+  QVBoxLayout* layout_;
+};
+
+// A check box drawn as a switch, for on/off choices.
+class SkinToggle : public QCheckBox {
+  Q_OBJECT
+
+ public:
+  explicit SkinToggle(QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool hitButton(const QPoint& pos) const override;
+};
+
+}  // namespace app

@@ -1,0 +1,232 @@
+#include "app/ui/skin_image.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QIconEngine>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cmath>
+#include <map>
+
+#include "app/ui/skin.h"
+#include "app/ui/vector_image.h"
+
+namespace app {
+namespace {
+
+struct PictureCache {
+  std::map<QString, std::shared_ptr<const VectorImage>> vectors;
+  std::map<QString, QImage> rasters;
+};
+
+PictureCache& Cache() {
+  static PictureCache cache;  // UI thread only
+  return cache;
+}
+
+std::shared_ptr<const VectorImage> LoadVector(const QString& path) {
+  auto& vectors = Cache().vectors;
+  auto it = vectors.find(path);
+  if (it != vectors.end()) return it->second;
+  std::shared_ptr<const VectorImage> image;
+  QFile file(path);
+  if (file.open(QIODevice::ReadOnly)) image = VectorImage::Parse(file.readAll());
+  vectors[path] = image;
+  return image;
+}
+
+QImage LoadSkinRaster(const QString& path) {
+  auto& rasters = Cache().rasters;
+  auto it = rasters.find(path);
+  if (it != rasters.end()) return it->second;
+  QImage image(path);
+  rasters[path] = image;
+  return image;
+}
+
+QImage LoadFileRaster(const QString& path, QSize maxDevicePixels) {
+  QImageReader reader(path);
+  reader.setAutoTransform(true);
+  const QSize size = reader.size();
+  if (maxDevicePixels.isValid() && size.isValid() &&
+      (size.width() > maxDevicePixels.width() || size.height() > maxDevicePixels.height())) {
+    // Read smaller at once; the result still covers the whole box.
+    reader.setScaledSize(size.scaled(maxDevicePixels, Qt::KeepAspectRatioByExpanding));
+  }
+  return reader.read();
+}
+
+QRectF FitRect(const QSizeF& picture, const QRectF& target, ImageFit fit) {
+  if (fit == ImageFit::kStretch || picture.isEmpty()) return target;
+  QSizeF size = picture.scaled(target.size(), fit == ImageFit::kContain
+                                                  ? Qt::KeepAspectRatio
+                                                  : Qt::KeepAspectRatioByExpanding);
+  QRectF r(QPointF(), size);
+  r.moveCenter(target.center());
+  return r;
+}
+
+class SkinIconEngine : public QIconEngine {
+ public:
+  SkinIconEngine(SkinPicture picture, IconColors colors)
+      : picture_(std::move(picture)), colors_(std::move(colors)) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+             QIcon::State state) override {
+    picture_.Paint(painter, rect, ImageFit::kContain, ColorFor(mode, state));
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return scaledPixmap(size, mode, state, 1.0);
+  }
+
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                       qreal scale) override {
+    const QSize device(qRound(size.width() * scale), qRound(size.height() * scale));
+    if (device.isEmpty()) return QPixmap();
+    QImage image(device, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+      QPainter p(&image);
+      picture_.Paint(&p, QRectF(QPointF(), device), ImageFit::kContain, ColorFor(mode, state));
+    }
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(scale);
+    return pixmap;
+  }
+
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+  QIconEngine* clone() const override { return new SkinIconEngine(picture_, colors_); }
+  QString key() const override { return QStringLiteral("pelmar-skin"); }
+  bool isNull() override { return picture_.IsNull(); }
+
+ private:
+  QColor ColorFor(QIcon::Mode mode, QIcon::State state) const {
+    if (mode == QIcon::Disabled && colors_.disabled.isValid()) return colors_.disabled;
+    if (state == QIcon::On && colors_.checked.isValid()) return colors_.checked;
+    if ((mode == QIcon::Active || mode == QIcon::Selected) && colors_.active.isValid())
+      return colors_.active;
+    return colors_.normal;
+  }
+
+  SkinPicture picture_;
+  IconColors colors_;
+};
+
+}  // namespace
+
+ImageFit ImageFitFromName(const QString& name) {
+  if (name == QLatin1String("stretch")) return ImageFit::kStretch;
+  if (name == QLatin1String("cover")) return ImageFit::kCover;
+  return ImageFit::kContain;
+}
+
+SkinPicture SkinPicture::Load(const ImageString& spec, QSize maxDevicePixels) {
+  SkinPicture picture;
+  if (spec.IsEmpty()) return picture;
+  if (spec.fullPath) {
+    if (spec.file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+      QFile file(spec.file);
+      if (file.open(QIODevice::ReadOnly)) picture.vector_ = VectorImage::Parse(file.readAll());
+    } else {
+      picture.raster_ = LoadFileRaster(spec.file, spec.source.isNull() ? maxDevicePixels : QSize());
+    }
+  } else {
+    const QString path = ResolveSkinPicture(spec.file);
+    if (path.endsWith(QLatin1String(".svg"))) {
+      picture.vector_ = LoadVector(path);
+    } else if (!path.isEmpty()) {
+      picture.raster_ = LoadSkinRaster(path);
+    }
+  }
+  if (!spec.source.isNull()) picture.source_ = QRectF(spec.source);
+  return picture;
+}
+
+QSizeF SkinPicture::NaturalSize() const {
+  if (!source_.isEmpty()) return source_.size();
+  if (vector_) return vector_->viewBox().size();
+  return QSizeF(raster_.size());
+}
+
+void SkinPicture::Paint(QPainter* painter, const QRectF& target, ImageFit fit,
+                        const QColor& currentColor) const {
+  if (IsNull() || target.isEmpty()) return;
+  const QRectF place = FitRect(NaturalSize(), target, fit);
+  painter->save();
+  painter->setClipRect(target, Qt::IntersectClip);
+  if (vector_) {
+    vector_->Render(painter, place, source_, currentColor);
+  } else {
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(place, raster_, source_.isEmpty() ? QRectF(raster_.rect()) : source_);
+  }
+  painter->restore();
+}
+
+void ClearSkinPictureCache() {
+  Cache().vectors.clear();
+  Cache().rasters.clear();
+}
+
+IconColors IconColorsOf(const QWidget* widget) {
+  IconColors colors;
+  auto read = [&](const char* name, QColor* out) {
+    const QVariant v = widget->property(name);
+    if (v.isValid()) *out = QColor::fromString(v.toString());
+  };
+  read("iconColor", &colors.normal);
+  read("iconColorChecked", &colors.checked);
+  read("iconColorDisabled", &colors.disabled);
+  read("iconColorHover", &colors.active);
+  return colors;
+}
+
+QIcon SkinIcon(const ImageString& spec, const IconColors& colors) {
+  SkinPicture picture = SkinPicture::Load(spec);
+  if (picture.IsNull()) return QIcon();
+  return QIcon(new SkinIconEngine(std::move(picture), colors));
+}
+
+bool SetControlImage(QWidget* control, const QString& imageString) {
+  if (!control) return false;
+  const int bk = control->metaObject()->indexOfProperty("bkimage");
+  if (bk >= 0) {
+    control->setProperty("bkimage", imageString);
+    return imageString.isEmpty() || control->property("hasImage").toBool();
+  }
+  const ImageString spec = ParseImageString(imageString);
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    QIcon icon = spec.IsEmpty() ? QIcon() : SkinIcon(spec, IconColorsOf(button));
+    button->setIcon(icon);
+    return spec.IsEmpty() || !icon.isNull();
+  }
+  if (auto* label = qobject_cast<QLabel*>(control)) {
+    if (spec.IsEmpty()) {
+      label->setPixmap(QPixmap());
+      return true;
+    }
+    const SkinPicture picture = SkinPicture::Load(spec);
+    if (picture.IsNull()) return false;
+    const qreal dpr = label->devicePixelRatioF();
+    QSizeF size = label->size().isEmpty() ? picture.NaturalSize() : QSizeF(label->size());
+    QImage image((size * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+      QPainter p(&image);
+      picture.Paint(&p, QRectF(QPointF(), image.size()), ImageFit::kContain,
+                    label->palette().color(label->foregroundRole()));
+    }
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(dpr);
+    label->setPixmap(pixmap);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace app
