@@ -70,14 +70,29 @@ std::string XmlEscape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\t': out += "&#9;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -104,8 +119,8 @@ bool Fill(const std::string& source, const std::string& layout, const Texts& tex
     const std::string key = layout.substr(open + 2, close - open - 2);
     auto it = texts.find(key);
     if (it == texts.end()) {
-      fprintf(stderr, "%s:%d: the language has no text %s\n", source.c_str(),
-                LineOf(layout, open), key.c_str());
+      fprintf(stderr, "%s:%d: the language has no text %s\n", source.c_str(), LineOf(layout, open),
+              key.c_str());
       return false;
     }
     std::string before = layout.substr(pos, open - pos);
@@ -113,8 +128,8 @@ bool Fill(const std::string& source, const std::string& layout, const Texts& tex
     const bool wholeString = before.size() >= 8 &&
                              before.compare(before.size() - 8, 8, "<string>") == 0 &&
                              layout.compare(close + 2, 9, "</string>") == 0;
-    const bool wholeAttr = !before.empty() && before.back() == '"' &&
-                           layout.compare(close + 2, 1, "\"") == 0;
+    const bool wholeAttr =
+        !before.empty() && before.back() == '"' && layout.compare(close + 2, 1, "\"") == 0;
     if (wholeString) {
       before.replace(before.size() - 8, 8, "<string id=\"" + key + "\">");
       *out += before + value;
@@ -157,7 +172,8 @@ int main(int argc, char** argv) {
     }
     if (!Fill(source, layout, texts, &filled)) return 1;
     const size_t slash = source.find_last_of('/');
-    const std::string target = folder + "/" + source.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string target =
+        folder + "/" + source.substr(slash == std::string::npos ? 0 : slash + 1);
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out << filled;
     if (!out.good()) {

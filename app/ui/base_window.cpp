@@ -21,9 +21,9 @@
 namespace app {
 namespace {
 
-constexpr int kShadowSize = 14;     // room around the frame for the shadow
-constexpr int kShadowRadius = 10;   // corner of the frame the shadow follows
-constexpr int kResizeBorder = 6;    // grab zone inside the shadow room
+constexpr int kShadowSize = 14;    // room around the frame for the shadow
+constexpr int kShadowRadius = 10;  // corner of the frame the shadow follows
+constexpr int kResizeBorder = 6;   // grab zone inside the shadow room
 constexpr int kGripSize = 14;
 
 // The corner grip of a resizable window; it draws nothing, the corner shows.
@@ -141,8 +141,12 @@ void MyBaseWindow::EnableShadow(bool enable) {
 
 void MyBaseWindow::UpdateMargins() {
   const bool full = isMaximized() || isFullScreen();
-  const int m = shadow_ && !full ? kShadowSize : 0;
-  layout_->setContentsMargins(m, m - 2, m, m + 2);  // the light comes from above
+  if (shadow_ && !full) {
+    const int m = kShadowSize;
+    layout_->setContentsMargins(m, m - 2, m, m + 2);  // the light comes from above
+  } else {
+    layout_->setContentsMargins(0, 0, 0, 0);
+  }
   PlaceGrip();
   update();
 }
@@ -234,8 +238,8 @@ void MyBaseWindow::paintEvent(QPaintEvent*) {
 Qt::Edges MyBaseWindow::EdgesAt(const QPoint& pos) const {
   Qt::Edges edges;
   if (kind_ != Kind::kMainWindow || !shadow_ || isMaximized() || !root_) return edges;
-  const QRect inner = root_->geometry().adjusted(-kResizeBorder, -kResizeBorder, kResizeBorder,
-                                                 kResizeBorder);
+  const QRect inner =
+      root_->geometry().adjusted(-kResizeBorder, -kResizeBorder, kResizeBorder, kResizeBorder);
   if (!inner.contains(pos)) return edges;
   if (pos.x() < root_->geometry().left()) edges |= Qt::LeftEdge;
   if (pos.x() > root_->geometry().right()) edges |= Qt::RightEdge;

@@ -22,8 +22,7 @@ void RegisterControlFactory(const QString& className, ControlFactory factory);
 
 // Builds a layout of the skin archive in use; null when the file is missing
 // or not a layout (the reason goes to `error`). The tree is not shown.
-QWidget* LoadLayout(const QString& designName, QWidget* parent = nullptr,
-                    QString* error = nullptr);
+QWidget* LoadLayout(const QString& designName, QWidget* parent = nullptr, QString* error = nullptr);
 // Builds the layout as the only child of `host`, filling it.
 bool LoadLayoutInto(QWidget* host, const QString& designName, QString* error = nullptr);
 

@@ -17,12 +17,13 @@
 namespace app {
 namespace {
 
-constexpr char kPumpProperty[] = "notifyPump";   // on the root: its pump
+constexpr char kPumpProperty[] = "notifyPump";    // on the root: its pump
 constexpr char kWiredProperty[] = "notifyWired";  // on a control: the pump it is wired to
 
 }  // namespace
 
-NotifyPump::NotifyPump(QWidget* root, Handler handler) : QObject(root), handler_(std::move(handler)) {
+NotifyPump::NotifyPump(QWidget* root, Handler handler)
+    : QObject(root), handler_(std::move(handler)) {
   root->setProperty(kPumpProperty, QVariant::fromValue<QObject*>(this));
 }
 

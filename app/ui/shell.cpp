@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "app/core/app_paths.h"
 #include "app/core/language.h"
 #include "app/core/oem_config.h"
 
@@ -40,9 +41,22 @@ bool OpenAddress(const QString& address) {
   return url.isValid() && QDesktopServices::openUrl(url);
 }
 
+QString PartnerImage(const std::string& value) {
+  const QString v = QString::fromStdString(value).trimmed();
+  if (v.isEmpty() || v.contains('=')) return v;
+  QString path = v;
+  if (!QFileInfo(path).isAbsolute())
+    path = QString::fromStdString(Paths().installDir) + QLatin1Char('/') + v;
+  if (QFileInfo(path).isFile()) return QStringLiteral("file='%1' restype='fullpath'").arg(path);
+  return v;
+}
+
 QString SupportAddress() {
-  const std::string line = Oem().supportLine;
-  return QString::fromStdString(line.empty() ? CurrentWebValues().supportUrl : line);
+  std::string address = Oem().supportLine;
+  if (address.empty()) address = CurrentWebValues().supportUrl;
+  if (address.empty())
+    address = LanguageWebValues(CurrentLanguageId(), Paths().installDir).supportUrl;
+  return QString::fromStdString(address);
 }
 
 bool OpenSupportPage() { return OpenAddress(SupportAddress()); }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace app {
 
@@ -15,6 +16,11 @@ QString ComposeWindowTitle();
 // on first use when nobody set it.
 QString WindowTitle();
 void SetWindowTitle(const QString& title);
+
+// The image string of a picture that oem.ini names: an image string as it
+// stands, else a file of the file system (absolute, or in the install
+// folder), else a picture of the skin.
+QString PartnerImage(const std::string& value);
 
 // Opens a web address, a file URL or a local path with the desktop's program.
 using AddressOpener = std::function<bool(const QString& address)>;

@@ -102,8 +102,9 @@ void SkinLabel::paintEvent(QPaintEvent* event) {
     painter.setFont(font());
     int flags = static_cast<int>(alignment());
     if (wordWrap()) flags |= Qt::TextWordWrap;
-    painter.drawText(contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())),
-                     flags, text);
+    painter.drawText(
+        contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())), flags,
+        text);
   }
 }
 
@@ -182,9 +183,7 @@ QWidget* SkinList::RowOf(QWidget* control, SkinList** list) {
   return nullptr;
 }
 
-SkinToggle::SkinToggle(QWidget* parent) : QCheckBox(parent) {
-  setCursor(Qt::PointingHandCursor);
-}
+SkinToggle::SkinToggle(QWidget* parent) : QCheckBox(parent) { setCursor(Qt::PointingHandCursor); }
 
 namespace {
 constexpr int kTrackWidth = 34;
@@ -222,8 +221,8 @@ void SkinToggle::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(t.adjusted(-1, -1, 1, 1), kTrackHeight / 2.0 + 1, kTrackHeight / 2.0 + 1);
   }
   if (!text().isEmpty()) {
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                             QPalette::WindowText));
+    p.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     p.drawText(QRectF(t.right() + kTextGap, 0, width() - t.right() - kTextGap, height()),
                Qt::AlignVCenter | Qt::AlignLeft, text());
   }

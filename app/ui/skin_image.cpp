@@ -62,9 +62,9 @@ QImage LoadFileRaster(const QString& path, QSize maxDevicePixels) {
 
 QRectF FitRect(const QSizeF& picture, const QRectF& target, ImageFit fit) {
   if (fit == ImageFit::kStretch || picture.isEmpty()) return target;
-  QSizeF size = picture.scaled(target.size(), fit == ImageFit::kContain
-                                                  ? Qt::KeepAspectRatio
-                                                  : Qt::KeepAspectRatioByExpanding);
+  QSizeF size =
+      picture.scaled(target.size(), fit == ImageFit::kContain ? Qt::KeepAspectRatio
+                                                              : Qt::KeepAspectRatioByExpanding);
   QRectF r(QPointF(), size);
   r.moveCenter(target.center());
   return r;
@@ -75,8 +75,7 @@ class SkinIconEngine : public QIconEngine {
   SkinIconEngine(SkinPicture picture, IconColors colors)
       : picture_(std::move(picture)), colors_(std::move(colors)) {}
 
-  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-             QIcon::State state) override {
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
     picture_.Paint(painter, rect, ImageFit::kContain, ColorFor(mode, state));
   }
 
@@ -84,15 +83,15 @@ class SkinIconEngine : public QIconEngine {
     return scaledPixmap(size, mode, state, 1.0);
   }
 
+  // `size` is in device pixels already: the picture is drawn for them.
   QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                        qreal scale) override {
-    const QSize device(qRound(size.width() * scale), qRound(size.height() * scale));
-    if (device.isEmpty()) return QPixmap();
-    QImage image(device, QImage::Format_ARGB32_Premultiplied);
+    if (size.isEmpty()) return QPixmap();
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
       QPainter p(&image);
-      picture_.Paint(&p, QRectF(QPointF(), device), ImageFit::kContain, ColorFor(mode, state));
+      picture_.Paint(&p, QRectF(QPointF(), size), ImageFit::kContain, ColorFor(mode, state));
     }
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(scale);

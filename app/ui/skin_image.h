@@ -59,9 +59,9 @@ void ClearSkinPictureCache();
 // Colours of a vector icon that uses "currentColor", per state of its button.
 struct IconColors {
   QColor normal{0x37, 0x41, 0x51};
-  QColor checked;   // invalid: as normal
+  QColor checked;  // invalid: as normal
   QColor disabled{0xA0, 0xA7, 0xB2};
-  QColor active;    // hovered; invalid: as normal
+  QColor active;  // hovered; invalid: as normal
 };
 // The colours a widget asks for with the properties iconColor,
 // iconColorChecked, iconColorDisabled and iconColorHover.

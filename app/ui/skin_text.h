@@ -25,7 +25,7 @@ struct ControlText {
   QString name;  // the control (or menu item)
   QString value;
   TextKind kind = TextKind::kText;
-  QString key;   // "<Section>.<Key>" of the language source
+  QString key;  // "<Section>.<Key>" of the language source
 };
 
 // The marked texts of a layout of the archive in use, in layout order.

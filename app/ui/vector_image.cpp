@@ -118,7 +118,8 @@ void ArcTo(QPainterPath* path, QPointF from, double rx, double ry, double angleD
   auto map = [&](double ux, double uy) {
     return QPointF(cx + rx * ux * c - ry * uy * s, cy + rx * ux * s + ry * uy * c);
   };
-  const int segments = std::max(1, static_cast<int>(std::ceil(std::fabs(delta) / (kPi / 2) - 1e-9)));
+  const int segments =
+      std::max(1, static_cast<int>(std::ceil(std::fabs(delta) / (kPi / 2) - 1e-9)));
   const double step = delta / segments;
   const double t = 4.0 / 3.0 * std::tan(step / 4);
   double a = start;
@@ -269,9 +270,9 @@ struct VectorImage::Parser {
 
   VectorImage* image;
   QXmlStreamReader xml;
-  std::vector<Style> styles;     // one per open element
-  std::vector<QString> open;     // the open elements' names
-  QString gradientId;            // the <linearGradient> being read
+  std::vector<Style> styles;  // one per open element
+  std::vector<QString> open;  // the open elements' names
+  QString gradientId;         // the <linearGradient> being read
 
   static Paint ParsePaint(const QString& text, const Paint& inherited) {
     const QString v = text.trimmed();
@@ -465,7 +466,8 @@ struct VectorImage::Parser {
         if (vb.Number(&v[0]) && vb.Number(&v[1]) && vb.Number(&v[2]) && vb.Number(&v[3])) {
           image->viewBox_ = QRectF(v[0], v[1], v[2], v[3]);
         } else {
-          image->viewBox_ = QRectF(0, 0, ParseLength(get("width"), 0), ParseLength(get("height"), 0));
+          image->viewBox_ =
+              QRectF(0, 0, ParseLength(get("width"), 0), ParseLength(get("height"), 0));
         }
         Open(tag, Inherit(props));
         continue;
@@ -545,8 +547,8 @@ void VectorImage::Render(QPainter* painter, const QRectF& target, const QRectF& 
     if (fill.style() != Qt::NoBrush) painter->fillPath(shape.path, fill);
     QBrush stroke = BrushFor(shape.stroke, shape.strokeOpacity, bounds, currentColor);
     if (stroke.style() != Qt::NoBrush && shape.strokeWidth > 0) {
-      painter->strokePath(shape.path, QPen(stroke, shape.strokeWidth, Qt::SolidLine, shape.cap,
-                                           shape.join));
+      painter->strokePath(shape.path,
+                          QPen(stroke, shape.strokeWidth, Qt::SolidLine, shape.cap, shape.join));
     }
   }
   painter->restore();

@@ -1,0 +1,263 @@
+// The skin archives: one per language, each with every layout, and the
+// layouts with every control the windows look up, of the kind they use.
+#include "app/ui/layout.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+
+#include <memory>
+#include <vector>
+
+#include "app/core/language.h"
+#include "app/ui/popup_menu.h"
+#include "app/ui/skin.h"
+#include "app/ui/skin_controls.h"
+#include "tests/ui/ui_fixture.h"
+
+namespace {
+
+using uitest::ArchivePath;
+using uitest::UiTest;
+
+const char* const kWindowLayouts[] = {"skin.xml", "ConverCtrl.xml", "video_info.xml",
+                                      "dlg_message.xml", "dlg_about.xml"};
+const char* const kMenuLayouts[] = {"main_menu.xml", "format_menu.xml"};
+
+TEST_F(UiTest, EveryLanguageHasAnArchiveWithEveryLayout) {
+  for (const app::LanguageInfo& l : app::Languages()) {
+    SCOPED_TRACE(l.name);
+    const QString path = ArchivePath(l.skin);
+    ASSERT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
+    ASSERT_TRUE(app::UseSkinArchive(path));
+    EXPECT_FALSE(app::SkinStyleSheet().isEmpty());
+    for (const char* name : kWindowLayouts) {
+      QString error;
+      std::unique_ptr<QWidget> root(app::LoadLayout(name, nullptr, &error));
+      EXPECT_NE(root, nullptr) << error.toStdString();
+    }
+    for (const char* name : kMenuLayouts) {
+      QString error;
+      EXPECT_NE(app::PopupMenu::Load(name, nullptr, nullptr, &error), nullptr)
+          << error.toStdString();
+    }
+  }
+}
+
+enum class Kind { kAny, kButton, kOption, kCheck, kEdit, kLabel, kList, kPicture };
+
+bool IsKind(QWidget* w, Kind kind) {
+  auto* button = qobject_cast<QAbstractButton*>(w);
+  switch (kind) {
+    case Kind::kAny:
+      return true;
+    case Kind::kButton:
+      return button != nullptr;
+    case Kind::kOption:
+      return button && button->isCheckable() && button->autoExclusive();
+    case Kind::kCheck:
+      return button && button->isCheckable() && !button->autoExclusive();
+    case Kind::kEdit:
+      return qobject_cast<QLineEdit*>(w) != nullptr;
+    case Kind::kLabel:
+      return qobject_cast<QLabel*>(w) != nullptr;
+    case Kind::kList:
+      return qobject_cast<app::SkinList*>(w) != nullptr;
+    case Kind::kPicture:
+      return w->metaObject()->indexOfProperty("bkimage") >= 0;
+  }
+  return false;
+}
+
+struct Control {
+  const char* name;
+  Kind kind;
+};
+
+TEST_F(UiTest, LayoutsHoldTheControlsTheWindowsUse) {
+  const std::vector<std::pair<const char*, std::vector<Control>>> table = {
+      {"skin.xml",  // the main window, with its bottom bar built in
+       {{"DlgFrame", Kind::kAny},
+        {"TitleText", Kind::kLabel},
+        {"TitleLogo", Kind::kPicture},
+        {"LayoutToolbox", Kind::kAny},
+        {"btnToolbox", Kind::kButton},
+        {"LayoutUserMenu", Kind::kAny},
+        {"btnLogin", Kind::kButton},
+        {"btnCopyId", Kind::kButton},
+        {"btnModifyUser", Kind::kButton},
+        {"btnResetPass", Kind::kButton},
+        {"btnLogout", Kind::kButton},
+        {"btnLogout2", Kind::kButton},
+        {"btnClose", Kind::kButton},
+        {"btnMax", Kind::kButton},
+        {"btnMin", Kind::kButton},
+        {"btnRestore", Kind::kButton},
+        {"btnMenu", Kind::kButton},
+        {"btnKefu", Kind::kButton},
+        {"optConverVideo", Kind::kOption},
+        {"optConverAudio", Kind::kOption},
+        {"optConverGif", Kind::kOption},
+        {"optConverMerge", Kind::kOption},
+        {"listVideo", Kind::kList},
+        {"listAudio", Kind::kList},
+        {"listGif", Kind::kList},
+        {"listMerge", Kind::kList},
+        {"empty_frame", Kind::kAny},
+        {"no_empty_frame", Kind::kAny},
+        {"btn_addfile01", Kind::kButton},
+        {"btn_addfile02", Kind::kButton},
+        {"btn_clear_list", Kind::kButton},
+        {"btn_menu_format", Kind::kButton},
+        {"ConverCtrl", Kind::kAny},
+        {"btn_transform", Kind::kButton},
+        {"edit_output_path", Kind::kEdit},
+        {"btn_select_folder", Kind::kButton},
+        {"btn_open_save_folder", Kind::kButton},
+        {"ckb_poweroff", Kind::kCheck},
+        {"optConverVideo_Bottom", Kind::kOption},
+        {"optConverAudio_Bottom", Kind::kOption},
+        {"optConverGif_Bottom", Kind::kOption},
+        {"optConverMerge_Bottom", Kind::kOption}}},
+      {"video_info.xml",
+       {{"video_old_name", Kind::kLabel},
+        {"edit_new_video_name", Kind::kEdit},
+        {"codec_type", Kind::kLabel},
+        {"video_size", Kind::kLabel},
+        {"codec_type_new", Kind::kLabel},
+        {"layNewVideo", Kind::kAny},
+        {"layNewAudio", Kind::kAny},
+        {"video_resolution_new", Kind::kLabel},
+        {"audio_bitrate", Kind::kLabel},
+        {"video_duration", Kind::kLabel},
+        {"video_resolution", Kind::kLabel},
+        {"video_duration_new", Kind::kLabel},
+        {"video_duration_new2", Kind::kLabel},
+        {"video_cover", Kind::kPicture},
+        {"load_cover", Kind::kAny},
+        {"LabTextVideoInfo1", Kind::kLabel},
+        {"LabTextVideoInfo2", Kind::kLabel},
+        {"LabTextVideoInfo3", Kind::kLabel},
+        {"LabTextVideoInfo4", Kind::kLabel},
+        {"LabTextVideoInfo5", Kind::kLabel},
+        {"LabTextVideoInfo6", Kind::kLabel},
+        {"LabTextVideoInfo7", Kind::kLabel},
+        {"LabTextVideoInfo8", Kind::kLabel},
+        {"LabTextVideoInfo9", Kind::kLabel},
+        {"btn_video_rename", Kind::kButton},
+        {"btn_clip_video", Kind::kButton},
+        {"btn_play_video", Kind::kButton},
+        {"btn_open_video_folder", Kind::kButton},
+        {"btn_re_recode", Kind::kButton},
+        {"btn_stop_recode", Kind::kButton},
+        {"btn_del_video", Kind::kButton},
+        {"btn_recode_fail", Kind::kButton},
+        {"btn_up_video", Kind::kButton},
+        {"btn_down_video", Kind::kButton},
+        {"recode_success", Kind::kAny},
+        {"pic_recode_progress", Kind::kPicture},
+        {"layNewDuration1", Kind::kAny},
+        {"layNewDuration2", Kind::kAny},
+        {"layResultVideo1", Kind::kAny},
+        {"layResultVideo2", Kind::kAny},
+        {"layRecodeVideo1", Kind::kAny},
+        {"layRecodeVideo2", Kind::kAny},
+        {"layUpVideo1", Kind::kAny},
+        {"layUpVideo2", Kind::kAny},
+        {"layDownVideo1", Kind::kAny},
+        {"layDownVideo2", Kind::kAny},
+        {"layClipVideo1", Kind::kAny},
+        {"layClipVideo2", Kind::kAny},
+        {"layDelVideo1", Kind::kAny},
+        {"layDelVideo2", Kind::kAny}}},
+      {"dlg_message.xml",
+       {{"DlgFrame", Kind::kAny},
+        {"caption", Kind::kLabel},
+        {"context", Kind::kLabel},
+        {"errorLogo", Kind::kAny},
+        {"warnLogo", Kind::kAny},
+        {"infoLogo", Kind::kAny},
+        {"btnYes", Kind::kButton},
+        {"btnClose", Kind::kButton},
+        {"btnKefu", Kind::kButton},
+        {"optNoShowAgain", Kind::kCheck}}},
+      {"dlg_about.xml",
+       {{"DlgFrame", Kind::kPicture},
+        {"ProductName", Kind::kLabel},
+        {"label_version", Kind::kLabel},
+        {"AboutLogo", Kind::kPicture},
+        {"CompanyName", Kind::kLabel},
+        {"buttonSite", Kind::kButton},
+        {"LayCompanyInfo", Kind::kAny},
+        {"btnClose", Kind::kButton}}},
+  };
+  for (const auto& [layout, controls] : table) {
+    std::unique_ptr<QWidget> root(app::LoadLayout(layout));
+    ASSERT_NE(root, nullptr) << layout;
+    for (const Control& c : controls) {
+      QWidget* w = app::FindControl(root.get(), c.name);
+      ASSERT_NE(w, nullptr) << layout << ": " << c.name;
+      EXPECT_TRUE(IsKind(w, c.kind))
+          << layout << ": " << c.name << " is a " << w->metaObject()->className();
+    }
+  }
+  // Rows are built alone: the row layout names no list and no window control.
+  std::unique_ptr<QWidget> row(app::LoadLayout("video_info.xml"));
+  EXPECT_EQ(app::FindControl(row.get(), "listVideo"), nullptr);
+}
+
+TEST_F(UiTest, LanguageMenuHasAnItemPerLanguageOfTheTable) {
+  auto menu = app::PopupMenu::Load("main_menu.xml", nullptr, nullptr);
+  ASSERT_NE(menu, nullptr);
+  for (const char* name : {"menuSetting", "menuAbout", "menuUpdate", "menuFeedback"})
+    EXPECT_NE(menu->Item(name), nullptr) << name;
+  int items = 0;
+  for (const app::LanguageInfo& l : app::Languages()) {
+    if (!*l.menuItem) continue;
+    ++items;
+    QAction* item = menu->Item(l.menuItem);
+    ASSERT_NE(item, nullptr) << l.menuItem;
+    EXPECT_EQ(item->data().toString(), "menuLang");
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->text().isEmpty());
+  }
+  EXPECT_EQ(items, 11);
+}
+
+// Every entry of the format menu must name its own format and one size, found
+// the way a choice is read: the first format token, then the first size token.
+TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
+  auto menu = app::PopupMenu::Load("format_menu.xml", nullptr, nullptr);
+  ASSERT_NE(menu, nullptr);
+  const QStringList formats = {"mp4", "mkv", "avi", "wmv", "flv", "mov", "gif", "mp3", "m4a"};
+  const QStringList sizes = {"origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"};
+  const QStringList tops = {"menu_mp4",  "menu_mkv",  "menu_avi",  "menu_wmv",  "menu_flv",
+                            "menu_mov",  "menu_gif",  "menu_mp3",  "menu_m4a",  "menu2_mp4",
+                            "menu2_mkv", "menu2_avi", "menu2_wmv", "menu2_flv", "menu2_mov"};
+  auto first = [](const QString& name, const QStringList& tokens) {
+    for (const QString& t : tokens)
+      if (name.contains(t)) return t;
+    return QString();
+  };
+  for (const QString& top : tops) {
+    QAction* item = menu->Item(top);
+    ASSERT_NE(item, nullptr) << top.toStdString();
+    ASSERT_NE(item->menu(), nullptr) << top.toStdString();
+    EXPECT_FALSE(top.contains("menuex"));
+    const QString format = top.mid(top.indexOf('_') + 1);
+    const QList<QAction*> leaves = item->menu()->actions();
+    EXPECT_GE(leaves.size(), 4) << top.toStdString();
+    for (QAction* leaf : leaves) {
+      const QString name = leaf->objectName();
+      EXPECT_TRUE(name.contains("menuex")) << name.toStdString();
+      EXPECT_EQ(first(name, formats), format) << name.toStdString();
+      EXPECT_FALSE(first(name, sizes).isEmpty()) << name.toStdString();
+      EXPECT_FALSE(leaf->text().isEmpty()) << name.toStdString();
+    }
+  }
+}
+
+}  // namespace

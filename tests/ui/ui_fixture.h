@@ -1,0 +1,37 @@
+// GUI tests: one QApplication for the process (offscreen unless the test
+// runner chose another platform), the built skin archives and language
+// files, and a recorder in place of the desktop's web page opener.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+#include "tests/support/sandbox.h"
+
+class QWidget;
+
+namespace uitest {
+
+// The build's install folder with its skin/ and language/ folders.
+std::string BinDir();
+QString ArchivePath(const std::string& archive);  // "skin_en.skin"
+
+class UiTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Addresses the program asked to open, instead of a browser.
+  QStringList opened_;
+};
+
+// Runs the event loop until `done` or about two seconds have passed.
+bool WaitFor(const std::function<bool()>& done);
+// Calls `action` with the first modal window once it is shown (gives up
+// after three seconds).
+void OnModal(std::function<void(QWidget* modal)> action);
+
+}  // namespace uitest
