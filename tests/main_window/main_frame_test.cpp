@@ -1,0 +1,255 @@
+// The main window on the offscreen platform, with the built skin and the real engine.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+
+#include "app/core/app_paths.h"
+#include "app/core/app_settings.h"
+#include "app/core/language.h"
+#include "app/core/oem_config.h"
+#include "app/ui/base_window.h"
+#include "app/ui/shell.h"
+#include "app/ui/skin.h"
+#include "app/ui/skin_controls.h"
+#include "engine/work_dirs.h"
+#include "platform/files.h"
+#include "tests/support/media.h"
+#include "tests/support/sandbox.h"
+#include "ui/list_rows.h"
+#include "ui/main_frame.h"
+
+using engine::ConvertKind;
+using engine::ItemState;
+
+namespace {
+
+QApplication* App() {
+  static int argc = 1;
+  static char name[] = "main_frame_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return app;
+}
+
+// Waits, handling events, until the condition holds.
+bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+class MainFrameTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    App();
+    // The built install folder, with the user's folders in the sandbox.
+    app::AppPaths paths = app::AppPaths::Build(std::string(PELMAR_BIN_DIR) + "/pelmar-video-converter");
+    paths.CreateDataDir();
+    app::SetPaths(paths);
+    app::SetCurrentLanguageId(1252);  // English
+    app::Settings().Read(paths);
+    app::Oem() = app::OemConfig();
+    app::Oem().Read(paths);
+    ASSERT_TRUE(app::SelectSkinArchive(1252, paths.installDir, &app::Oem()));
+    ASSERT_TRUE(app::UseSelectedSkinArchive());
+    engine::SetDirs(engine::EngineDirs::ForApp(paths));
+    app::SetAddressOpener([this](const QString& address) {
+      opened_.push_back(address);
+      return true;
+    });
+    frame_ = new ui::CMainFrame;
+    ASSERT_TRUE(frame_->Create());
+  }
+  void TearDown() override {
+    delete frame_;
+    app::SetAddressOpener({});
+    app::SetPaths(app::AppPaths());
+    SandboxTest::TearDown();
+  }
+
+  template <class T = QWidget>
+  T* Control(const char* name) {
+    return frame_->FindControl<T>(name);
+  }
+  // Answers the next box the window shows; its text goes to *text.
+  void AnswerNextBox(int answer, QString* text) {
+    auto* timer = new QTimer(frame_);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer, text] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<app::MyBaseWindow*>(w);
+        if (!box || !box->isVisible() || box->LayoutFile() != "dlg_message.xml") continue;
+        if (auto* body = box->FindControl<QLabel>("context")) *text = body->text();
+        timer->stop();
+        timer->deleteLater();
+        box->Close(answer);
+        return;
+      }
+    });
+    timer->start(20);
+  }
+  std::string Clip(const std::string& name, double seconds = 2.0) {
+    std::string file = path(name);
+    EXPECT_EQ(testsupport::MakeMedia(file, testsupport::Clip(seconds, 320, 240)), "");
+    return file;
+  }
+
+  ui::CMainFrame* frame_ = nullptr;
+  std::vector<QString> opened_;
+};
+
+TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndTutorial) {
+  EXPECT_EQ(frame_->currentList(), ConvertKind::Video);
+  EXPECT_FALSE(Control("empty_frame")->isHidden());
+  EXPECT_TRUE(Control("no_empty_frame")->isHidden());
+  std::string folder = sandbox().home() + "/Documents/PelmarVideoConverter/";
+  EXPECT_EQ(frame_->OutputFolder().toStdString(), folder);
+  EXPECT_TRUE(platform::IsDirectory(folder));
+  EXPECT_NE(Control<QLabel>("TitleText")->text().indexOf("1.0.0.0"), -1);
+  // The help page opened once, and never again.
+  EXPECT_EQ(opened_.size(), 1u);
+  EXPECT_FALSE(app::Settings().openTutorial);
+}
+
+TEST_F(MainFrameTest, SwitchingListsShowsTheirOwnStateAndTexts) {
+  std::string clip = Clip("a.mp4");
+  frame_->AddFiles({clip});
+  ASSERT_NE(frame_->List(ConvertKind::Video), nullptr);
+  EXPECT_EQ(frame_->List(ConvertKind::Video)->Count(), 1);
+  EXPECT_TRUE(Control("empty_frame")->isHidden());
+
+  Control<QAbstractButton>("optConverAudio")->click();
+  EXPECT_EQ(frame_->currentList(), ConvertKind::Audio);
+  EXPECT_FALSE(Control("empty_frame")->isHidden());
+  EXPECT_TRUE(Control("no_empty_frame")->isHidden());
+  EXPECT_EQ(Control<QAbstractButton>("btn_transform")->text().toStdString(),
+            app::LangText("BtnExtractTxt", "Text"));
+  EXPECT_TRUE(Control<QAbstractButton>("btn_menu_format")->text().startsWith("MP3 - "));
+  EXPECT_TRUE(frame_->List(ConvertKind::Video)->isHidden());
+
+  Control<QAbstractButton>("optConverMerge")->click();
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MP4 - 1280x720");
+}
+
+TEST_F(MainFrameTest, DropsTakeOnlyKnownFilesAndSayWhenNoneIs) {
+  std::string clip = Clip("Holiday.MP4");
+  platform::CreateFolders(path("x"));
+  testsupport::WriteText(path("notes.txt"), "x");
+  testsupport::WriteText(path("x/noext"), "x");
+  auto drop = [this](const std::vector<std::string>& files) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f));
+    data.setUrls(urls);
+    // As a drag does it: enter, then drop.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_, &enter);
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_, &event);
+  };
+  QString boxText;
+  AnswerNextBox(app::kIdOk, &boxText);
+  drop({clip, path("notes.txt"), path("x/noext")});
+  EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
+  EXPECT_TRUE(boxText.isEmpty());
+
+  drop({path("notes.txt")});
+  EXPECT_EQ(boxText.toStdString(), app::LangText("NoSupport", "Message"));
+  EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
+}
+
+TEST_F(MainFrameTest, CacheFilesStayOutOfTheAudioAndMergeLists) {
+  testsupport::WriteText(path("cache.qsv"), "x");
+  Control<QAbstractButton>("optConverAudio")->click();
+  frame_->AddFiles({path("cache.qsv")});
+  EXPECT_TRUE(frame_->Items(ConvertKind::Audio).empty());
+  Control<QAbstractButton>("optConverVideo")->click();
+  frame_->AddFiles({path("cache.qsv"), path("cache.qsv")});
+  EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 2u);  // no duplicate check
+}
+
+TEST_F(MainFrameTest, RowsFillWhenTheAnalysisIsDone) {
+  std::string clip = Clip("Holiday.mov", 6.5);
+  frame_->AddFiles({clip});
+  ASSERT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
+  engine::VideoItem* item = frame_->Items(ConvertKind::Video)[0].get();
+  auto* row = static_cast<QWidget*>(item->listItem);
+  ASSERT_NE(row, nullptr);
+  auto text = [row](const char* name) {
+    auto* label = row->findChild<QLabel*>(name);
+    return label ? label->text().toStdString() : std::string("<missing>");
+  };
+  EXPECT_EQ(text("video_old_name"), "Holiday");
+  EXPECT_EQ(text("codec_type"), "MOV");
+  EXPECT_EQ(text("codec_type_new"), "MP4");
+  EXPECT_EQ(text("video_resolution_new"), "");  // the size comes with the analysis
+  ASSERT_TRUE(WaitUntil([item] { return item->analysed.load(); }));
+  QApplication::processEvents();
+  EXPECT_EQ(text("video_duration"), "00:00:06");
+  EXPECT_EQ(text("video_resolution"), "320x240");
+  EXPECT_EQ(text("video_resolution_new"), "320x240");
+  EXPECT_TRUE(row->findChild<QWidget*>("load_cover")->isHidden());
+  EXPECT_TRUE(row->findChild<app::SkinLabel*>("video_cover")->hasImage());
+}
+
+TEST_F(MainFrameTest, ALanguageSwitchChangesControlsAndRows) {
+  frame_->AddFiles({Clip("a.mp4")});
+  auto* row = static_cast<QWidget*>(frame_->Items(ConvertKind::Video)[0]->listItem);
+  const int german = app::LanguageIdOfMenuItem("menuDE");
+  frame_->SwitchLanguage(german);
+  EXPECT_EQ(app::CurrentLanguageId(), german);
+  EXPECT_EQ(Control<QAbstractButton>("btn_transform")->text().toStdString(),
+            app::LangText("BtnConverTxt", "Text"));
+  EXPECT_EQ(row->findChild<QLabel*>("LabTextVideoInfo1")->text().toStdString(),
+            app::LangText("TextVideoInfo1", "Text"));
+  EXPECT_NE(app::LangText("BtnConverTxt", "Text"), "Convert");  // German indeed
+  EXPECT_EQ(app::Settings().ReadLanguageLcid(), app::LcidOfLanguage(german));
+  frame_->SwitchLanguage(1252);
+  EXPECT_EQ(Control<QAbstractButton>("btn_transform")->text(), "Convert");
+}
+
+TEST_F(MainFrameTest, ClosingAsksOncePerBusyListAndNoKeepsTheWindow) {
+  std::string clip = Clip("a.mp4");
+  frame_->AddFiles({clip});
+  Control<QAbstractButton>("optConverGif")->click();
+  frame_->AddFiles({clip});
+  // A row counts as busy by its item's state, whichever list is shown.
+  frame_->Items(ConvertKind::Video)[0]->state = ItemState::Converting;
+  frame_->Items(ConvertKind::Gif)[0]->state = ItemState::Queued;
+  frame_->show();
+  QString text;
+  AnswerNextBox(app::kIdNo, &text);
+  Control<QAbstractButton>("btnClose")->click();
+  EXPECT_EQ(text.toStdString(), app::LangText("ConfirmClose", "Message"));
+  EXPECT_TRUE(frame_->isVisible());
+  // Escape never closes it either.
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(frame_, &escape);
+  EXPECT_TRUE(frame_->isVisible());
+  for (auto kind : {ConvertKind::Video, ConvertKind::Gif})
+    frame_->Items(kind)[0]->state = ItemState::Idle;
+}
+
+TEST_F(MainFrameTest, TeardownEndsTheQueueAndRemovesTheWorkingFolders) {
+  frame_->AddFiles({Clip("a.mp4")});
+  engine::EngineDirs dirs = engine::EngineDirs::ForApp(app::Paths());
+  ASSERT_TRUE(platform::IsDirectory(dirs.scratch));
+  delete frame_;
+  frame_ = nullptr;
+  EXPECT_FALSE(platform::IsDirectory(dirs.scratch));
+  EXPECT_FALSE(platform::IsDirectory(dirs.work));
+  EXPECT_EQ(platform::EmptyFolder(dirs.cover), 0);
+}
+
+}  // namespace

@@ -1,0 +1,395 @@
+#include "ui/main_frame.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+
+#include "app/core/app_paths.h"
+#include "app/core/app_settings.h"
+#include "app/core/language.h"
+#include "app/core/oem_config.h"
+#include "app/core/server_config.h"
+#include "app/ui/layout.h"
+#include "app/ui/shell.h"
+#include "app/ui/skin_controls.h"
+#include "app/ui/skin_text.h"
+#include "engine/video_item.h"
+#include "engine/work_dirs.h"
+#include "platform/files.h"
+#include "ui/about_dlg.h"
+#include "ui/main_window_rules.h"
+#include "ui/message_dlg.h"
+
+namespace ui {
+
+using engine::ConvertKind;
+using engine::ItemState;
+using engine::VideoItem;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+const char* const kListNames[] = {"listVideo", "listAudio", "listGif", "listMerge"};
+const char* const kListOptions[] = {"optConverVideo", "optConverAudio", "optConverGif",
+                                    "optConverMerge"};
+
+int KindIndex(ConvertKind k) { return static_cast<int>(k); }
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* owner) : MyBaseWindow(owner, Kind::kMainWindow) {
+  choices_[0] = {media::OutputFormat::Mp4, media::SizePreset::Origin};
+  choices_[1] = {media::OutputFormat::Mp3, media::SizePreset::Origin};
+  choices_[2] = {media::OutputFormat::Gif, media::SizePreset::Origin};
+  choices_[3] = {media::OutputFormat::Mp4, media::SizePreset::Size720};
+  queue_ = std::make_unique<engine::ConvertQueue>(this, engine::EngineDirs::ForApp(app::Paths()));
+  setAcceptDrops(true);
+}
+
+CMainFrame::~CMainFrame() { Teardown(); }
+
+QString CMainFrame::WindowClassName() const {
+  return QStringLiteral("PelmarVideoConvertWindowClass");
+}
+
+QString CMainFrame::LayoutFile() const { return QStringLiteral("skin.xml"); }
+
+app::SkinList* CMainFrame::List(ConvertKind kind) const { return lists_[KindIndex(kind)]; }
+
+const std::vector<engine::ItemPtr>& CMainFrame::Items(ConvertKind kind) const {
+  return items_[KindIndex(kind)];
+}
+
+ListChoice CMainFrame::Choice(ConvertKind kind) const { return choices_[KindIndex(kind)]; }
+
+QString CMainFrame::OutputFolder() const {
+  auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path"));
+  return edit ? edit->text() : QString();
+}
+
+// --- engine messages -------------------------------------------------------
+
+void CMainFrame::post(int msg, void* wParam, intptr_t lParam) {
+  QMetaObject::invokeMethod(
+      this, [this, msg, wParam, lParam] { HandleEngineMessage(msg, wParam, lParam); },
+      Qt::QueuedConnection);
+}
+
+void CMainFrame::send(int msg, void* wParam, intptr_t lParam, const std::atomic<bool>* cancel) {
+  long long id;
+  {
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    id = ++sendsIssued_;
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, msg, wParam, lParam, id] {
+        HandleEngineMessage(msg, wParam, lParam);
+        {
+          std::lock_guard<std::mutex> lock(sendMutex_);
+          sendsHandled_ = std::max(sendsHandled_, id);
+        }
+        sendCv_.notify_all();
+      },
+      Qt::QueuedConnection);
+  // Never wait for a window that is closing: it may be waiting for us.
+  std::unique_lock<std::mutex> lock(sendMutex_);
+  while (sendsHandled_ < id && !closing_ && !(cancel && cancel->load()))
+    sendCv_.wait_for(lock, std::chrono::milliseconds(10));
+}
+
+void CMainFrame::HandleEngineMessage(int msg, void* wParam, intptr_t /*lParam*/) {
+  auto* item = static_cast<VideoItem*>(wParam);
+  if (msg == engine::WM_ITEM_INFO_CHANGED) {
+    // The row may be gone (its list was cleared) while the message travelled.
+    const auto& list = items_[KindIndex(item->listKind)];
+    bool known = std::any_of(list.begin(), list.end(),
+                             [item](const engine::ItemPtr& p) { return p.get() == item; });
+    if (known) RefreshRowInfo(item, choices_[KindIndex(item->listKind)]);
+  }
+}
+
+// --- set-up ----------------------------------------------------------------
+
+void CMainFrame::OnLayoutReady(const app::Notification& n) {
+  MyBaseWindow::OnLayoutReady(n);
+  for (int k = 0; k < 4; ++k) lists_[k] = FindControl<app::SkinList>(kListNames[k]);
+  RefreshTitle();
+  if (QWidget* toolbox = FindControl(QStringLiteral("LayoutToolbox"))) toolbox->hide();
+
+  // The help page opens once, at the first start.
+  app::ServerConfig server(app::Paths());
+  if (server.OpenTutorial() == 1 && app::Settings().openTutorial) {
+    app::OpenSupportPage();
+    app::Settings().TutorialDone();
+  }
+  InitOutputFolder();
+  SwitchList(ConvertKind::Video);
+}
+
+void CMainFrame::RefreshTitle() {
+  std::string title = MainWindowTitle(app::Oem().titleText, app::LangText("ProductName", "Text"),
+                                      app::Paths().versionText,
+                                      app::OemConfig::ShowVersion(app::Paths()));
+  if (auto* label = FindControl<QLabel>(QStringLiteral("TitleText"))) label->setText(Q(title));
+  setWindowTitle(Q(title).trimmed());
+  if (!app::Oem().titleLogo.empty()) {
+    QString image = Q(app::Oem().titleLogo);
+    if (auto* logo = FindControl<app::SkinLabel>(QStringLiteral("TitleLogo"))) logo->setBkimage(image);
+    else if (auto* frame = FindControl<app::SkinFrame>(QStringLiteral("TitleLogo")))
+      frame->setBkimage(image);
+  }
+}
+
+void CMainFrame::InitOutputFolder() {
+  std::string folder = app::ReadOutputPath(app::Paths());
+  if (folder.empty()) folder = app::DefaultOutputFolder();
+  platform::CreateFolders(folder);
+  if (auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path")))
+    edit->setText(Q(folder));
+}
+
+// --- events ----------------------------------------------------------------
+
+void CMainFrame::Notify(const app::Notification& n) {
+  MyBaseWindow::Notify(n);
+  if (n.type == app::notify::kClick) {
+    OnClick(n);
+  } else if (n.type == app::notify::kSelectChanged && n.value.toBool()) {
+    for (int k = 0; k < 4; ++k)
+      if (n.sender == kListOptions[k]) SwitchList(static_cast<ConvertKind>(k));
+  }
+}
+
+void CMainFrame::OnClick(const app::Notification& n) {
+  const QString& name = n.sender;
+  if (name == "btnClose") {
+    if (ConfirmClose()) Close(0);
+  } else if (name == "btnMax" || name == "btnRestore") {
+    const bool maximize = name == "btnMax";
+    maximize ? showMaximized() : showNormal();
+    if (QWidget* max = FindControl(QStringLiteral("btnMax"))) max->setVisible(!maximize);
+    if (QWidget* restore = FindControl(QStringLiteral("btnRestore"))) restore->setVisible(maximize);
+  } else if (name == "btnMin") {
+    showMinimized();
+  } else if (name == "btnMenu") {
+    OpenMainMenu();
+  } else if (name == "btnKefu" || name == "btn_recode_fail") {
+    app::OpenSupportPage();
+  } else if (name == "btn_addfile01" || name == "btn_addfile02") {
+    AddFilesByDialog();
+  } else if (name == "btn_select_folder") {
+    ChooseOutputFolder();
+  } else if (name == "btn_open_save_folder" || name == "btn_open_video_folder") {
+    OpenOutputFolder(n.control);
+  }
+}
+
+bool CMainFrame::ResponseDefaultKeyEvent(QKeyEvent* event) {
+  // Escape never closes the main window; every other key goes on.
+  return event->key() == Qt::Key_Escape;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A close from the desktop asks like the close button does.
+  if (!closing_ && !ConfirmClose()) {
+    event->ignore();
+    return;
+  }
+  closing_ = true;
+  MyBaseWindow::closeEvent(event);
+}
+
+bool CMainFrame::ConfirmClose() {
+  // At most one question per list that has work queued or running.
+  for (const auto& list : items_) {
+    bool busy = std::any_of(list.begin(), list.end(), [](const engine::ItemPtr& item) {
+      ItemState s = item->state.load();
+      return s == ItemState::Queued || s == ItemState::Converting;
+    });
+    if (busy && Ask("ConfirmClose", true) != app::kIdYes) return false;
+  }
+  closing_ = true;
+  return true;
+}
+
+int CMainFrame::Ask(const char* key, bool question) {
+  return question ? MessageBoxYesNo(key, this) : MessageBoxError(key, this);
+}
+
+// --- lists -----------------------------------------------------------------
+
+void CMainFrame::SwitchList(ConvertKind kind) {
+  const int k = KindIndex(kind);
+  currentList_ = kind;
+  for (const char* suffix : {"", "_Bottom"}) {
+    if (auto* option = FindControl<QAbstractButton>(QString(kListOptions[k]) + suffix)) {
+      QSignalBlocker quiet(option);
+      option->setChecked(true);
+    }
+  }
+  for (int i = 0; i < 4; ++i)
+    if (lists_[i]) lists_[i]->setVisible(i == k);
+  ShowEmptyState();
+  if (auto* start = FindControl<QAbstractButton>(QStringLiteral("btn_transform")))
+    start->setText(Q(app::LangText(StartButtonTextKey(kind), "Text")));
+  RefreshFormatLabel();
+}
+
+void CMainFrame::ShowEmptyState() {
+  app::SkinList* list = lists_[KindIndex(currentList_)];
+  const bool rows = list && list->Count() > 0;
+  if (QWidget* empty = FindControl(QStringLiteral("empty_frame"))) empty->setVisible(!rows);
+  if (QWidget* full = FindControl(QStringLiteral("no_empty_frame"))) full->setVisible(rows);
+}
+
+void CMainFrame::RefreshFormatLabel() {
+  const ListChoice& c = choices_[KindIndex(currentList_)];
+  if (auto* button = FindControl<QAbstractButton>(QStringLiteral("btn_menu_format")))
+    button->setText(Q(FormatLabel(c.format, c.preset, app::LangText("FormatOriginText", "Text"))));
+}
+
+void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
+  const int k = KindIndex(currentList_);
+  app::SkinList* list = lists_[k];
+  if (paths.empty() || !list) return;
+  std::vector<engine::ItemPtr> kept;
+  for (const std::string& path : paths) {
+    auto item = std::make_shared<VideoItem>(path, currentList_);
+    if (!ListTakesFile(currentList_, item->cacheKind)) continue;
+    if (!CreateListRow(list, item.get(), choices_[k])) continue;
+    items_[k].push_back(item);
+    kept.push_back(item);
+  }
+  if (kept.empty()) return;
+  ShowEmptyState();
+  queue_->AddForAnalysis(kept);
+}
+
+void CMainFrame::DropFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> taken =
+      AcceptedDrops(paths, app::ServerConfig(app::Paths()).SupportFormat2());
+  if (taken.empty()) {
+    Ask("NoSupport", false);
+    return;
+  }
+  AddFiles(taken);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.push_back(S(url.toLocalFile()));
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+void CMainFrame::AddFilesByDialog() {
+  app::ServerConfig server(app::Paths());
+  QString filter = Q(OpenFileFilter(app::LangText("FilterVideo", "Text"), server.SupportFormat1(),
+                                    server.SupportFormat2()));
+  QStringList files = QFileDialog::getOpenFileNames(this, QString(), OutputFolder(), filter);
+  std::vector<std::string> paths;
+  for (const QString& f : files) paths.push_back(S(f));
+  AddFiles(paths);
+}
+
+// --- output folder ---------------------------------------------------------
+
+void CMainFrame::ChooseOutputFolder() {
+  QString folder = QFileDialog::getExistingDirectory(this, QString(), OutputFolder());
+  if (folder.isEmpty()) return;
+  std::string path = platform::WithTrailingSlash(S(folder));
+  app::WriteOutputPath(app::Paths(), path);
+  if (auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path")))
+    edit->setText(Q(path));
+}
+
+void CMainFrame::OpenOutputFolder(QWidget* sender) {
+  // A row's button opens the folder of its result; the bar's, the output folder.
+  VideoItem* item = ItemOfRow(app::SkinList::RowOf(sender));
+  QString folder = OutputFolder();
+  if (item && !item->outputPath.empty() && platform::FileExists(item->outputPath))
+    folder = Q(platform::ParentDir(item->outputPath));
+  app::OpenAddress(QUrl::fromLocalFile(folder).toString());
+}
+
+// --- menus and languages ---------------------------------------------------
+
+void CMainFrame::OpenMainMenu() {
+  popupMenu_.reset();
+  popupMenu_ = app::PopupMenu::Load(QStringLiteral("main_menu.xml"), this,
+                                    [this](const app::MenuCommand& c) { OnMenuCommand(c); });
+  if (!popupMenu_) return;
+  const char* current = app::LanguageOf(app::CurrentLanguageId()).menuItem;
+  if (!current || !*current) current = "menuEn";
+  for (const app::LanguageInfo& lang : app::Languages())
+    if (lang.menuItem && *lang.menuItem) popupMenu_->SetItemChecked(lang.menuItem, false);
+  popupMenu_->SetItemChecked(current, true);
+  popupMenu_->Popup(QCursor::pos());
+}
+
+void CMainFrame::OnMenuCommand(const app::MenuCommand& command) {
+  if (command.userData == "menuLang") {
+    int id = app::LanguageIdOfMenuItem(S(command.name));
+    if (id >= 0) SwitchLanguage(id);
+  } else if (command.name.compare("menuAbout", Qt::CaseInsensitive) == 0) {
+    CAboutDlg about(this);
+    about.ShowModal();
+  }
+}
+
+void CMainFrame::SwitchLanguage(int languageId) {
+  if (languageId != app::CurrentLanguageId()) {
+    bool switched = app::SwitchSkinLanguage(
+        languageId, app::Paths().installDir,
+        [this](const app::ControlText& text) { app::ApplyControlText(root(), text); });
+    if (switched) {
+      app::SetCurrentLanguageId(languageId);
+      for (app::SkinList* list : lists_)
+        for (int i = 0; list && i < list->Count(); ++i) ReloadRowLabels(list->RowAt(i));
+      RefreshTitle();
+      SwitchList(currentList_);  // the start button and the format label
+    }
+  }
+  app::SaveLanguage(languageId, app::Settings(), app::Paths());
+  app::ApplyLanguageWebValues(languageId, app::Paths(), &app::Oem());
+}
+
+// --- teardown --------------------------------------------------------------
+
+void CMainFrame::Teardown() {
+  if (tornDown_) return;
+  tornDown_ = true;
+  closing_ = true;
+  sendCv_.notify_all();
+  popupMenu_.reset();
+  // The queue first: a job or a cover still running would fill the folders again.
+  if (queue_) queue_->Shutdown();
+  engine::EngineDirs dirs = engine::EngineDirs::ForApp(app::Paths());
+  platform::EmptyFolder(dirs.cover);
+  for (const std::string& dir : {dirs.scratch, dirs.work}) {
+    platform::EmptyFolder(dir);
+    platform::RemoveFolder(platform::WithoutTrailingSlash(dir));
+  }
+  queue_.reset();
+}
+
+}  // namespace ui

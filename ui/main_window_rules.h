@@ -1,0 +1,45 @@
+// The main window's rules that need no window: which dropped files are
+// taken, which files a list takes, the title, the format button's label.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/video_item.h"
+#include "media/output_format.h"
+
+namespace ui {
+
+// A dropped file is taken when "*" + its lower-cased extension + ";" occurs
+// in the pattern list ("*.mp4;*.mkv;"); a file without extension never is.
+bool AcceptsDroppedFile(const std::string& path, const std::string& patterns);
+std::vector<std::string> AcceptedDrops(const std::vector<std::string>& paths,
+                                       const std::string& patterns);
+
+// Cache files go only to the video and GIF lists.
+bool ListTakesFile(engine::ConvertKind list, media::CacheKind cache);
+
+// "<name>  <version>" (two blanks): the partner's title text when set, else
+// the product name; the version only when oem.ini shows it.
+std::string MainWindowTitle(const std::string& partnerTitle, const std::string& productName,
+                            const std::string& versionText, bool showVersion);
+
+// The format button's label: "MP4 - " and the preset's label. originText is
+// the localized "FormatOriginText".
+std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
+                        const std::string& originText);
+// The row's format text ("MP4").
+std::string FormatRowText(media::OutputFormat format);
+
+// The start button's text key for a list.
+const char* StartButtonTextKey(engine::ConvertKind list);
+
+// The open-file filter: "<text><description> (<patterns as Qt wants them>)".
+std::string OpenFileFilter(const std::string& text, const std::string& description,
+                           const std::string& patterns);
+
+// The output folder text of an audio bit rate choice: "256 kbps", or the
+// source's rate for any other preset; "" when the source has none.
+std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
+
+}  // namespace ui
