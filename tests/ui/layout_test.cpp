@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -258,6 +259,35 @@ TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
       EXPECT_FALSE(leaf->text().isEmpty()) << name.toStdString();
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UiTest, MenuItemsReportNameUserDataAndTextOnceTheMenuIsGone) {
+  std::vector<app::MenuCommand> commands;
+  auto menu = app::PopupMenu::Load("main_menu.xml", nullptr,
+                                   [&](const app::MenuCommand& c) { commands.push_back(c); });
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->SetItemChecked("menuDE", true));
+  EXPECT_TRUE(menu->Item("menuDE")->isChecked());
+  EXPECT_TRUE(menu->SetItemVisible("menuAbout", false));
+  EXPECT_FALSE(menu->Item("menuAbout")->isVisible());
+  EXPECT_FALSE(menu->SetItemChecked("menuNone", true));
+  EXPECT_EQ(menu->Item("menuNone"), nullptr);
+
+  // A language item sits in a submenu; its choice still reaches the handler,
+  // once, and only after the menu has been left.
+  menu->Item("menuDE")->trigger();
+  EXPECT_TRUE(commands.empty());
+  menu.reset();  // the handler may destroy the menu it came from
+  ASSERT_TRUE(uitest::WaitFor([&] { return !commands.empty(); }));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].name, "menuDE");
+  EXPECT_EQ(commands[0].userData, "menuLang");
+  EXPECT_EQ(commands[0].text, "Deutsch");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/ui/base_window.h"
@@ -141,6 +142,8 @@ int main(int argc, char** argv) {
   main.show();
   Wait(300);
   main.grab().save(out + "/main.png");
+  // What the display shows (on X11 the real screen, shadow and all).
+  if (QScreen* screen = main.screen()) screen->grabWindow(0).save(out + "/screen.png");
 
   Window message("dlg_message.xml", app::MyBaseWindow::Kind::kDialog);
   message.Create();
@@ -165,6 +168,7 @@ int main(int argc, char** argv) {
   Wait(200);
   menu->menu()->grab().save(out + "/menu.png");
   menu->menu()->hide();
+  menu->SetItemChecked("menuEn", true);
   QMenu* sub = menu->Item("menuLanguage")->menu();
   sub->popup(QPoint(300, 100));
   Wait(200);
