@@ -96,8 +96,10 @@ bool MyBaseWindow::Create() {
 int MyBaseWindow::ShowModal() {
   if (!Create()) return 0;
   setWindowModality(Qt::ApplicationModal);
-  layout_->activate();
-  adjustSize();
+  if (kind_ == Kind::kDialog) {
+    layout_->activate();
+    adjustSize();
+  }
   CenterWindow();
   show();
   raise();
