@@ -27,19 +27,19 @@ QColor ColorProperty(const QWidget* w, const char* name, QColor fallback) {
 
 void BackgroundPicture::Set(const QString& imageString, const QWidget* owner) {
   text_ = imageString;
-  spec_ = ParseImageString(imageString);
+  named_ = ParseImageString(imageString);
   // Pictures of the file system are kept at the size they are shown at.
   QSize box = owner->maximumSize();
   if (box.width() >= QWIDGETSIZE_MAX || box.height() >= QWIDGETSIZE_MAX) box = owner->size();
-  if (!spec_.dest.isNull()) box = spec_.dest.size();
+  if (!named_.dest.isNull()) box = named_.dest.size();
   const qreal dpr = owner->devicePixelRatioF();
-  picture_ = SkinPicture::Load(spec_, QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr)));
+  picture_ = SkinPicture::Load(named_, QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr)));
 }
 
 void BackgroundPicture::Paint(QPainter* painter, const QWidget* owner, ImageFit fit,
                               int radius) const {
   if (picture_.IsNull()) return;
-  const QRectF target = spec_.dest.isNull() ? QRectF(owner->rect()) : QRectF(spec_.dest);
+  const QRectF target = named_.dest.isNull() ? QRectF(owner->rect()) : QRectF(named_.dest);
   painter->save();
   if (radius > 0) {
     painter->setRenderHint(QPainter::Antialiasing);

@@ -25,7 +25,7 @@ class BackgroundPicture {
 
  private:
   QString text_;
-  ImageString spec_;
+  ImageString named_;
   SkinPicture picture_;
 };
 

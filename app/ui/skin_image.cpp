@@ -124,25 +124,26 @@ ImageFit ImageFitFromName(const QString& name) {
   return ImageFit::kContain;
 }
 
-SkinPicture SkinPicture::Load(const ImageString& spec, QSize maxDevicePixels) {
+SkinPicture SkinPicture::Load(const ImageString& named, QSize maxDevicePixels) {
   SkinPicture picture;
-  if (spec.IsEmpty()) return picture;
-  if (spec.fullPath) {
-    if (spec.file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-      QFile file(spec.file);
+  if (named.IsEmpty()) return picture;
+  if (named.fullPath) {
+    if (named.file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+      QFile file(named.file);
       if (file.open(QIODevice::ReadOnly)) picture.vector_ = VectorImage::Parse(file.readAll());
     } else {
-      picture.raster_ = LoadFileRaster(spec.file, spec.source.isNull() ? maxDevicePixels : QSize());
+      picture.raster_ =
+          LoadFileRaster(named.file, named.source.isNull() ? maxDevicePixels : QSize());
     }
   } else {
-    const QString path = ResolveSkinPicture(spec.file);
+    const QString path = ResolveSkinPicture(named.file);
     if (path.endsWith(QLatin1String(".svg"))) {
       picture.vector_ = LoadVector(path);
     } else if (!path.isEmpty()) {
       picture.raster_ = LoadSkinRaster(path);
     }
   }
-  if (!spec.source.isNull()) picture.source_ = QRectF(spec.source);
+  if (!named.source.isNull()) picture.source_ = QRectF(named.source);
   return picture;
 }
 
@@ -185,8 +186,8 @@ IconColors IconColorsOf(const QWidget* widget) {
   return colors;
 }
 
-QIcon SkinIcon(const ImageString& spec, const IconColors& colors) {
-  SkinPicture picture = SkinPicture::Load(spec);
+QIcon SkinIcon(const ImageString& named, const IconColors& colors) {
+  SkinPicture picture = SkinPicture::Load(named);
   if (picture.IsNull()) return QIcon();
   return QIcon(new SkinIconEngine(std::move(picture), colors));
 }
@@ -198,18 +199,18 @@ bool SetControlImage(QWidget* control, const QString& imageString) {
     control->setProperty("bkimage", imageString);
     return imageString.isEmpty() || control->property("hasImage").toBool();
   }
-  const ImageString spec = ParseImageString(imageString);
+  const ImageString named = ParseImageString(imageString);
   if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-    QIcon icon = spec.IsEmpty() ? QIcon() : SkinIcon(spec, IconColorsOf(button));
+    QIcon icon = named.IsEmpty() ? QIcon() : SkinIcon(named, IconColorsOf(button));
     button->setIcon(icon);
-    return spec.IsEmpty() || !icon.isNull();
+    return named.IsEmpty() || !icon.isNull();
   }
   if (auto* label = qobject_cast<QLabel*>(control)) {
-    if (spec.IsEmpty()) {
+    if (named.IsEmpty()) {
       label->setPixmap(QPixmap());
       return true;
     }
-    const SkinPicture picture = SkinPicture::Load(spec);
+    const SkinPicture picture = SkinPicture::Load(named);
     if (picture.IsNull()) return false;
     const qreal dpr = label->devicePixelRatioF();
     QSizeF size = label->size().isEmpty() ? picture.NaturalSize() : QSizeF(label->size());

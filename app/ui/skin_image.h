@@ -34,7 +34,7 @@ class SkinPicture {
   // The picture of an image string. A file of the file system that is larger
   // than maxDevicePixels is scaled down as it is read (covers: a long list
   // must not hold full-size pictures); skin pictures are shared and cached.
-  static SkinPicture Load(const ImageString& spec, QSize maxDevicePixels = QSize());
+  static SkinPicture Load(const ImageString& named, QSize maxDevicePixels = QSize());
 
   bool IsNull() const { return !vector_ && raster_.isNull(); }
   bool IsVector() const { return vector_ != nullptr; }
@@ -67,7 +67,7 @@ struct IconColors {
 // iconColorChecked, iconColorDisabled and iconColorHover.
 IconColors IconColorsOf(const QWidget* widget);
 
-QIcon SkinIcon(const ImageString& spec, const IconColors& colors = IconColors());
+QIcon SkinIcon(const ImageString& named, const IconColors& colors = IconColors());
 
 // Shows a picture on a control: the background of a skin label or frame, the
 // icon of a button, the pixmap of a plain label. False for other controls or
