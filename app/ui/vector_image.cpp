@@ -168,6 +168,19 @@ double ParseLength(const QString& text, double fallback) {
   return r.Number(&v) ? v : fallback;
 }
 
+// "0.5" or "50%".
+double ParseFraction(const QString& text) {
+  const QString v = text.trimmed();
+  return v.endsWith('%') ? ParseLength(v.chopped(1), 0) / 100 : ParseLength(v, 0);
+}
+
+using Attributes = std::map<QString, QString>;
+
+QString Attr(const Attributes& attrs, const char* name, const QString& fallback = QString()) {
+  auto it = attrs.find(QString::fromLatin1(name));
+  return it == attrs.end() ? fallback : it->second;
+}
+
 }  // namespace
 
 QPainterPath ParseSvgPathData(const QString& data) {
@@ -289,8 +302,8 @@ struct VectorImage::Parser {
   }
 
   // The attributes of an element with the "style" declarations over them.
-  static std::map<QString, QString> Properties(const QXmlStreamAttributes& attrs) {
-    std::map<QString, QString> props;
+  static Attributes Properties(const QXmlStreamAttributes& attrs) {
+    Attributes props;
     for (const QXmlStreamAttribute& a : attrs) props[a.name().toString()] = a.value().toString();
     auto style = props.find("style");
     if (style != props.end()) {
@@ -302,12 +315,9 @@ struct VectorImage::Parser {
     return props;
   }
 
-  Style Inherit(const std::map<QString, QString>& p) const {
+  Style Inherit(const Attributes& p) const {
     Style s = styles.back();
-    auto get = [&](const char* name) {
-      auto it = p.find(QString::fromLatin1(name));
-      return it == p.end() ? QString() : it->second;
-    };
+    auto get = [&](const char* name) { return Attr(p, name); };
     s.fill = ParsePaint(get("fill"), s.fill);
     s.stroke = ParsePaint(get("stroke"), s.stroke);
     s.strokeWidth = ParseLength(get("stroke-width"), s.strokeWidth);
@@ -330,16 +340,12 @@ struct VectorImage::Parser {
     return s;
   }
 
-  static QPainterPath ShapePath(const QString& tag, const std::map<QString, QString>& p) {
-    auto num = [&](const char* name) {
-      auto it = p.find(QString::fromLatin1(name));
-      return it == p.end() ? 0.0 : ParseLength(it->second, 0);
-    };
+  static QPainterPath ShapePath(const QString& tag, const Attributes& p) {
+    auto num = [&](const char* name) { return ParseLength(Attr(p, name), 0); };
     auto has = [&](const char* name) { return p.count(QString::fromLatin1(name)) > 0; };
     QPainterPath path;
     if (tag == "path") {
-      auto it = p.find("d");
-      if (it != p.end()) path = ParseSvgPathData(it->second);
+      path = ParseSvgPathData(Attr(p, "d"));
     } else if (tag == "rect") {
       double rx = num("rx"), ry = num("ry");
       if (!has("rx")) rx = ry;
@@ -358,8 +364,7 @@ struct VectorImage::Parser {
       path.moveTo(num("x1"), num("y1"));
       path.lineTo(num("x2"), num("y2"));
     } else if (tag == "polyline" || tag == "polygon") {
-      auto it = p.find("points");
-      NumberReader r(it == p.end() ? QString() : it->second);
+      NumberReader r(Attr(p, "points"));
       double x, y;
       bool first = true;
       while (r.Number(&x) && r.Number(&y)) {
@@ -375,7 +380,7 @@ struct VectorImage::Parser {
     return path;
   }
 
-  void AddShape(const QString& tag, const std::map<QString, QString>& props) {
+  void AddShape(const QString& tag, const Attributes& props) {
     const Style s = Inherit(props);
     QPainterPath path = ShapePath(tag, props);
     if (path.isEmpty()) return;
@@ -392,36 +397,25 @@ struct VectorImage::Parser {
     image->shapes_.push_back(std::move(shape));
   }
 
-  void ReadGradient(const std::map<QString, QString>& p) {
-    auto get = [&](const char* name, const QString& def) {
-      auto it = p.find(QString::fromLatin1(name));
-      return it == p.end() ? def : it->second;
-    };
-    auto coord = [&](const char* name, const QString& def) {
-      const QString v = get(name, def).trimmed();
-      return v.endsWith('%') ? ParseLength(v.chopped(1), 0) / 100 : ParseLength(v, 0);
+  void ReadGradient(const Attributes& p) {
+    auto coord = [&](const char* name, const char* fallback) {
+      return ParseFraction(Attr(p, name, QString::fromLatin1(fallback)));
     };
     Gradient g;
     g.from = QPointF(coord("x1", "0"), coord("y1", "0"));
     g.to = QPointF(coord("x2", "1"), coord("y2", "0"));
-    g.userSpace = get("gradientUnits", "") == "userSpaceOnUse";
-    gradientId = get("id", "");
+    g.userSpace = Attr(p, "gradientUnits") == "userSpaceOnUse";
+    gradientId = Attr(p, "id");
     image->gradients_[gradientId] = g;
   }
 
-  void ReadStop(const std::map<QString, QString>& p) {
+  void ReadStop(const Attributes& p) {
     auto it = image->gradients_.find(gradientId);
     if (it == image->gradients_.end()) return;
-    auto get = [&](const char* name) {
-      auto f = p.find(QString::fromLatin1(name));
-      return f == p.end() ? QString() : f->second;
-    };
-    QString off = get("offset").trimmed();
-    double offset = off.endsWith('%') ? ParseLength(off.chopped(1), 0) / 100 : ParseLength(off, 0);
-    QColor c = QColor::fromString(get("stop-color").trimmed());
+    QColor c = QColor::fromString(Attr(p, "stop-color").trimmed());
     if (!c.isValid()) c = Qt::black;
-    c.setAlphaF(c.alphaF() * ParseLength(get("stop-opacity"), 1));
-    it->second.stops.append({std::clamp(offset, 0.0, 1.0), c});
+    c.setAlphaF(c.alphaF() * ParseLength(Attr(p, "stop-opacity"), 1));
+    it->second.stops.append({std::clamp(ParseFraction(Attr(p, "offset")), 0.0, 1.0), c});
   }
 
   void Open(const QString& tag, const Style& style) {
@@ -453,21 +447,17 @@ struct VectorImage::Parser {
         continue;
       }
       const QString tag = xml.name().toString();
-      const std::map<QString, QString> props = Properties(xml.attributes());
+      const Attributes props = Properties(xml.attributes());
       if (!seenRoot) {
         if (tag != "svg") return false;
         seenRoot = true;
-        auto get = [&](const char* name) {
-          auto it = props.find(QString::fromLatin1(name));
-          return it == props.end() ? QString() : it->second;
-        };
-        NumberReader vb(get("viewBox"));
+        NumberReader vb(Attr(props, "viewBox"));
         double v[4];
         if (vb.Number(&v[0]) && vb.Number(&v[1]) && vb.Number(&v[2]) && vb.Number(&v[3])) {
           image->viewBox_ = QRectF(v[0], v[1], v[2], v[3]);
         } else {
-          image->viewBox_ =
-              QRectF(0, 0, ParseLength(get("width"), 0), ParseLength(get("height"), 0));
+          image->viewBox_ = QRectF(0, 0, ParseLength(Attr(props, "width"), 0),
+                                   ParseLength(Attr(props, "height"), 0));
         }
         Open(tag, Inherit(props));
         continue;
