@@ -35,6 +35,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // Asks a running instance to do something; false when none answers.
 bool TellRunningInstance(const QByteArray& request) {
   QLocalSocket socket;
+  socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
   socket.connectToServer(Q(InstanceName()));
   if (!socket.waitForConnected(500)) return false;
   socket.write(request + "\n");
