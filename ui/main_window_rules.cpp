@@ -90,4 +90,11 @@ std::string AudioBitRateLabel(SizePreset preset, const std::string& sourceBitRat
   }
 }
 
+int DpiStep(int dpi) {
+  if (dpi >= 192) return 192;
+  if (dpi >= 144) return 144;
+  if (dpi >= 120) return 120;
+  return 96;
+}
+
 }  // namespace ui

@@ -42,4 +42,9 @@ std::string OpenFileFilter(const std::string& text, const std::string& descripti
 // source's rate for any other preset; "" when the source has none.
 std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
 
+// The scale step of a screen's dots per inch: 96, 120, 144 or 192, always
+// rounded down. Qt scales the windows itself; the step is what the skin's
+// pictures are drawn for.
+int DpiStep(int dpi);
+
 }  // namespace ui

@@ -25,6 +25,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "ui/main_frame.h"
+#include "ui/main_window_rules.h"
 #include "ui/message_dlg.h"
 
 namespace ui {
@@ -141,9 +142,11 @@ int RunProgram(int argc, char** argv) {
   if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
   app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
   if (app::Settings().sendAction != 0) app::ApplyCrashRecordRule(paths, app::Settings().sendAction);
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    app::DebugTrace("sys DPI is %d\n", static_cast<int>(screen->logicalDotsPerInch() *
-                                                        screen->devicePixelRatio()));
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    int dpi = static_cast<int>(screen->logicalDotsPerInch() * screen->devicePixelRatio());
+    app::DebugTrace("sys DPI is %d\n", dpi);
+    app::DebugTrace("scale step %d\n", DpiStep(dpi));
+  }
 
   if (!app::SelectSkinArchive(app::CurrentLanguageId(), paths.installDir, &app::Oem()) ||
       !app::UseSelectedSkinArchive()) {

@@ -203,6 +203,26 @@ TEST_F(MainFrameTest, RowsFillWhenTheAnalysisIsDone) {
   EXPECT_TRUE(row->findChild<app::SkinLabel*>("video_cover")->hasImage());
 }
 
+TEST_F(MainFrameTest, RowsAreSizedByTheirOwnListAndRotatedOnesCannotBeClipped) {
+  std::string large = path("large.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(large, testsupport::Clip(0.5, 1920, 1080)), "");
+  testsupport::MediaSpec turned = testsupport::Clip(1.0, 320, 240);
+  turned.rotation = 90;
+  std::string phone = path("phone.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(phone, turned), "");
+  frame_->AddFiles({large, phone});
+  // The GIF list is shown when the analysis reports: the rows keep the video list's sizes.
+  Control<QAbstractButton>("optConverGif")->click();
+  const auto& items = frame_->Items(ConvertKind::Video);
+  ASSERT_EQ(items.size(), 2u);
+  ASSERT_TRUE(WaitUntil([&items] { return items[0]->analysed && items[1]->analysed; }));
+  QApplication::processEvents();
+  EXPECT_EQ(items[0]->outputResolutionText, "1920x1080");  // the GIF list would give 1280x720
+  auto* row = static_cast<QWidget*>(items[1]->listItem);
+  EXPECT_EQ(items[1]->rotation, 90);
+  EXPECT_TRUE(row->findChild<QWidget*>("layClipVideo1")->isHidden());
+}
+
 TEST_F(MainFrameTest, ALanguageSwitchChangesControlsAndRows) {
   frame_->AddFiles({Clip("a.mp4")});
   auto* row = static_cast<QWidget*>(frame_->Items(ConvertKind::Video)[0]->listItem);

@@ -54,6 +54,13 @@ TEST(Labels, TitleFormatAndStartButton) {
   EXPECT_EQ(AudioBitRateLabel(SizePreset::Origin, ""), "");
 }
 
+TEST(Dpi, SnapsDownToTheFourSteps) {
+  EXPECT_EQ(DpiStep(110), 96);
+  EXPECT_EQ(DpiStep(120), 120);
+  EXPECT_EQ(DpiStep(168), 144);
+  EXPECT_EQ(DpiStep(300), 192);
+}
+
 TEST(Switches, TheFirstOfTheOrderDecides) {
   EXPECT_EQ(FindSwitch({"/tjuninstall", "/install"}), "/tjuninstall");
   EXPECT_EQ(FindSwitch({"/uninstall"}), "/uninstall");
