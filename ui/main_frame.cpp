@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -323,12 +325,23 @@ void CMainFrame::ChooseOutputFolder() {
 }
 
 void CMainFrame::OpenOutputFolder(QWidget* sender) {
-  // A row's button opens the folder of its result; the bar's, the output folder.
+  // A row's button shows its result selected in the file manager; the bar's
+  // opens the output folder.
   VideoItem* item = ItemOfRow(app::SkinList::RowOf(sender));
-  QString folder = OutputFolder();
-  if (item && !item->outputPath.empty() && platform::FileExists(item->outputPath))
-    folder = Q(platform::ParentDir(item->outputPath));
-  app::OpenAddress(QUrl::fromLocalFile(folder).toString());
+  if (item && !item->outputPath.empty() && platform::FileExists(item->outputPath)) {
+    QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
+                           QStringLiteral("/org/freedesktop/FileManager1"),
+                           QStringLiteral("org.freedesktop.FileManager1"));
+    if (manager.isValid()) {
+      QDBusMessage reply = manager.call(
+          QStringLiteral("ShowItems"),
+          QStringList{QUrl::fromLocalFile(Q(item->outputPath)).toString()}, QString());
+      if (reply.type() != QDBusMessage::ErrorMessage) return;
+    }
+    app::OpenAddress(QUrl::fromLocalFile(Q(platform::ParentDir(item->outputPath))).toString());
+    return;
+  }
+  app::OpenAddress(QUrl::fromLocalFile(OutputFolder()).toString());
 }
 
 // --- menus and languages ---------------------------------------------------

@@ -120,6 +120,10 @@ TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndTutorial) {
   // The help page opened once, and never again.
   EXPECT_EQ(opened_.size(), 1u);
   EXPECT_FALSE(app::Settings().openTutorial);
+  // The bar's folder button opens the output folder.
+  Control<QAbstractButton>("btn_open_save_folder")->click();
+  ASSERT_EQ(opened_.size(), 2u);
+  EXPECT_EQ(QUrl(opened_.back()).toLocalFile().toStdString(), folder);
 }
 
 TEST_F(MainFrameTest, SwitchingListsShowsTheirOwnStateAndTexts) {
@@ -237,6 +241,16 @@ TEST_F(MainFrameTest, ALanguageSwitchChangesControlsAndRows) {
   EXPECT_EQ(app::Settings().ReadLanguageLcid(), app::LcidOfLanguage(german));
   frame_->SwitchLanguage(1252);
   EXPECT_EQ(Control<QAbstractButton>("btn_transform")->text(), "Convert");
+
+  // Every language the menu offers switches the window over.
+  for (const app::LanguageInfo& lang : app::Languages()) {
+    if (!lang.menuItem || !*lang.menuItem) continue;
+    frame_->SwitchLanguage(app::LanguageIdOfMenuItem(lang.menuItem));
+    EXPECT_EQ(app::CurrentLanguageId(), lang.languageId) << lang.name;
+    EXPECT_EQ(Control<QAbstractButton>("btn_transform")->text().toStdString(),
+              app::LangText("BtnConverTxt", "Text"))
+        << lang.name;
+  }
 }
 
 TEST_F(MainFrameTest, ClosingAsksOncePerBusyListAndNoKeepsTheWindow) {
