@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
 
@@ -54,8 +56,13 @@ class MainFrameTest : public testsupport::SandboxTest {
   void SetUp() override {
     SandboxTest::SetUp();
     App();
-    // The built install folder, with the user's folders in the sandbox.
-    app::AppPaths paths = app::AppPaths::Build(std::string(PELMAR_BIN_DIR) + "/pelmar-video-converter");
+    // An install folder of the test's own (the program writes oem.ini there),
+    // with the built languages and skins.
+    for (const char* dir : {"language", "skin", "help"})
+      ASSERT_EQ(symlink((std::string(PELMAR_BIN_DIR) + "/" + dir).c_str(),
+                        (sandbox().installDir() + "/" + dir).c_str()),
+                0);
+    app::AppPaths paths = app::AppPaths::Build(sandbox().programPath());
     paths.CreateDataDir();
     app::SetPaths(paths);
     app::SetCurrentLanguageId(1252);  // English

@@ -40,6 +40,7 @@ class WindowProgramTest : public testsupport::SandboxTest {
  protected:
   void SetUp() override {
     SandboxTest::SetUp();
+    setenv("LC_ALL", "C.UTF-8", 1);  // English titles, whatever the machine's locale
     // No help page at the first start: nothing may open a browser here.
     std::string data = sandbox().dataHome() + "/PelmarVideoConverter";
     platform::CreateFolders(data);
@@ -102,6 +103,33 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   EXPECT_EQ(FindWindowNamed(display, DefaultRootWindow(display), "Pelmar"), 0u);
   program.kill();
   program.wait();
+  XCloseDisplay(display);
+}
+
+TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
+  // A copy of the program in an install folder that has its languages but no skins.
+  std::string install = sandbox().installDir();
+  std::string program = install + "/pelmar-video-converter";
+  std::string bin = platform::ParentDir(PELMAR_WINDOW_PROGRAM);
+  ASSERT_EQ(platform::RunAndWait({"cp", "-r", bin + "/language", install + "/"}), 0);
+  ASSERT_EQ(platform::RunAndWait({"cp", PELMAR_WINDOW_PROGRAM, program}), 0);
+
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr) << "run under xvfb-run";
+  platform::Process process;
+  platform::ProcessOptions options;
+  options.stderrFile = path("program.log");
+  ASSERT_TRUE(process.start({program}, options));
+  Window box = 0;
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!box && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    box = FindWindowNamed(display, DefaultRootWindow(display), "Error");
+  }
+  EXPECT_NE(box, 0u) << "no box telling that the skin is missing";
+  EXPECT_EQ(FindWindowNamed(display, DefaultRootWindow(display), "Pelmar"), 0u);
+  process.kill();
+  process.wait();
   XCloseDisplay(display);
 }
 
