@@ -141,7 +141,9 @@ void CUtilTransform::Finish(JobVerdict verdict) {
     return;
   }
   if (verdict != JobVerdict::Failed || StopRequested()) return;
-  if (outputBegun_) platform::DeleteFile(outputPath_);
+  // Deleted once, here: by the time the job is destroyed the name may belong
+  // to the next job already.
+  if (outputBegun_.exchange(false)) platform::DeleteFile(outputPath_);
   std::string reason = FailureReason();
   app::RunLog("convert failed: %s: %s", item_->sourcePath.c_str(), reason.c_str());
   target_->post(WM_CONVERT_FAILED, item_, 0);

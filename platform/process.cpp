@@ -189,6 +189,14 @@ bool Process::kill() {
   return ::kill(pid_, SIGKILL) == 0;
 }
 
+void Process::Detach() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pidfd_ >= 0) close(pidfd_);
+  pidfd_ = -1;
+  pid_ = -1;
+  reaped_ = false;
+}
+
 bool Process::started() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return pid_ >= 0;

@@ -40,6 +40,10 @@ class Process {
   // was no child to end.
   bool kill();
 
+  // Lets the child go: it is no longer killed when this object is destroyed
+  // (for launches meant to outlive us).
+  void Detach();
+
   bool started() const;
   int pid() const;
 

@@ -62,8 +62,8 @@ void StartAgainAsDesktopUser() {
   options.killWithParent = false;  // it must outlive us
   platform::Process process;
   std::string error;
-  if (!process.start(argv, options, &error))
-    app::DebugTrace("the program could not be started again: %s\n", error.c_str());
+  if (process.start(argv, options, &error)) process.Detach();
+  else app::DebugTrace("the program could not be started again: %s\n", error.c_str());
 }
 
 int RunSwitch(const std::string& which, const app::AppPaths& paths) {
@@ -75,7 +75,7 @@ int RunSwitch(const std::string& which, const app::AppPaths& paths) {
       options.workDir = paths.installDir;
       options.killWithParent = false;
       platform::Process process;
-      process.start({script}, options);
+      if (process.start({script}, options)) process.Detach();
     }
   } else if (which == "/tjuninstall") {
     app::ServerConfig server(paths);

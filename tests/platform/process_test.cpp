@@ -145,6 +145,21 @@ TEST_F(ProcessTest, RunsOneChildAfterAnotherUntilKilled) {
   EXPECT_NE(error.find("stopped"), std::string::npos) << error;
 }
 
+TEST_F(ProcessTest, ADetachedChildOutlivesItsProcessObject) {
+  int pid;
+  {
+    Process p;
+    ProcessOptions opt;
+    opt.killWithParent = false;
+    ASSERT_TRUE(p.start({"sleep", "30"}, opt));
+    pid = p.pid();
+    p.Detach();
+  }
+  EXPECT_FALSE(IsDead(pid));
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
 TEST_F(ProcessTest, DestroyingARunningProcessEndsIt) {
   int pid;
   {
