@@ -318,7 +318,6 @@ bool FrontEnd::ApplyChoices() {
 
 int FrontEnd::PrintCommands() {
   int code = 0;
-  bool overrides = true;  // the overrides go to the first video command only
   for (const auto& item : items_) {
     engine::NamingResult naming = engine::NameOutput(*item, dirs_);
     if (!naming.ok) {
@@ -326,14 +325,8 @@ int FrontEnd::PrintCommands() {
       code = 1;
       continue;
     }
-    engine::CommandInputs in;
-    in.progressPath = engine::ProgressFilePath(*item, dirs_);
-    in.muxingQueueSize = app::Settings().MuxingQueueSize();
-    if (overrides && item->listKind != ConvertKind::Audio) {
-      in.customBitRate = options_.videoBitRate;
-      in.customFrameRate = options_.frameRate;
-      overrides = false;
-    }
+    // As a job builds it: the overrides go to the first picture command only.
+    engine::CommandInputs in = engine::JobCommandInputs(*item, engine::ProgressFilePath(*item, dirs_));
     fprintf(out_, "%s\n", engine::BuildCommand(*item, in).Display().c_str());
   }
   return code;

@@ -13,6 +13,15 @@
 
 namespace engine {
 
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath) {
+  CommandInputs in;
+  in.progressPath = progressPath;
+  in.muxingQueueSize = app::Settings().MuxingQueueSize();
+  if (item.listKind != ConvertKind::Audio)
+    app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
+  return in;
+}
+
 CUtilTransform::CUtilTransform(VideoItem* item, NotifyTarget* target, const EngineDirs& dirs)
     : item_(item), target_(target), dirs_(dirs) {}
 
@@ -91,12 +100,7 @@ void CUtilTransform::RunnerMain() {
 
 void CUtilTransform::BuildAndRun() {
   keptSeconds_ = item_->KeptSeconds();
-  CommandInputs in;
-  in.progressPath = progressPath_;
-  in.muxingQueueSize = app::Settings().MuxingQueueSize();
-  if (item_->listKind != ConvertKind::Audio)
-    app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
-  Command cmd = BuildCommand(*item_, in);
+  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_));
   {
     std::lock_guard<std::mutex> lock(textMutex_);
     commandLine_ = cmd.Display();

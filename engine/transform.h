@@ -17,6 +17,13 @@ namespace engine {
 struct NotifyTarget;
 struct VideoItem;
 
+struct CommandInputs;
+
+// What a job's command takes from outside the item: its progress file, the
+// install setting for the muxing queue, and for a picture output the one-shot
+// overrides, which are used up.
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath);
+
 enum class JobVerdict : int { Pending = 0, Succeeded, Failed, Stopped };
 
 class CUtilTransform {
