@@ -48,6 +48,9 @@ class CUtilTransform {
   JobVerdict Verdict() const { return verdict_.load(); }
   // Why the job failed, with the end of the transcoder's error output.
   std::string FailureReason() const;
+  // The path this job writes, once named (the worker never writes it into
+  // the item; the owner takes it from here when the job is done).
+  std::string OutputPath() const;
   // The transcoder command as one line, once it was built.
   std::string CommandLine() const;
 

@@ -27,12 +27,13 @@ struct VideoItem : media::MediaInfo {
 
   std::string outputName;              // base name of the output file
   std::string sourcePath;              // absolute path of the conversion's input
-  std::string outputPath;              // set when the job starts
+  std::string outputPath;              // the finished file; set on the owner's thread when done
   std::string outputDir;               // ends with '/'
   std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
   std::string outputResolutionText;    // "%dx%d"
   std::string outputAudioBitRateText;  // kbit/s, digits only
   std::string itemId;                  // "%d_%lld": counter and microseconds
+  std::string failureReason;           // why the last run failed; owner's thread only
   ConvertKind listKind;
   media::SizePreset sizePreset = media::SizePreset::Origin;
   int trimStart = 0;

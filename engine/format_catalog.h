@@ -1,0 +1,67 @@
+// The formats and size presets the lists offer: tokens, labels, which list
+// offers what, and each list's starting choice. Every front end reads these
+// facts here.
+#pragma once
+
+#include <string>
+
+#include "engine/video_item.h"
+#include "media/output_format.h"
+
+namespace engine {
+
+// The output choice of a list: its format and size preset.
+struct ListChoice {
+  media::OutputFormat format = media::OutputFormat::Mp4;
+  media::SizePreset preset = media::SizePreset::Origin;
+};
+
+// video Mp4/Origin, audio Mp3/Origin, GIF Gif/Origin, merge Mp4/Size720.
+ListChoice DefaultChoice(ConvertKind list);
+
+// "mp4" … "m4a"; "" outside the table. Also the output file's extension.
+std::string FormatToken(media::OutputFormat format);
+// "origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"; "" outside.
+std::string PresetToken(media::SizePreset preset);
+// Exact token → value; false for an unknown token.
+bool ParseFormatToken(const std::string& token, media::OutputFormat* format);
+bool ParsePresetToken(const std::string& token, media::SizePreset* preset);
+
+// "MP4" … "M4A"; "" outside the table.
+std::string FormatRowText(media::OutputFormat format);
+bool IsSoundFormat(media::OutputFormat format);
+
+// Which list offers a format, and which presets go with a list's formats:
+// sizes for picture lists (GIF: origin, dvd, tv, phone; the merge list has
+// no "origin", its parts must share one frame size), bit rates and origin for
+// the audio list.
+bool ListOffersFormat(ConvertKind list, media::OutputFormat format);
+bool ListOffersPreset(ConvertKind list, media::SizePreset preset);
+
+// The preset's label: "1920x1080", "720P" for GIF's dvd, "128 kbps";
+// originText (the localized "FormatOriginText") for Origin.
+std::string PresetLabel(media::OutputFormat format, media::SizePreset preset,
+                        const std::string& originText);
+// The format button's label: "MP4 - 1280x720"; each half empty when its
+// value lies outside the table.
+std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
+                        const std::string& originText);
+
+// The audio bit rate a sound output gets, in kbit/s digits: "256", "128",
+// "96" for those presets, else the source's own rate ("" when it has none).
+std::string AudioBitRateText(media::SizePreset preset, const std::string& sourceBitRate);
+// The same as a row shows it: "128 kbps"; "" when there is none.
+std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
+
+// A format menu entry's name read as a choice: the first format token found
+// in the order mp4 mkv avi wmv flv mov gif mp3 m4a, the first size token in
+// the order origin 1080 720 dvd tv phone 256 128 96 (plain text search).
+struct MenuChoice {
+  bool hasFormat = false;
+  media::OutputFormat format = media::OutputFormat::Mp4;
+  bool hasPreset = false;
+  media::SizePreset preset = media::SizePreset::Origin;
+};
+MenuChoice ReadMenuChoice(const std::string& name);
+
+}  // namespace engine

@@ -1,0 +1,148 @@
+// The rules of the four lists, for every front end: the items of each list,
+// each list's format choice applied to its items, starting, converting again,
+// stopping, removing, clearing, the merge step, the item states that follow
+// the engine's messages, and what is still pending. A front end calls these
+// verbs and shows what the listener reports; it holds no rule of its own.
+//
+// Everything here runs on the owner's thread: the verbs, Drain(), and the
+// listener's calls (made from inside Drain()).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/convert_queue.h"
+#include "engine/format_catalog.h"
+#include "engine/inbox.h"
+#include "engine/merge_join.h"
+#include "engine/video_item.h"
+#include "engine/work_dirs.h"
+
+namespace engine {
+
+// What the session reports to its front end, on the owner's thread.
+struct SessionListener {
+  virtual ~SessionListener() = default;
+  // The analysis filled the item (duration, size, cover) and its output
+  // texts; the worker waits until this returns.
+  virtual void OnItemInfo(VideoItem& /*item*/) {}
+  // The item's state or output choice changed by the session's own doing
+  // (queued, stopped, reset to Idle, a new format choice): redraw its row.
+  virtual void OnItemChanged(VideoItem& /*item*/) {}
+  // Percent 0..99 of a converting item.
+  virtual void OnProgress(VideoItem& /*item*/, int /*percent*/) {}
+  // The item is Done; its outputPath names the finished file.
+  virtual void OnItemDone(VideoItem& /*item*/) {}
+  // The item is Failed; failureReason says why. startFailed: the transcoder
+  // could not be started at all.
+  virtual void OnItemFailed(VideoItem& /*item*/, bool /*startFailed*/) {}
+  // Every part of the merge list is Done: the join may run with this request.
+  virtual void OnMergeReady(const MergeRequest& /*request*/) {}
+  // A merge part failed: the later parts went back to Idle (each was
+  // reported through OnItemChanged before this).
+  virtual void OnMergePartFailed() {}
+  // The last pending item succeeded: nothing queued is left (power-off).
+  virtual void OnAllConverted() {}
+};
+
+enum class StartResult {
+  Nothing,        // the list has no item to queue (or none at all)
+  NeedTwoParts,   // a merge needs at least two files ("MergeNeed2Video")
+  FolderFailed,   // the output folder cannot be made
+  Started,        // items were queued
+  MergeAgain,     // every merge part was Done already: the join comes next
+};
+
+enum class ChoiceResult {
+  Applied,
+  Refused,  // merge list: a part waits or converts ("WaitForConver")
+};
+
+class ListSession {
+ public:
+  // wakeup: see Inbox; empty for an owner that calls WaitAndDrain().
+  ListSession(SessionListener* listener, const EngineDirs& dirs,
+              std::function<void()> wakeup = {});
+  ~ListSession();  // Shutdown()
+  ListSession(const ListSession&) = delete;
+  ListSession& operator=(const ListSession&) = delete;
+
+  // Whether the analysis makes cover pictures; set before adding files.
+  void SetMakeCovers(bool make);
+
+  // Handles the engine messages that wait, calling the listener.
+  void Drain();
+  // Waits up to waitMs for a message, then drains. For owners without an
+  // event loop.
+  void WaitAndDrain(int waitMs);
+  // Stops every job and worker; nothing is reported afterwards.
+  void Shutdown();
+
+  // --- lists ---------------------------------------------------------------
+  const std::vector<ItemPtr>& Items(ConvertKind list) const;
+  // The item of a list by pointer, or none (an item may be gone).
+  ItemPtr Find(const VideoItem* item) const;
+  // New items for the files the list takes (no cache files in the audio and
+  // merge lists), each with the list's current choice, handed to the
+  // analysis in their order.
+  std::vector<ItemPtr> AddFiles(ConvertKind list, const std::vector<std::string>& paths);
+  // Takes the item out of its list and stops it. Its row is the caller's.
+  void RemoveItem(const ItemPtr& item);
+  // Removes every item of the list; the other lists' analysis goes on.
+  void ClearList(ConvertKind list);
+  // Moves a merge part up (-1) or down (+1); false at either end.
+  bool MoveItem(const ItemPtr& item, int delta);
+  // A new output name. Refused, with a reason for the user, when empty, "."
+  // or "..", or holding "/", "\r" or "\n"; the old name then stays.
+  bool RenameItem(VideoItem& item, const std::string& name, std::string* error);
+
+  // --- format choice -------------------------------------------------------
+  ListChoice Choice(ConvertKind list) const;
+  // A format menu entry's name (see ReadMenuChoice). Items at rest (neither
+  // waiting, converting nor done) take the choice; in the merge list every
+  // part goes back to Idle first. Each changed item is reported.
+  ChoiceResult ApplyFormatChoice(ConvertKind list, const std::string& menuName);
+  // The same with values (a command line); false when the list does not
+  // offer them.
+  bool SetChoice(ConvertKind list, const ListChoice& choice);
+
+  // --- conversion control --------------------------------------------------
+  // Queues every Idle, Stopped or Failed item of the list, in list order, to
+  // outputFolder (made when missing).
+  StartResult StartList(ConvertKind list, const std::string& outputFolder);
+  // Converts one item again, ahead of the others.
+  StartResult RequeueItem(const ItemPtr& item, const std::string& outputFolder);
+  // Ends the item's conversion; the item becomes Stopped, its half-written
+  // output goes.
+  void StopItem(const ItemPtr& item);
+  // Some item of the list waits or converts.
+  bool Busy(ConvertKind list) const;
+  // Items queued and not yet succeeded (stops and failures keep counting).
+  int PendingCount() const;
+
+  // The merge runs on the parts; while it runs no second one is offered.
+  void SetMergeRunning(bool running);
+  bool MergeRunning() const;
+
+  // --- time left -----------------------------------------------------------
+  // Seconds left for a converting item, estimated from its progress once it
+  // has run a few seconds; -1 while unknown.
+  int SecondsLeft(const VideoItem& item) const;
+  // Seconds left for everything waiting or converting in the list; -1 while
+  // unknown.
+  int ListSecondsLeft(ConvertKind list) const;
+
+  // The queue, for what the verbs above do not cover (tests).
+  ConvertQueue& Queue();
+
+ private:
+  // The implementation's own members and helpers.
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace engine
