@@ -42,7 +42,10 @@ void CUtilTransform::Start() {
   if (!dirs_.Ensure()) return failAtOnce("the temporary folder is not private: " + dirs_.scratch);
   NamingResult naming = NameOutput(*item_, dirs_);
   if (!naming.ok) return failAtOnce(naming.error);
-  outputPath_ = item_->outputPath;
+  {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    outputPath_ = item_->outputPath;
+  }
   progressPath_ = ProgressFilePath(*item_, dirs_);
   stderrPath_ = progressPath_ + ".log";
   platform::DeleteFile(progressPath_);
@@ -70,6 +73,11 @@ void CUtilTransform::Stop() {
 std::string CUtilTransform::FailureReason() const {
   std::lock_guard<std::mutex> lock(textMutex_);
   return reason_;
+}
+
+std::string CUtilTransform::OutputPath() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return outputPath_;
 }
 
 std::string CUtilTransform::CommandLine() const {

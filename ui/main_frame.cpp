@@ -291,6 +291,12 @@ void CMainFrame::DropFiles(const std::vector<std::string>& paths) {
   AddFiles(taken);
 }
 
+void CMainFrame::OpenFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  SwitchList(ConvertKind::Video);
+  DropFiles(paths);
+}
+
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }

@@ -43,6 +43,8 @@ class CMainFrame : public app::MyBaseWindow, public engine::NotifyTarget {
   void AddFiles(const std::vector<std::string>& paths);
   // Dropped files: only those the pattern list names; none taken → "NoSupport".
   void DropFiles(const std::vector<std::string>& paths);
+  // Files the program was opened with: into the video list, as a drop.
+  void OpenFiles(const std::vector<std::string>& paths);
 
   engine::ConvertKind currentList() const { return currentList_; }
   app::SkinList* List(engine::ConvertKind kind) const;
