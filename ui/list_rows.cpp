@@ -2,18 +2,26 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QVariant>
+
+#include <algorithm>
 
 #include "app/core/language.h"
 #include "app/ui/layout.h"
 #include "app/ui/skin_controls.h"
+#include "engine/format_catalog.h"
 #include "platform/files.h"
-#include "ui/main_window_rules.h"
 
 namespace ui {
+
+using engine::ConvertKind;
+using engine::ItemState;
+
 namespace {
 
 const char* const kItemProperty = "pelmarItem";
+const char* const kProgressImage = "file='../default/images/pic_recode_progress.png' ";
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -40,23 +48,34 @@ void SetVisible(QWidget* row, const char* name, bool visible) {
   if (QWidget* w = app::FindControl(row, name)) w->setVisible(visible);
 }
 
-bool IsSoundFormat(media::OutputFormat f) {
-  return f == media::OutputFormat::Mp3 || f == media::OutputFormat::M4a;
+// Both members of a pair ("layClipVideo1", "layClipVideo2") look alike.
+void SetPairVisible(QWidget* row, const char* stem, bool visible) {
+  SetVisible(row, (std::string(stem) + "1").c_str(), visible);
+  SetVisible(row, (std::string(stem) + "2").c_str(), visible);
 }
 
-// The output part of a row: size for picture formats, bit rate for sound.
-void ShowOutputChoice(QWidget* row, engine::VideoItem* item, const ListChoice& choice) {
-  const bool sound = IsSoundFormat(choice.format);
-  SetVisible(row, "layNewVideo", !sound);
-  SetVisible(row, "layNewAudio", sound);
-  if (sound) {
-    std::string label = AudioBitRateLabel(choice.preset, item->audioBitRateText);
-    if (!label.empty()) SetText(row, "audio_bitrate", Text(label));
-  } else {
-    SetText(row, "video_resolution_new",
-            Text(media::FormatOutputResolution(choice.format, choice.preset, item->width,
-                                               item->height)));
-  }
+bool Has(QWidget* row, const char* name) { return app::FindControl(row, name) != nullptr; }
+
+// Trimming and cropping need the file's length and frame: only an analysed
+// file that is not turned and not a cache file can be clipped.
+bool CanClip(const engine::VideoItem& item) {
+  return item.analysed.load() && item.durationSeconds > 0 && item.width > 0 && item.height > 0 &&
+         item.rotation == 0 && item.cacheKind == media::CacheKind::None;
+}
+
+QString FirstLine(const std::string& text) {
+  QString all = Text(text).trimmed();
+  int end = all.indexOf('\n');
+  return end < 0 ? all : all.left(end).trimmed();
+}
+
+// The failure mark's tooltip: the failure and, when known, its reason.
+void SetFailureTip(QWidget* row, const engine::VideoItem* item) {
+  QWidget* fail = app::FindControl(row, "btn_recode_fail");
+  if (!fail) return;
+  QString tip = Text(app::LangText("TextVideoInfo8", "Text"));
+  if (item && !item->failureReason.empty()) tip += "\n" + Text(item->failureReason).trimmed();
+  fail->setToolTip(tip);
 }
 
 }  // namespace
@@ -69,13 +88,15 @@ engine::VideoItem* ItemOfRow(const QWidget* row) {
 void ReloadRowLabels(QWidget* row) {
   if (!row) return;
   for (const LabelText& l : kLabels) SetText(row, l.control, Text(app::LangText(l.key, "Text")));
-  if (QWidget* fail = app::FindControl(row, "btn_recode_fail"))
-    fail->setToolTip(Text(app::LangText("TextVideoInfo8", "Text")));
-  if (engine::VideoItem* item = ItemOfRow(row))
+  engine::VideoItem* item = ItemOfRow(row);
+  SetFailureTip(row, item);
+  if (item) {
     SetText(row, "edit_new_video_name", Text(item->outputName));
+    if (item->state.load() == ItemState::Failed) ShowRowStatus(row, *item, QString());
+  }
 }
 
-QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item, const ListChoice& choice) {
+QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item) {
   if (!list || !item) return nullptr;
   QWidget* row = app::LoadLayout(QStringLiteral("video_info.xml"));
   if (!row) return nullptr;
@@ -83,41 +104,126 @@ QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item, const ListC
   ReloadRowLabels(row);
   SetText(row, "video_old_name", Text(item->title));
   SetText(row, "codec_type", Text(item->extension).toUpper());
-  std::string rowText = FormatRowText(choice.format);
-  if (!rowText.empty()) SetText(row, "codec_type_new", Text(rowText));
-  ShowOutputChoice(row, item, choice);
   SetText(row, "video_size", Text(item->fileSizeText));
+  if (auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name")) edit->setEnabled(false);
+  ShowOutputChoice(row, *item);
+  UpdateRowState(row, *item, false);
   item->listItem = row;
   list->Add(row);
   return row;
 }
 
-void RefreshRowInfo(engine::VideoItem* item, const ListChoice& choice) {
+void ShowOutputChoice(QWidget* row, const engine::VideoItem& item) {
+  if (!row) return;
+  media::OutputFormat format{};
+  if (!item.outputExtension.empty() && engine::ParseFormatToken(item.outputExtension, &format))
+    SetText(row, "codec_type_new", Text(engine::FormatRowText(format)));
+  const bool sound = item.listKind == ConvertKind::Audio;
+  SetVisible(row, "layNewVideo", !sound);
+  SetVisible(row, "layNewAudio", sound);
+  if (sound) {
+    // A source without a known bit rate keeps what the row showed.
+    if (!item.outputAudioBitRateText.empty())
+      SetText(row, "audio_bitrate", Text(item.outputAudioBitRateText + " kbps"));
+  } else {
+    SetText(row, "video_resolution_new", Text(item.outputResolutionText));
+  }
+}
+
+void RefreshRowInfo(engine::VideoItem* item) {
   if (!item || !item->listItem) return;
   auto* row = static_cast<QWidget*>(item->listItem);
   SetText(row, "video_duration", Text(item->durationText));
   SetText(row, "video_resolution", Text(item->resolutionText));
   SetText(row, "video_duration_new", Text(item->durationText));
-  if (app::FindControl(row, "audio_bitrate") && choice.preset == media::SizePreset::Origin &&
-      !item->audioBitRateText.empty()) {
-    item->outputAudioBitRateText = item->audioBitRateText;
-    SetText(row, "audio_bitrate", Text(item->audioBitRateText + " kbps"));
-  }
-  if (app::FindControl(row, "video_resolution_new")) {
-    item->outputResolutionText = media::FormatOutputResolution(choice.format, choice.preset,
-                                                               item->width, item->height);
-    SetText(row, "video_resolution_new", Text(item->outputResolutionText));
-  }
+  ShowOutputChoice(row, *item);
   auto* cover = app::FindControl<app::SkinLabel>(row, "video_cover");
-  if (cover && platform::FileExists(item->coverPath)) {
-    cover->setBkimage(QStringLiteral("file='%1' restype='fullpath'").arg(Text(item->coverPath)));
+  if (cover && !item->coverPath.empty() && platform::FileExists(item->coverPath)) {
+    cover->setBkimageFile(Text(item->coverPath));
     SetVisible(row, "load_cover", false);
   }
-  if (item->rotation != 0) {
-    // Rotated pictures cannot be clipped or cropped.
-    SetVisible(row, "layClipVideo1", false);
-    SetVisible(row, "layClipVideo2", false);
+  UpdateRowState(row, *item);
+}
+
+void UpdateRowState(QWidget* row, const engine::VideoItem& item) {
+  const ItemState s = item.state.load();
+  UpdateRowState(row, item, s == ItemState::Queued || s == ItemState::Converting);
+}
+
+void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
+  if (!row) return;
+  const ItemState s = item.state.load();
+  const bool idle = !busy;
+  const bool merge = item.listKind == ConvertKind::Merge;
+  const bool done = s == ItemState::Done;
+
+  SetVisible(row, "btn_play_video", done);
+  SetVisible(row, "btn_video_rename", idle && !merge && !done);
+  if (Has(row, "layResultVideo1")) {
+    SetPairVisible(row, "layResultVideo", done || s == ItemState::Failed);
+    SetVisible(row, "recode_success", done);
+    SetVisible(row, "btn_recode_fail", s == ItemState::Failed);
   }
+  if (Has(row, "layRecodeVideo1")) {
+    SetPairVisible(row, "layRecodeVideo", busy || !merge);
+    SetVisible(row, "btn_re_recode", idle && !merge);
+    SetVisible(row, "pic_recode_progress", busy);
+    // A row that starts waiting shows an empty strip; one that converts keeps its progress.
+    if (busy && s == ItemState::Queued) ShowProgress(row, 0);
+    SetVisible(row, "btn_open_video_folder", idle && !merge && done);
+  }
+  if (Has(row, "layUpVideo1")) {
+    SetPairVisible(row, "layUpVideo", idle && merge);
+    SetPairVisible(row, "layDownVideo", idle && merge);
+  }
+  if (Has(row, "layClipVideo1")) SetPairVisible(row, "layClipVideo", idle && !done && CanClip(item));
+  if (Has(row, "layDelVideo1")) {
+    SetPairVisible(row, "layDelVideo", true);
+    SetVisible(row, "btn_del_video", idle);
+    SetVisible(row, "btn_stop_recode", busy);
+  }
+  if (busy) {
+    if (auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name")) edit->setEnabled(false);
+  }
+  SetFailureTip(row, &item);
+  ShowRowStatus(row, item, QString());
+}
+
+QString ProgressFrame(int percent) {
+  const int frame = percent / 5;
+  if (frame <= 0) return QStringLiteral("source='0,0,44,44'");
+  return QStringLiteral("source='%1,0,%2,44'").arg(frame * 44 - 44).arg(frame * 44);
+}
+
+void ShowProgress(QWidget* row, int percent) {
+  auto* strip = row ? app::FindControl<app::SkinLabel>(row, "pic_recode_progress") : nullptr;
+  if (!strip) return;
+  percent = std::clamp(percent, 0, 100);
+  strip->setText(QString::asprintf("%d%%\n", percent));
+  strip->setBkimage(QString(kProgressImage) + ProgressFrame(percent));
+}
+
+void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& timeLeft) {
+  auto* status = row ? app::FindControl<QLabel>(row, "row_status") : nullptr;
+  if (!status) return;
+  const bool failed = item.state.load() == ItemState::Failed;
+  QString text;
+  if (failed) {
+    text = Text(app::LangText("TextVideoInfo8", "Text"));
+    QString why = FirstLine(item.failureReason);
+    if (!why.isEmpty()) text += QStringLiteral(": ") + why;
+    status->setToolTip(Text(item.failureReason).trimmed());
+  } else {
+    text = timeLeft;
+    status->setToolTip(QString());
+  }
+  if (status->property("failed").toBool() != failed) {
+    status->setProperty("failed", failed);
+    status->style()->unpolish(status);
+    status->style()->polish(status);
+  }
+  status->setText(text);
+  status->setVisible(!text.isEmpty());
 }
 
 }  // namespace ui

@@ -1,10 +1,12 @@
 // The rows of the four lists: one card per source file, built from the row
-// layout "video_info.xml", filled when the file is added and again when its
-// analysis is done.
+// layout "video_info.xml". A row only shows its item: what the item holds
+// (facts, output choice, state, progress) decides every text and every
+// visible button.
 #pragma once
 
+#include <QString>
+
 #include "engine/video_item.h"
-#include "media/output_format.h"
 
 class QWidget;
 
@@ -14,19 +16,30 @@ class SkinList;
 
 namespace ui {
 
-// The output choice of a list: its format and size preset.
-struct ListChoice {
-  media::OutputFormat format = media::OutputFormat::Mp4;
-  media::SizePreset preset = media::SizePreset::Origin;
-};
+// Builds the item's row at rest, fills it and appends it to the list; the row
+// and the item point at each other. Null when the row layout cannot be built.
+QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item);
 
-// Builds the item's row, fills it and appends it to the list; the row and the
-// item point at each other. Null when the row layout cannot be built.
-QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item, const ListChoice& choice);
+// Fills the row from the analysed item: duration, size, cover, output choice.
+void RefreshRowInfo(engine::VideoItem* item);
 
-// Fills the row from the analysed item: duration, size, cover, the output
-// size and bit rate of the item's own list.
-void RefreshRowInfo(engine::VideoItem* item, const ListChoice& choice);
+// The output part of the row: format, size or bit rate, as the item holds them.
+void ShowOutputChoice(QWidget* row, const engine::VideoItem& item);
+
+// Which buttons and areas the row shows: busy while the item waits or
+// converts, else at rest, each by the item's state and list.
+void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy);
+// The row's state as its item's state asks.
+void UpdateRowState(QWidget* row, const engine::VideoItem& item);
+
+// The progress strip: "37%" and the strip's frame for 0..100.
+void ShowProgress(QWidget* row, int percent);
+// The picture part of the strip for a percentage: "source='x1,0,x2,44'".
+QString ProgressFrame(int percent);
+
+// The row's status line: a failure with its reason, the time left, or
+// nothing. timeLeft is the localized text, empty to hide it.
+void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& timeLeft);
 
 // Puts the localized label texts on the row again (after a language switch).
 void ReloadRowLabels(QWidget* row);

@@ -53,11 +53,12 @@ int KindIndex(ConvertKind k) { return static_cast<int>(k); }
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* owner) : MyBaseWindow(owner, Kind::kMainWindow) {
-  choices_[0] = {media::OutputFormat::Mp4, media::SizePreset::Origin};
-  choices_[1] = {media::OutputFormat::Mp3, media::SizePreset::Origin};
-  choices_[2] = {media::OutputFormat::Gif, media::SizePreset::Origin};
-  choices_[3] = {media::OutputFormat::Mp4, media::SizePreset::Size720};
-  queue_ = std::make_unique<engine::ConvertQueue>(this, engine::EngineDirs::ForApp(app::Paths()));
+  // Workers only wake the window; their messages are handled on its thread.
+  session_ = std::make_unique<engine::ListSession>(
+      static_cast<engine::SessionListener*>(this), engine::EngineDirs::ForApp(app::Paths()), [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { if (session_) session_->Drain(); }, Qt::QueuedConnection);
+      });
   setAcceptDrops(true);
 }
 
@@ -72,56 +73,18 @@ QString CMainFrame::LayoutFile() const { return QStringLiteral("skin.xml"); }
 app::SkinList* CMainFrame::List(ConvertKind kind) const { return lists_[KindIndex(kind)]; }
 
 const std::vector<engine::ItemPtr>& CMainFrame::Items(ConvertKind kind) const {
-  return items_[KindIndex(kind)];
+  return session_->Items(kind);
 }
 
-ListChoice CMainFrame::Choice(ConvertKind kind) const { return choices_[KindIndex(kind)]; }
+engine::ListChoice CMainFrame::Choice(ConvertKind kind) const { return session_->Choice(kind); }
 
 QString CMainFrame::OutputFolder() const {
   auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path"));
   return edit ? edit->text() : QString();
 }
 
-// --- engine messages -------------------------------------------------------
-
-void CMainFrame::post(int msg, void* wParam, intptr_t lParam) {
-  QMetaObject::invokeMethod(
-      this, [this, msg, wParam, lParam] { HandleEngineMessage(msg, wParam, lParam); },
-      Qt::QueuedConnection);
-}
-
-void CMainFrame::send(int msg, void* wParam, intptr_t lParam, const std::atomic<bool>* cancel) {
-  long long id;
-  {
-    std::lock_guard<std::mutex> lock(sendMutex_);
-    id = ++sendsIssued_;
-  }
-  QMetaObject::invokeMethod(
-      this,
-      [this, msg, wParam, lParam, id] {
-        HandleEngineMessage(msg, wParam, lParam);
-        {
-          std::lock_guard<std::mutex> lock(sendMutex_);
-          sendsHandled_ = std::max(sendsHandled_, id);
-        }
-        sendCv_.notify_all();
-      },
-      Qt::QueuedConnection);
-  // Never wait for a window that is closing: it may be waiting for us.
-  std::unique_lock<std::mutex> lock(sendMutex_);
-  while (sendsHandled_ < id && !closing_ && !(cancel && cancel->load()))
-    sendCv_.wait_for(lock, std::chrono::milliseconds(10));
-}
-
-void CMainFrame::HandleEngineMessage(int msg, void* wParam, intptr_t /*lParam*/) {
-  auto* item = static_cast<VideoItem*>(wParam);
-  if (msg == engine::WM_ITEM_INFO_CHANGED) {
-    // The row may be gone (its list was cleared) while the message travelled.
-    const auto& list = items_[KindIndex(item->listKind)];
-    bool known = std::any_of(list.begin(), list.end(),
-                             [item](const engine::ItemPtr& p) { return p.get() == item; });
-    if (known) RefreshRowInfo(item, choices_[KindIndex(item->listKind)]);
-  }
+engine::ItemPtr CMainFrame::ItemPtrOfRow(QWidget* row) const {
+  return session_ ? session_->Find(ItemOfRow(row)) : nullptr;
 }
 
 // --- set-up ----------------------------------------------------------------
@@ -170,6 +133,8 @@ void CMainFrame::Notify(const app::Notification& n) {
   MyBaseWindow::Notify(n);
   if (n.type == app::notify::kClick) {
     OnClick(n);
+  } else if (n.type == app::notify::kKillFocus && n.sender == "edit_new_video_name") {
+    FinishRename(n.control);
   } else if (n.type == app::notify::kSelectChanged && n.value.toBool()) {
     for (int k = 0; k < 4; ++k)
       if (n.sender == kListOptions[k]) SwitchList(static_cast<ConvertKind>(k));
@@ -197,6 +162,23 @@ void CMainFrame::OnClick(const app::Notification& n) {
     ChooseOutputFolder();
   } else if (name == "btn_open_save_folder" || name == "btn_open_video_folder") {
     OpenOutputFolder(n.control);
+  } else if (name == "btn_menu_format") {
+    OpenFormatMenu();
+  } else if (name == "btn_transform") {
+    StartList();
+  } else if (name == "btn_clear_list") {
+    ClearList();
+  } else {
+    // The buttons of a row act on the row that holds them.
+    QWidget* row = app::SkinList::RowOf(n.control);
+    if (!row) return;
+    if (name == "btn_re_recode") RequeueItem(row);
+    else if (name == "btn_stop_recode") StopItem(row);
+    else if (name == "btn_del_video") RemoveItem(row);
+    else if (name == "btn_video_rename") ToggleRename(row);
+    else if (name == "btn_play_video") PlayResult(row);
+    else if (name == "btn_up_video") MoveRow(row, -1);
+    else if (name == "btn_down_video") MoveRow(row, +1);
   }
 }
 
@@ -217,13 +199,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::ConfirmClose() {
   // At most one question per list that has work queued or running.
-  for (const auto& list : items_) {
-    bool busy = std::any_of(list.begin(), list.end(), [](const engine::ItemPtr& item) {
-      ItemState s = item->state.load();
-      return s == ItemState::Queued || s == ItemState::Converting;
-    });
-    if (busy && Ask("ConfirmClose", true) != app::kIdYes) return false;
-  }
+  for (int k = 0; k < 4; ++k)
+    if (session_->Busy(static_cast<ConvertKind>(k)) && Ask("ConfirmClose", true) != app::kIdYes)
+      return false;
   closing_ = true;
   return true;
 }
@@ -259,26 +237,18 @@ void CMainFrame::ShowEmptyState() {
 }
 
 void CMainFrame::RefreshFormatLabel() {
-  const ListChoice& c = choices_[KindIndex(currentList_)];
+  const engine::ListChoice c = session_->Choice(currentList_);
   if (auto* button = FindControl<QAbstractButton>(QStringLiteral("btn_menu_format")))
-    button->setText(Q(FormatLabel(c.format, c.preset, app::LangText("FormatOriginText", "Text"))));
+    button->setText(
+        Q(engine::FormatLabel(c.format, c.preset, app::LangText("FormatOriginText", "Text"))));
 }
 
 void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
-  const int k = KindIndex(currentList_);
-  app::SkinList* list = lists_[k];
+  app::SkinList* list = lists_[KindIndex(currentList_)];
   if (paths.empty() || !list) return;
-  std::vector<engine::ItemPtr> kept;
-  for (const std::string& path : paths) {
-    auto item = std::make_shared<VideoItem>(path, currentList_);
-    if (!ListTakesFile(currentList_, item->cacheKind)) continue;
-    if (!CreateListRow(list, item.get(), choices_[k])) continue;
-    items_[k].push_back(item);
-    kept.push_back(item);
-  }
-  if (kept.empty()) return;
+  for (const engine::ItemPtr& item : session_->AddFiles(currentList_, paths))
+    CreateListRow(list, item.get());
   ShowEmptyState();
-  queue_->AddForAnalysis(kept);
 }
 
 void CMainFrame::DropFiles(const std::vector<std::string>& paths) {
@@ -369,6 +339,10 @@ void CMainFrame::OnMenuCommand(const app::MenuCommand& command) {
   if (command.userData == "menuLang") {
     int id = app::LanguageIdOfMenuItem(S(command.name));
     if (id >= 0) SwitchLanguage(id);
+  } else if (command.name.contains(QStringLiteral("menuex"))) {
+    ApplyFormatChoice(command.name);
+  } else if (command.name.compare("menuSetting", Qt::CaseInsensitive) == 0) {
+    OpenSettings();
   } else if (command.name.compare("menuAbout", Qt::CaseInsensitive) == 0) {
     CAboutDlg about(this);
     about.ShowModal();
@@ -398,17 +372,15 @@ void CMainFrame::Teardown() {
   if (tornDown_) return;
   tornDown_ = true;
   closing_ = true;
-  sendCv_.notify_all();
   popupMenu_.reset();
-  // The queue first: a job or a cover still running would fill the folders again.
-  if (queue_) queue_->Shutdown();
+  // The engine first: a job or a cover still running would fill the folders again.
+  if (session_) session_->Shutdown();
   engine::EngineDirs dirs = engine::EngineDirs::ForApp(app::Paths());
   platform::EmptyFolder(dirs.cover);
   for (const std::string& dir : {dirs.scratch, dirs.work}) {
     platform::EmptyFolder(dir);
     platform::RemoveFolder(platform::WithoutTrailingSlash(dir));
   }
-  queue_.reset();
 }
 
 }  // namespace ui

@@ -5,17 +5,13 @@
 #include <QString>
 
 #include <array>
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/ui/base_window.h"
 #include "app/ui/popup_menu.h"
-#include "engine/convert_queue.h"
-#include "engine/messages.h"
+#include "engine/list_session.h"
 #include "ui/list_rows.h"
 
 namespace app {
@@ -24,7 +20,7 @@ class SkinList;
 
 namespace ui {
 
-class CMainFrame : public app::MyBaseWindow, public engine::NotifyTarget {
+class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   Q_OBJECT
 
  public:
@@ -33,11 +29,6 @@ class CMainFrame : public app::MyBaseWindow, public engine::NotifyTarget {
 
   QString WindowClassName() const override;
   QString LayoutFile() const override;
-
-  // Engine messages: queued for the window's thread. A send waits until the
-  // window has handled it, the sender is stopped, or the window closes.
-  void post(int msg, void* wParam, intptr_t lParam) override;
-  void send(int msg, void* wParam, intptr_t lParam, const std::atomic<bool>* cancel) override;
 
   // Files into the shown list (cache files only into the video and GIF lists).
   void AddFiles(const std::vector<std::string>& paths);
@@ -49,8 +40,17 @@ class CMainFrame : public app::MyBaseWindow, public engine::NotifyTarget {
   engine::ConvertKind currentList() const { return currentList_; }
   app::SkinList* List(engine::ConvertKind kind) const;
   const std::vector<engine::ItemPtr>& Items(engine::ConvertKind kind) const;
-  ListChoice Choice(engine::ConvertKind kind) const;
+  engine::ListChoice Choice(engine::ConvertKind kind) const;
   QString OutputFolder() const;
+  engine::ListSession& session() { return *session_; }
+
+  // The conversion commands of the window, as its buttons call them.
+  void StartList();
+  void RequeueItem(QWidget* row);
+  void StopItem(QWidget* row);
+  void RemoveItem(QWidget* row);
+  void ClearList();
+  void ApplyFormatChoice(const QString& menuName);
 
   // The language menu's choice: reloads the texts when the language changes,
   // and stores it either way.
@@ -81,23 +81,38 @@ class CMainFrame : public app::MyBaseWindow, public engine::NotifyTarget {
   bool ConfirmClose();
   void OpenMainMenu();
   void OnMenuCommand(const app::MenuCommand& command);
-  void HandleEngineMessage(int msg, void* wParam, intptr_t lParam);
+  void OpenFormatMenu();
+  void OpenSettings();
   int Ask(const char* key, bool question);
+  std::string OutputFolderForStart();
+  bool ReportStart(engine::StartResult result);
+  void ToggleRename(QWidget* row);
+  void FinishRename(QWidget* edit);
+  void PlayResult(QWidget* row);
+  void MoveRow(QWidget* row, int delta);
+  void RunMerge(const engine::MergeRequest& request);
+  void PowerOffIfAsked();
+  void RefreshTimeLeft();
+  engine::ItemPtr ItemPtrOfRow(QWidget* row) const;
+
+  // What the list session reports, on the window's thread.
+  void OnItemInfo(engine::VideoItem& item) override;
+  void OnItemChanged(engine::VideoItem& item) override;
+  void OnProgress(engine::VideoItem& item, int percent) override;
+  void OnItemDone(engine::VideoItem& item) override;
+  void OnItemFailed(engine::VideoItem& item, bool startFailed) override;
+  void OnMergeReady(const engine::MergeRequest& request) override;
+  void OnMergePartFailed() override;
+  void OnAllConverted() override;
 
   engine::ConvertKind currentList_ = engine::ConvertKind::Video;
-  std::array<ListChoice, 4> choices_;
   std::array<app::SkinList*, 4> lists_{};
-  std::array<std::vector<engine::ItemPtr>, 4> items_;
-  std::unique_ptr<engine::ConvertQueue> queue_;
+  std::unique_ptr<engine::ListSession> session_;
   std::unique_ptr<app::PopupMenu> popupMenu_;
   bool tornDown_ = false;
-
-  // Sent messages wait on this until the window's thread has handled them.
-  std::mutex sendMutex_;
-  std::condition_variable sendCv_;
-  long long sendsHandled_ = 0;
-  long long sendsIssued_ = 0;
-  std::atomic<bool> closing_{false};
+  bool closing_ = false;
+  // The power-off waits for a merge that is about to run.
+  bool powerOffAfterMerge_ = false;
 };
 
 }  // namespace ui

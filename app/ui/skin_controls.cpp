@@ -28,6 +28,18 @@ QColor ColorProperty(const QWidget* w, const char* name, QColor fallback) {
 void BackgroundPicture::Set(const QString& imageString, const QWidget* owner) {
   text_ = imageString;
   named_ = ParseImageString(imageString);
+  Load(owner);
+}
+
+void BackgroundPicture::SetFile(const QString& path, const QWidget* owner) {
+  text_.clear();
+  named_ = ImageString();
+  named_.file = path;
+  named_.fullPath = true;
+  Load(owner);
+}
+
+void BackgroundPicture::Load(const QWidget* owner) {
   // Pictures of the file system are kept at the size they are shown at.
   QSize box = owner->maximumSize();
   if (box.width() >= QWIDGETSIZE_MAX || box.height() >= QWIDGETSIZE_MAX) box = owner->size();
@@ -75,6 +87,11 @@ SkinLabel::SkinLabel(QWidget* parent) : QLabel(parent) {}
 
 void SkinLabel::setBkimage(const QString& imageString) {
   background_.Set(imageString, this);
+  update();
+}
+
+void SkinLabel::setBkimageFile(const QString& path) {
+  background_.SetFile(path, this);
   update();
 }
 

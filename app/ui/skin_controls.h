@@ -17,6 +17,9 @@ namespace app {
 class BackgroundPicture {
  public:
   void Set(const QString& imageString, const QWidget* owner);
+  // A picture file of the file system, by its path alone: no image string is
+  // built, so any character of a path is fine.
+  void SetFile(const QString& path, const QWidget* owner);
   const QString& text() const { return text_; }
   bool IsNull() const { return picture_.IsNull(); }
   const SkinPicture& picture() const { return picture_; }
@@ -24,6 +27,8 @@ class BackgroundPicture {
   void Paint(QPainter* painter, const QWidget* owner, ImageFit fit, int radius) const;
 
  private:
+  void Load(const QWidget* owner);
+
   QString text_;
   ImageString named_;
   SkinPicture picture_;
@@ -67,6 +72,7 @@ class SkinLabel : public QLabel {
   explicit SkinLabel(QWidget* parent = nullptr);
   QString bkimage() const { return background_.text(); }
   void setBkimage(const QString& imageString);
+  void setBkimageFile(const QString& path);
   QString fit() const { return fit_; }
   void setFit(const QString& fit);
   int radius() const { return radius_; }

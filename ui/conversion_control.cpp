@@ -1,0 +1,246 @@
+// The main window's conversion commands and what it shows of the engine's
+// work: every rule lives in the list session; here buttons become session
+// verbs and the session's reports become rows, boxes and the power-off.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/core/app_paths.h"
+#include "app/core/app_settings.h"
+#include "app/core/language.h"
+#include "app/core/message_text.h"
+#include "app/core/run_log.h"
+#include "app/ui/shell.h"
+#include "app/ui/skin_controls.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "ui/main_frame.h"
+#include "ui/message_dlg.h"
+
+namespace ui {
+
+using engine::ConvertKind;
+using engine::ItemState;
+using engine::StartResult;
+using engine::VideoItem;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A localized message of section "Message" with its one "%s" filled in.
+QString MessageWith(const char* key, const std::string& value) {
+  return Q(app::FillTextPlaceholder(app::LangText(key, "Message"), value));
+}
+
+// "0:42", "12:05", "1:02:03".
+std::string ClockText(int seconds) {
+  const int h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+  return h > 0 ? platform::Format("%d:%02d:%02d", h, m, s) : platform::Format("%d:%02d", m, s);
+}
+
+QString TimeLeftText(int seconds) {
+  if (seconds < 0) return QString();
+  return Q(app::FillTextPlaceholder(app::LangText("TimeLeft", "Text"), ClockText(seconds)));
+}
+
+}  // namespace
+
+// --- commands --------------------------------------------------------------
+
+std::string CMainFrame::OutputFolderForStart() {
+  return platform::WithTrailingSlash(OutputFolder().trimmed().toStdString());
+}
+
+bool CMainFrame::ReportStart(StartResult result) {
+  switch (result) {
+    case StartResult::NeedTwoParts:
+      Ask("MergeNeed2Video", false);
+      return false;
+    case StartResult::FolderFailed:
+      MessageBoxText(this, MessageWith("FolderFailed", OutputFolderForStart()),
+                     Q(app::LangText("Error", "Message")), kMbIconError);
+      return false;
+    default:
+      RefreshTimeLeft();
+      return true;
+  }
+}
+
+void CMainFrame::StartList() {
+  ReportStart(session_->StartList(currentList_, OutputFolderForStart()));
+}
+
+void CMainFrame::RequeueItem(QWidget* row) {
+  if (engine::ItemPtr item = ItemPtrOfRow(row))
+    ReportStart(session_->RequeueItem(item, OutputFolderForStart()));
+}
+
+void CMainFrame::StopItem(QWidget* row) {
+  engine::ItemPtr item = ItemPtrOfRow(row);
+  if (!item || Ask("ConfirmStop", true) == app::kIdNo) return;
+  // The answer took a while: the item may have finished meanwhile.
+  const ItemState s = item->state.load();
+  if (s != ItemState::Queued && s != ItemState::Converting) return;
+  session_->StopItem(item);
+  UpdateRowState(row, *item);
+  RefreshTimeLeft();
+}
+
+void CMainFrame::RemoveItem(QWidget* row) {
+  app::SkinList* list = lists_[static_cast<int>(currentList_)];
+  engine::ItemPtr item = ItemPtrOfRow(row);
+  if (!list || !item) return;
+  const int answer = MessageBoxText(this, MessageWith("RemoveVideo", item->title),
+                                    Q(app::LangText("Error", "Message")), kMbYesNo);
+  if (answer == app::kIdNo) return;
+  session_->RemoveItem(item);
+  item->listItem = nullptr;
+  list->Remove(row);
+  ShowEmptyState();
+  RefreshTimeLeft();
+}
+
+void CMainFrame::ClearList() {
+  app::SkinList* list = lists_[static_cast<int>(currentList_)];
+  if (!list || list->Count() == 0) return;
+  if (Ask("ClearVideo", true) == app::kIdNo) return;
+  for (const engine::ItemPtr& item : session_->Items(currentList_)) item->listItem = nullptr;
+  session_->ClearList(currentList_);
+  list->RemoveAll();
+  ShowEmptyState();
+  RefreshTimeLeft();
+}
+
+// --- row actions -----------------------------------------------------------
+
+void CMainFrame::ToggleRename(QWidget* row) {
+  auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name");
+  if (!edit) return;
+  if (edit->isEnabled()) {
+    edit->setEnabled(false);  // the edit's lost focus takes the name
+    return;
+  }
+  edit->setEnabled(true);
+  edit->setFocus(Qt::OtherFocusReason);
+  edit->selectAll();
+}
+
+void CMainFrame::FinishRename(QWidget* control) {
+  auto* edit = qobject_cast<QLineEdit*>(control);
+  VideoItem* item = ItemOfRow(app::SkinList::RowOf(control));
+  if (!edit || !item) return;
+  edit->setEnabled(false);
+  const std::string name = edit->text().trimmed().toStdString();
+  std::string error;
+  if (name != item->outputName && !name.empty() && !session_->RenameItem(*item, name, &error)) {
+    edit->setText(Q(item->outputName));
+    MessageBoxText(this, MessageWith("BadName", name), Q(app::LangText("Error", "Message")),
+                   kMbIconError);
+    return;
+  }
+  edit->setText(Q(item->outputName));
+}
+
+void CMainFrame::PlayResult(QWidget* row) {
+  VideoItem* item = ItemOfRow(row);
+  if (!item || item->outputPath.empty() || !platform::FileExists(item->outputPath)) return;
+  app::OpenAddress(QUrl::fromLocalFile(Q(item->outputPath)).toString());
+}
+
+void CMainFrame::MoveRow(QWidget* row, int delta) {
+  app::SkinList* list = lists_[static_cast<int>(ConvertKind::Merge)];
+  engine::ItemPtr item = ItemPtrOfRow(row);
+  if (!list || !item || list->IndexOf(row) < 0) return;
+  if (session_->MoveItem(item, delta)) list->Move(row, list->IndexOf(row) + delta);
+}
+
+// --- what the session reports ----------------------------------------------
+
+void CMainFrame::OnItemInfo(VideoItem& item) { RefreshRowInfo(&item); }
+
+void CMainFrame::OnItemChanged(VideoItem& item) {
+  auto* row = static_cast<QWidget*>(item.listItem);
+  if (!row) return;
+  ShowOutputChoice(row, item);
+  UpdateRowState(row, item);
+  RefreshTimeLeft();
+}
+
+void CMainFrame::OnProgress(VideoItem& item, int percent) {
+  auto* row = static_cast<QWidget*>(item.listItem);
+  if (!row) return;
+  // The first report of a job: the row was waiting until now.
+  if (auto* stop = app::FindControl(row, "btn_stop_recode"); stop && stop->isHidden())
+    UpdateRowState(row, item);
+  ShowProgress(row, percent);
+  ShowRowStatus(row, item, TimeLeftText(session_->SecondsLeft(item)));
+  RefreshTimeLeft();
+}
+
+void CMainFrame::OnItemDone(VideoItem& item) {
+  if (auto* row = static_cast<QWidget*>(item.listItem)) {
+    ShowProgress(row, 100);
+    UpdateRowState(row, item, false);
+  }
+  RefreshTimeLeft();
+}
+
+void CMainFrame::OnItemFailed(VideoItem& item, bool startFailed) {
+  auto* row = static_cast<QWidget*>(item.listItem);
+  if (!row) return;
+  UpdateRowState(row, item, false);
+  RefreshTimeLeft();
+  if (startFailed) {
+    const std::string name = item.title + "." + item.extension;
+    MessageBoxText(this, MessageWith("CannotRecode", name), Q(app::LangText("Error", "Message")),
+                   kMbIconError, false, true);
+  }
+}
+
+void CMainFrame::OnMergePartFailed() {
+  Ask("MergeError2", false);
+  for (const engine::ItemPtr& item : session_->Items(ConvertKind::Merge))
+    if (auto* row = static_cast<QWidget*>(item->listItem)) UpdateRowState(row, *item, false);
+}
+
+void CMainFrame::OnMergeReady(const engine::MergeRequest& request) {
+  // The dialog runs its own loop: open it once this report has returned.
+  session_->SetMergeRunning(true);
+  QTimer::singleShot(0, this, [this, request] { RunMerge(request); });
+}
+
+void CMainFrame::OnAllConverted() {
+  // A merge about to run is part of the work the user waits for.
+  if (session_->MergeRunning()) {
+    powerOffAfterMerge_ = true;
+    return;
+  }
+  PowerOffIfAsked();
+}
+
+void CMainFrame::PowerOffIfAsked() {
+  auto* powerOff = FindControl<QAbstractButton>(QStringLiteral("ckb_poweroff"));
+  if (!powerOff || !powerOff->isChecked() || session_->PendingCount() > 0) return;
+  const std::string command = app::Settings().PowerOffCommand();
+  app::RunLog("power off: %s", command.c_str());
+  platform::Process process;
+  platform::ProcessOptions options;
+  options.killWithParent = false;
+  std::string error;
+  if (process.start({"/bin/sh", "-c", command}, options, &error)) process.Detach();
+  else app::RunLog("power off failed: %s", error.c_str());
+}
+
+void CMainFrame::RefreshTimeLeft() {
+  auto* label = FindControl<QLabel>(QStringLiteral("lab_time_left"));
+  if (!label || !session_) return;
+  const QString text = TimeLeftText(session_->ListSecondsLeft(currentList_));
+  label->setText(text);
+  label->setVisible(!text.isEmpty());
+}
+
+}  // namespace ui

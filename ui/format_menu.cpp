@@ -1,0 +1,42 @@
+// The format menu of the main window: the entries of the shown list, and a
+// chosen entry handed to the list session.
+#include <QAbstractButton>
+
+#include "app/core/language.h"
+#include "engine/format_catalog.h"
+#include "ui/main_frame.h"
+#include "ui/message_dlg.h"
+
+namespace ui {
+
+using engine::ConvertKind;
+
+void CMainFrame::OpenFormatMenu() {
+  auto* button = FindControl<QAbstractButton>(QStringLiteral("btn_menu_format"));
+  popupMenu_.reset();
+  popupMenu_ = app::PopupMenu::Load(QStringLiteral("format_menu.xml"), this,
+                                    [this](const app::MenuCommand& c) { OnMenuCommand(c); });
+  if (!popupMenu_) return;
+  // The merge list has entries of its own ("menu2_…"): sizes only.
+  const bool merge = currentList_ == ConvertKind::Merge;
+  for (int f = 0; f <= static_cast<int>(media::OutputFormat::M4a); ++f) {
+    const auto format = static_cast<media::OutputFormat>(f);
+    const QString token = QString::fromStdString(engine::FormatToken(format));
+    const bool offered = engine::ListOffersFormat(currentList_, format);
+    popupMenu_->SetItemVisible(QStringLiteral("menu_") + token, offered && !merge);
+    popupMenu_->SetItemVisible(QStringLiteral("menu2_") + token, offered && merge);
+  }
+  if (button) popupMenu_->PopupUnder(button);
+}
+
+void CMainFrame::ApplyFormatChoice(const QString& menuName) {
+  if (!lists_[static_cast<int>(currentList_)]) return;
+  if (session_->ApplyFormatChoice(currentList_, menuName.toStdString()) ==
+      engine::ChoiceResult::Refused) {
+    Ask("WaitForConver", false);
+    return;
+  }
+  RefreshFormatLabel();
+}
+
+}  // namespace ui

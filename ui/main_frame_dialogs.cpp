@@ -1,0 +1,52 @@
+// The dialogs the main window opens for the engine's work: the settings of
+// the next conversion and the join of the merge list.
+#include <QUrl>
+
+#include "app/core/language.h"
+#include "app/core/message_text.h"
+#include "app/core/app_paths.h"
+#include "app/ui/shell.h"
+#include "engine/work_dirs.h"
+#include "ui/main_frame.h"
+#include "ui/merge_dlg.h"
+#include "ui/message_dlg.h"
+#include "ui/setting_dlg.h"
+
+namespace ui {
+
+void CMainFrame::OpenSettings() {
+  CSettingDlg settings(this);
+  settings.ShowModal();
+}
+
+void CMainFrame::RunMerge(const engine::MergeRequest& request) {
+  bool succeeded = false;
+  std::string reason;
+  bool stopped = false;
+  {
+    CMergeDlg merge(this, request, engine::EngineDirs::ForApp(app::Paths()));
+    merge.ShowModal();
+    succeeded = merge.Succeeded();
+    stopped = merge.Stopped();
+    reason = merge.FailureReason();
+  }
+  session_->SetMergeRunning(false);
+  if (succeeded) {
+    if (powerOffAfterMerge_) {
+      powerOffAfterMerge_ = false;
+      PowerOffIfAsked();
+    }
+    if (MessageBoxByKey("TransformSuccess", this, kMbIconInformation | kMbYesNo) == app::kIdYes)
+      app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(request.outputFolder)).toString());
+    return;
+  }
+  // A merge the user stopped needs no box; a failed one says why.
+  powerOffAfterMerge_ = false;
+  if (stopped) return;
+  QString text = QString::fromStdString(
+      app::FillTextPlaceholder(app::LangText("MergeFailed", "Message"), reason));
+  MessageBoxText(this, text, QString::fromStdString(app::LangText("Error", "Message")),
+                 kMbIconError);
+}
+
+}  // namespace ui
