@@ -25,6 +25,7 @@
 #include "platform/files.h"
 #include "tests/support/media.h"
 #include "tests/support/sandbox.h"
+#include "tests/main_window/main_frame_fixture.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"
 
@@ -33,88 +34,8 @@ using engine::ItemState;
 
 namespace {
 
-QApplication* App() {
-  static int argc = 1;
-  static char name[] = "main_frame_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return app;
-}
-
-// Waits, handling events, until the condition holds.
-bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-class MainFrameTest : public testsupport::SandboxTest {
- protected:
-  void SetUp() override {
-    SandboxTest::SetUp();
-    App();
-    // An install folder of the test's own (the program writes oem.ini there),
-    // with the built languages and skins.
-    for (const char* dir : {"language", "skin", "help"})
-      ASSERT_EQ(symlink((std::string(PELMAR_BIN_DIR) + "/" + dir).c_str(),
-                        (sandbox().installDir() + "/" + dir).c_str()),
-                0);
-    app::AppPaths paths = app::AppPaths::Build(sandbox().programPath());
-    paths.CreateDataDir();
-    app::SetPaths(paths);
-    app::SetCurrentLanguageId(1252);  // English
-    app::Settings().Read(paths);
-    app::Oem() = app::OemConfig();
-    app::Oem().Read(paths);
-    ASSERT_TRUE(app::SelectSkinArchive(1252, paths.installDir, &app::Oem()));
-    ASSERT_TRUE(app::UseSelectedSkinArchive());
-    engine::SetDirs(engine::EngineDirs::ForApp(paths));
-    app::SetAddressOpener([this](const QString& address) {
-      opened_.push_back(address);
-      return true;
-    });
-    frame_ = new ui::CMainFrame;
-    ASSERT_TRUE(frame_->Create());
-  }
-  void TearDown() override {
-    delete frame_;
-    app::SetAddressOpener({});
-    app::SetPaths(app::AppPaths());
-    SandboxTest::TearDown();
-  }
-
-  template <class T = QWidget>
-  T* Control(const char* name) {
-    return frame_->FindControl<T>(name);
-  }
-  // Answers the next box the window shows; its text goes to *text.
-  void AnswerNextBox(int answer, QString* text) {
-    auto* timer = new QTimer(frame_);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer, text] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<app::MyBaseWindow*>(w);
-        if (!box || !box->isVisible() || box->LayoutFile() != "dlg_message.xml") continue;
-        if (auto* body = box->FindControl<QLabel>("context")) *text = body->text();
-        timer->stop();
-        timer->deleteLater();
-        box->Close(answer);
-        return;
-      }
-    });
-    timer->start(20);
-  }
-  std::string Clip(const std::string& name, double seconds = 2.0) {
-    std::string file = path(name);
-    EXPECT_EQ(testsupport::MakeMedia(file, testsupport::Clip(seconds, 320, 240)), "");
-    return file;
-  }
-
-  ui::CMainFrame* frame_ = nullptr;
-  std::vector<QString> opened_;
-};
+using mainwindowtest::MainFrameTest;
+using mainwindowtest::WaitUntil;
 
 TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndTutorial) {
   EXPECT_EQ(frame_->currentList(), ConvertKind::Video);

@@ -1,0 +1,373 @@
+// Converting from the window: rows by state, the format menu's choices, start,
+// stop, remove, rename, failures and the power-off, with the real engine.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QUrl>
+
+#include <filesystem>
+
+#include "app/core/app_paths.h"
+#include "app/core/app_settings.h"
+#include "app/core/language.h"
+#include "app/core/message_text.h"
+#include "app/ui/skin_controls.h"
+#include "engine/video_item.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "tests/main_window/main_frame_fixture.h"
+#include "tests/support/media.h"
+#include "ui/list_rows.h"
+
+namespace {
+
+using engine::ConvertKind;
+using engine::ItemState;
+using mainwindowtest::MainFrameTest;
+using mainwindowtest::WaitUntil;
+
+bool Shown(QWidget* row, const char* name) {
+  QWidget* w = row->findChild<QWidget*>(name);
+  return w && !w->isHidden();
+}
+
+std::string Text(QWidget* row, const char* name) {
+  if (auto* label = row->findChild<QLabel*>(name)) return label->text().toStdString();
+  if (auto* edit = row->findChild<QLineEdit*>(name)) return edit->text().toStdString();
+  return "<missing>";
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path());
+  return names;
+}
+
+QWidget* RowOf(const engine::ItemPtr& item) { return static_cast<QWidget*>(item->listItem); }
+
+class ConversionTest : public MainFrameTest {
+ protected:
+  void Click(QWidget* row, const char* button) {
+    auto* b = row->findChild<QAbstractButton*>(button);
+    ASSERT_NE(b, nullptr) << button;
+    b->click();
+  }
+  void ClickBar(const char* button) { Control<QAbstractButton>(button)->click(); }
+  bool AllAnalysed(ConvertKind list) {
+    return WaitUntil([&] {
+      for (const auto& item : frame_->Items(list))
+        if (!item->analysed) return false;
+      return true;
+    });
+  }
+  bool AllEnded(ConvertKind list) {
+    return WaitUntil([&] {
+      for (const auto& item : frame_->Items(list)) {
+        ItemState s = item->state.load();
+        if (s == ItemState::Queued || s == ItemState::Converting) return false;
+      }
+      return true;
+    });
+  }
+  // A clip that takes the transcoder a while: large GIF frames from a long source.
+  std::string SlowClip(const std::string& name) {
+    std::string file = path(name);
+    testsupport::MediaSpec spec = testsupport::Clip(40, 640, 360);
+    spec.fps = 10;
+    EXPECT_EQ(testsupport::MakeMedia(file, spec), "");
+    return file;
+  }
+  std::string OutputFolder() { return frame_->OutputFolder().toStdString(); }
+};
+
+// Each state of a row of each list shows its own buttons.
+TEST_F(ConversionTest, RowsShowTheButtonsOfTheirState) {
+  struct Case {
+    ConvertKind list;
+    ItemState state;
+    bool busy;
+    std::vector<const char*> shown, hidden;
+  };
+  const std::vector<Case> cases = {
+      {ConvertKind::Video, ItemState::Queued, true,
+       {"pic_recode_progress", "btn_stop_recode", "layDelVideo1"},
+       {"btn_del_video", "btn_re_recode", "btn_video_rename", "layClipVideo1", "btn_play_video",
+        "layResultVideo1", "layUpVideo1"}},
+      {ConvertKind::Video, ItemState::Done, false,
+       {"btn_play_video", "btn_open_video_folder", "recode_success", "btn_re_recode",
+        "btn_del_video"},
+       {"btn_video_rename", "layClipVideo1", "btn_recode_fail", "btn_stop_recode",
+        "pic_recode_progress"}},
+      {ConvertKind::Video, ItemState::Failed, false,
+       {"btn_recode_fail", "layResultVideo1", "btn_re_recode", "btn_video_rename", "row_status"},
+       {"recode_success", "btn_play_video", "btn_open_video_folder"}},
+      {ConvertKind::Merge, ItemState::Idle, false,
+       {"layUpVideo1", "layDownVideo2", "btn_del_video"},
+       {"btn_video_rename", "btn_re_recode", "btn_open_video_folder", "layRecodeVideo1"}},
+      {ConvertKind::Merge, ItemState::Converting, true,
+       {"layRecodeVideo1", "pic_recode_progress", "btn_stop_recode"},
+       {"layUpVideo1", "btn_del_video", "btn_re_recode"}},
+      {ConvertKind::Audio, ItemState::Stopped, false,
+       {"btn_re_recode", "btn_video_rename", "btn_del_video"},
+       {"layResultVideo1", "btn_stop_recode", "pic_recode_progress"}},
+  };
+  app::SkinList list;
+  for (const Case& c : cases) {
+    engine::VideoItem item(Clip("a.mp4"), c.list);
+    item.state = c.state;
+    item.failureReason = "exit code 1: Invalid data found when processing input";
+    QWidget* row = ui::CreateListRow(&list, &item);
+    ASSERT_NE(row, nullptr);
+    ui::UpdateRowState(row, item, c.busy);
+    for (const char* name : c.shown)
+      EXPECT_TRUE(Shown(row, name)) << name << " of state " << static_cast<int>(c.state);
+    for (const char* name : c.hidden)
+      EXPECT_FALSE(Shown(row, name)) << name << " of state " << static_cast<int>(c.state);
+    if (c.state == ItemState::Failed) {
+      EXPECT_NE(Text(row, "row_status").find("Invalid data"), std::string::npos);
+      EXPECT_NE(row->findChild<QWidget*>("btn_recode_fail")->toolTip().indexOf("exit code 1"), -1);
+    }
+    list.Remove(row);
+  }
+}
+
+TEST_F(ConversionTest, TheProgressStripShowsOneOfTwentyFrames) {
+  const std::pair<int, const char*> cases[] = {
+      {0, "source='0,0,44,44'"},     {4, "source='0,0,44,44'"},
+      {9, "source='0,0,44,44'"},     {10, "source='44,0,88,44'"},
+      {14, "source='44,0,88,44'"},   {100, "source='836,0,880,44'"}};
+  for (const auto& [percent, frame] : cases) EXPECT_EQ(ui::ProgressFrame(percent), frame) << percent;
+  app::SkinList list;
+  engine::VideoItem item(Clip("a.mp4"), ConvertKind::Video);
+  QWidget* row = ui::CreateListRow(&list, &item);
+  ui::ShowProgress(row, 37);
+  auto* strip = row->findChild<app::SkinLabel*>("pic_recode_progress");
+  EXPECT_EQ(strip->text(), "37%\n");
+  EXPECT_TRUE(strip->bkimage().endsWith("source='132,0,176,44'"));
+  list.Remove(row);
+}
+
+TEST_F(ConversionTest, FormatChoicesChangeTheLabelAndTheRowsAtRest) {
+  std::string big = path("big.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(big, testsupport::Clip(1, 1920, 1080)), "");
+  frame_->AddFiles({Clip("a.mp4"), big});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  QApplication::processEvents();
+  const auto& items = frame_->Items(ConvertKind::Video);
+  items[0]->state = ItemState::Done;  // a done row keeps its texts
+
+  frame_->ApplyFormatChoice("menuex_mkv_720");
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MKV - 1280x720");
+  EXPECT_EQ(Text(RowOf(items[1]), "codec_type_new"), "MKV");
+  EXPECT_EQ(Text(RowOf(items[1]), "video_resolution_new"), "1280x720");
+  EXPECT_EQ(Text(RowOf(items[0]), "codec_type_new"), "MP4");
+  EXPECT_EQ(Text(RowOf(items[0]), "video_resolution_new"), "320x240");
+  items[0]->state = ItemState::Idle;
+
+  // The GIF list: sizes by height.
+  ClickBar("optConverGif");
+  frame_->AddFiles({big});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
+  frame_->ApplyFormatChoice("menuex_gif_dvd");
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "GIF - 720P");
+  EXPECT_EQ(Text(RowOf(frame_->Items(ConvertKind::Gif)[0]), "video_resolution_new"), "1280x720");
+
+  // The audio list: bit rates.
+  ClickBar("optConverAudio");
+  frame_->AddFiles({Clip("b.mp4")});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Audio));
+  frame_->ApplyFormatChoice("menuex_mp3_128");
+  const auto& sound = frame_->Items(ConvertKind::Audio);
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MP3 - 128 kbps");
+  EXPECT_EQ(Text(RowOf(sound[0]), "audio_bitrate"), "128 kbps");
+  EXPECT_EQ(sound[0]->sizePreset, media::SizePreset::Audio128);
+
+  // A language switch keeps the choice and says "origin" in the new language.
+  frame_->ApplyFormatChoice("menuex_m4a_origin");
+  frame_->SwitchLanguage(app::LanguageIdOfMenuItem("menuDE"));
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text().toStdString(),
+            "M4A - " + app::LangText("FormatOriginText", "Text"));
+  frame_->SwitchLanguage(1252);
+}
+
+TEST_F(ConversionTest, AStartedListConvertsInOrderAndAStartTwiceQueuesNothingNew) {
+  frame_->AddFiles({Clip("one.mp4", 1), Clip("two.mp4", 1), Clip("three.mp4", 1)});
+  const auto& items = frame_->Items(ConvertKind::Video);
+  ClickBar("btn_transform");
+  for (const auto& item : items) EXPECT_EQ(item->state.load(), ItemState::Queued);
+  EXPECT_TRUE(Shown(RowOf(items[2]), "btn_stop_recode"));
+  ClickBar("btn_transform");  // nothing new: all are queued or converting
+  EXPECT_EQ(frame_->session().PendingCount(), 3);
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  QApplication::processEvents();
+  for (const auto& item : items) {
+    EXPECT_EQ(item->state.load(), ItemState::Done) << item->failureReason;
+    EXPECT_TRUE(platform::FileExists(item->outputPath));
+    EXPECT_EQ(platform::ParentDir(item->outputPath) + "/", OutputFolder());
+    EXPECT_TRUE(Shown(RowOf(item), "btn_play_video"));
+    EXPECT_TRUE(Shown(RowOf(item), "btn_open_video_folder"));
+    EXPECT_EQ(Text(RowOf(item), "pic_recode_progress"), "100%\n");
+  }
+  // In list order: each result is older than the next one.
+  for (int i = 0; i + 1 < 3; ++i)
+    EXPECT_LE(std::filesystem::last_write_time(items[i]->outputPath),
+              std::filesystem::last_write_time(items[i + 1]->outputPath));
+  ClickBar("btn_transform");  // all done: nothing is queued again
+  EXPECT_EQ(items[0]->state.load(), ItemState::Done);
+
+  // Play opens the result with the desktop's program.
+  opened_.clear();
+  Click(RowOf(items[1]), "btn_play_video");
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_EQ(QUrl(opened_[0]).toLocalFile().toStdString(), items[1]->outputPath);
+}
+
+TEST_F(ConversionTest, StopAsksFirstAndYesLeavesNoFile) {
+  ClickBar("optConverGif");
+  frame_->AddFiles({SlowClip("slow.mp4")});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
+  frame_->ApplyFormatChoice("menuex_gif_dvd");
+  auto item = frame_->Items(ConvertKind::Gif)[0];
+  ClickBar("btn_transform");
+  ASSERT_TRUE(WaitUntil([&] { return frame_->session().Queue().JobOf(item.get()) != nullptr; }));
+  QString text;
+  AnswerNextBox(app::kIdNo, &text);
+  Click(RowOf(item), "btn_stop_recode");
+  EXPECT_EQ(text.toStdString(), app::LangText("ConfirmStop", "Message"));
+  EXPECT_EQ(item->state.load(), ItemState::Converting);
+
+  AnswerNextBox(app::kIdYes, &text);
+  Click(RowOf(item), "btn_stop_recode");
+  EXPECT_EQ(item->state.load(), ItemState::Stopped);
+  EXPECT_TRUE(Shown(RowOf(item), "btn_re_recode"));
+  EXPECT_FALSE(Shown(RowOf(item), "btn_stop_recode"));
+  EXPECT_TRUE(Entries(OutputFolder()).empty());
+  // Still one to convert: no power-off count was given back.
+  EXPECT_EQ(frame_->session().PendingCount(), 1);
+}
+
+TEST_F(ConversionTest, RemovingAConvertingRowEndsItsConversion) {
+  ClickBar("optConverGif");
+  frame_->AddFiles({SlowClip("slow.mp4"), Clip("next.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
+  frame_->ApplyFormatChoice("menuex_gif_dvd");
+  auto first = frame_->Items(ConvertKind::Gif)[0];
+  auto second = frame_->Items(ConvertKind::Gif)[1];
+  ClickBar("btn_transform");
+  ASSERT_TRUE(WaitUntil([&] { return frame_->session().Queue().JobOf(first.get()) != nullptr; }));
+  QString text;
+  AnswerNextBox(app::kIdYes, &text);
+  Click(RowOf(first), "btn_del_video");
+  EXPECT_EQ(text.toStdString(),
+            app::FillTextPlaceholder(app::LangText("RemoveVideo", "Message"), "slow"));
+  EXPECT_EQ(frame_->List(ConvertKind::Gif)->Count(), 1);
+  EXPECT_EQ(first->state.load(), ItemState::Stopped);
+  EXPECT_EQ(first->listItem, nullptr);
+  // The next one goes on and is the only result.
+  ASSERT_TRUE(AllEnded(ConvertKind::Gif));
+  EXPECT_EQ(second->state.load(), ItemState::Done);
+  EXPECT_EQ(Entries(OutputFolder()).size(), 1u);
+}
+
+TEST_F(ConversionTest, ClearingAListLetsTheOtherListsAnalysisGoOn) {
+  frame_->AddFiles({Clip("a.mp4"), Clip("b.mp4")});
+  ClickBar("optConverAudio");
+  frame_->AddFiles({Clip("c.mp4"), Clip("d.mp4"), Clip("e.mp4")});
+  ClickBar("optConverVideo");
+  QString text;
+  AnswerNextBox(app::kIdYes, &text);
+  ClickBar("btn_clear_list");
+  EXPECT_EQ(text.toStdString(), app::LangText("ClearVideo", "Message"));
+  EXPECT_TRUE(frame_->Items(ConvertKind::Video).empty());
+  EXPECT_EQ(frame_->List(ConvertKind::Video)->Count(), 0);
+  EXPECT_FALSE(Control("empty_frame")->isHidden());
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Audio));
+  for (const auto& item : frame_->Items(ConvertKind::Audio)) {
+    EXPECT_EQ(item->durationSeconds, 2);
+    EXPECT_TRUE(platform::FileExists(item->coverPath)) << "covers of other lists stay";
+  }
+}
+
+TEST_F(ConversionTest, RenamingRefusesWhatIsNoFileName) {
+  frame_->AddFiles({Clip("a.mp4")});
+  auto item = frame_->Items(ConvertKind::Video)[0];
+  QWidget* row = RowOf(item);
+  auto* edit = row->findChild<QLineEdit*>("edit_new_video_name");
+  frame_->show();
+  for (const char* bad : {"a/b", "..", "x\ny"}) {
+    Click(row, "btn_video_rename");
+    EXPECT_TRUE(edit->isEnabled());
+    edit->setText(bad);
+    QString text;
+    AnswerNextBox(app::kIdOk, &text);
+    edit->clearFocus();
+    Control("btn_transform")->setFocus();  // the edit loses the focus
+    ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }, 5000)) << bad;
+    EXPECT_EQ(item->outputName, "a");
+    EXPECT_EQ(edit->text(), "a");
+    EXPECT_FALSE(edit->isEnabled());
+  }
+  // An empty name gives the old one back; a good one is taken.
+  Click(row, "btn_video_rename");
+  edit->setText("");
+  Control("btn_transform")->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(edit->text(), "a");
+  Click(row, "btn_video_rename");
+  edit->setText("holiday 2026");
+  Control("btn_transform")->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(item->outputName, "holiday 2026");
+}
+
+TEST_F(ConversionTest, AFailedConversionSaysWhyOnItsRow) {
+  std::string clip = Clip("gone.mp4", 1);
+  frame_->AddFiles({clip});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  auto item = frame_->Items(ConvertKind::Video)[0];
+  platform::DeleteFile(clip);  // gone before the conversion starts
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  QApplication::processEvents();
+  EXPECT_EQ(item->state.load(), ItemState::Failed);
+  EXPECT_FALSE(item->failureReason.empty());
+  QWidget* row = RowOf(item);
+  EXPECT_TRUE(Shown(row, "btn_recode_fail"));
+  EXPECT_TRUE(Shown(row, "row_status"));
+  EXPECT_NE(Text(row, "row_status").find(app::LangText("TextVideoInfo8", "Text")),
+            std::string::npos);
+  EXPECT_TRUE(Entries(OutputFolder()).empty());
+}
+
+// The power-off runs after the last success only, through the install setting.
+TEST_F(ConversionTest, PowerOffAfterThreeSuccessesButNotAfterAFailure) {
+  const std::string mark = path("powered-off");
+  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand",
+                               "touch '" + mark + "'");
+  Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
+  frame_->AddFiles({Clip("one.mp4", 1), Clip("two.mp4", 1), Clip("three.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  // One source goes away: one failure keeps the machine on.
+  platform::DeleteFile(frame_->Items(ConvertKind::Video)[1]->sourcePath);
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  QApplication::processEvents();
+  EXPECT_EQ(frame_->Items(ConvertKind::Video)[2]->state.load(), ItemState::Done);
+  EXPECT_EQ(frame_->session().PendingCount(), 1);
+  EXPECT_FALSE(platform::FileExists(mark));
+
+  // Three successes in another window's session.
+  delete frame_;
+  frame_ = new ui::CMainFrame;
+  ASSERT_TRUE(frame_->Create());
+  Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
+  ClickBar("optConverAudio");
+  frame_->AddFiles({Clip("a.mp4", 1), Clip("b.mp4", 1), Clip("c.mp4", 1)});
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Audio));
+  ASSERT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
+  EXPECT_EQ(frame_->session().PendingCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// The main window on the offscreen platform, with the built skin and the real
+// engine: the fixture every main-window test starts from.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/sandbox.h"
+#include "ui/main_frame.h"
+
+namespace mainwindowtest {
+
+// Waits, handling events, until the condition holds.
+bool WaitUntil(const std::function<bool()>& done, int ms = 60000);
+
+class MainFrameTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  template <class T = QWidget>
+  T* Control(const char* name) {
+    return frame_->FindControl<T>(name);
+  }
+  // Answers the next box the window shows; its text goes to *text.
+  void AnswerNextBox(int answer, QString* text);
+  // A small clip of the given length in the sandbox.
+  std::string Clip(const std::string& name, double seconds = 2.0);
+
+  ui::CMainFrame* frame_ = nullptr;
+  std::vector<QString> opened_;
+};
+
+}  // namespace mainwindowtest
