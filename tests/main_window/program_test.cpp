@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -178,9 +179,21 @@ TEST_F(WindowProgramTest, FilesFromOutsideReachTheVideoList) {
   std::vector<std::string> files;
   EXPECT_TRUE(WaitForVideoList({first}, &files)) << Joined(files) << Log();
 
-  // A later start hands its files over and ends; what is not a file stays behind.
+  // A later start hands its files over and ends; what is not a file stays
+  // behind. It makes none of the program's folders (given fresh ones here).
+  const std::string freshTmp = path("later/tmp"), freshConfig = path("later/config");
+  platform::CreateFolders(freshTmp);
+  platform::CreateFolders(freshConfig);
+  setenv("TMPDIR", freshTmp.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", freshConfig.c_str(), 1);
   EXPECT_EQ(StartAgain({second, media + "/missing.mp4"}), 0);
+  setenv("TMPDIR", sandbox().tmp().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", sandbox().configHome().c_str(), 1);
   EXPECT_TRUE(WaitForVideoList({first, second}, &files)) << Joined(files) << Log();
+  for (const std::string& folder : {freshTmp, freshConfig})
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      EXPECT_EQ(entry.path().filename().string().find("Pelmar"), std::string::npos)
+          << entry.path() << " made by a start that handed over";
 
   // A request that comes in two pieces is read whole.
   QLocalSocket socket;
