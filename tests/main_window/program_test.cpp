@@ -1,20 +1,31 @@
 // The real window program under a virtual display: it shows a window that is
-// not blank, and a second start hands over to the first and ends.
-// gtest first: X11 defines macros (None, Bool) that its headers use as names.
+// not blank, a second start hands over to the first and ends, and files from
+// outside reach the first window's video list.
+// gtest and Qt first: X11 defines macros (None, Bool) that their headers use as names.
 #include "tests/support/sandbox.h"
+
+#include <QCoreApplication>
+#include <QLocalSocket>
+
+#include "ui/instance_request.h"
+#include "ui/startup.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "tests/support/media.h"
 
 namespace {
+
+using ui::InstanceMessage;
 
 // The first mapped top-level window whose name holds `part`.
 Window FindWindowNamed(Display* display, Window from, const std::string& part) {
@@ -36,6 +47,42 @@ Window FindWindowNamed(Display* display, Window from, const std::string& part) {
   return found;
 }
 
+// How many colours a sample of the window's pixels holds.
+size_t ColoursOf(Display* display, Window window) {
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(display, window, &a)) return 0;
+  XImage* image = XGetImage(display, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (!image) return 0;
+  std::set<unsigned long> colours;
+  for (int y = 0; y < a.height; y += 3)
+    for (int x = 0; x < a.width; x += 3) colours.insert(XGetPixel(image, x, y));
+  XDestroyImage(image);
+  return colours.size();
+}
+
+// The files of the running window's video list; empty when no window answers.
+std::vector<std::string> VideoListFiles() {
+  InstanceMessage answer;
+  ui::AskRunningInstance(ui::InstanceName(), {ui::kVerbList, {}}, &answer, 5000);
+  return answer.items;
+}
+
+// Asks until the video list holds `expected`; *last is the last answer.
+bool WaitForVideoList(const std::vector<std::string>& expected, std::vector<std::string>* last) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((*last = VideoListFiles()) != expected) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& i : items) out += "[" + i + "] ";
+  return out;
+}
+
 class WindowProgramTest : public testsupport::SandboxTest {
  protected:
   void SetUp() override {
@@ -46,11 +93,32 @@ class WindowProgramTest : public testsupport::SandboxTest {
     platform::CreateFolders(data);
     testsupport::WriteText(data + "/Config.ini", "[Setting]\nOpenTutorial=0\n");
   }
-  bool Start(platform::Process& p) {
+  bool Start(platform::Process& p, const std::vector<std::string>& args = {},
+             const std::string& workDir = {}) {
     platform::ProcessOptions options;
     options.stderrFile = path("program.log");
-    return p.start({PELMAR_WINDOW_PROGRAM}, options);
+    options.workDir = workDir;
+    std::vector<std::string> argv = {PELMAR_WINDOW_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return p.start(argv, options);
   }
+  // A later start, which must hand over and end: its exit code.
+  int StartAgain(const std::vector<std::string>& args = {}) {
+    platform::Process second;
+    if (!Start(second, args)) return -1;
+    std::atomic<bool> ended{false};
+    std::thread guard([&second, &ended] {
+      // A second start that stayed would hang the test: end it after a while.
+      for (int i = 0; i < 100 && !ended; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!ended) second.kill();
+    });
+    int code = second.wait();
+    ended = true;
+    guard.join();
+    return code;
+  }
+  std::string Log() { return testsupport::ReadText(path("program.log")); }
 };
 
 TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
@@ -64,33 +132,19 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     window = FindWindowNamed(display, DefaultRootWindow(display), "Pelmar");
   }
-  ASSERT_NE(window, 0u) << testsupport::ReadText(path("program.log"));
-  std::this_thread::sleep_for(std::chrono::seconds(1));  // let it paint
+  ASSERT_NE(window, 0u) << Log();
+  // Painting takes a moment after the window is mapped.
+  size_t colours = 0;
+  end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((colours = ColoursOf(display, window)) <= 20u && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_GT(colours, 20u) << "a blank window";
   XWindowAttributes a;
   ASSERT_TRUE(XGetWindowAttributes(display, window, &a));
-  XImage* image = XGetImage(display, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-  ASSERT_NE(image, nullptr);
-  std::set<unsigned long> colours;
-  for (int y = 0; y < a.height; y += 3)
-    for (int x = 0; x < a.width; x += 3) colours.insert(XGetPixel(image, x, y));
-  XDestroyImage(image);
-  EXPECT_GT(colours.size(), 20u) << "a blank window";
   EXPECT_GE(a.width, 600);
 
   // A second start raises the first one and ends at once.
-  platform::Process second;
-  ASSERT_TRUE(Start(second));
-  std::atomic<bool> ended{false};
-  std::thread guard([&second, &ended] {
-    // A second start that stayed would hang the test: end it after a while.
-    for (int i = 0; i < 100 && !ended; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (!ended) second.kill();
-  });
-  int code = second.wait();
-  ended = true;
-  guard.join();
-  EXPECT_EQ(code, 0) << "the second start did not hand over";
+  EXPECT_EQ(StartAgain(), 0) << "the second start did not hand over";
 
   // "/uninstall" is heard even with the program open: the running window closes.
   platform::ProcessOptions options;
@@ -104,6 +158,67 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   program.kill();
   program.wait();
   XCloseDisplay(display);
+}
+
+TEST_F(WindowProgramTest, FilesFromOutsideReachTheVideoList) {
+  int argc = 1;
+  char name[] = "window_program_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication qt(argc, argv);  // for the local socket
+  const std::string media = path("media");
+  platform::CreateFolders(media);
+  const std::string first = media + "/first clip.mp4";
+  const std::string second = media + "/two\nlines.mkv";
+  const std::string third = media + "/third.avi";
+  for (const std::string& file : {first, second, third})
+    ASSERT_EQ(testsupport::MakeMedia(file, testsupport::Clip(1, 160, 120)), "");
+
+  // The first start opens its file, named relative to its starting folder.
+  platform::Process program;
+  ASSERT_TRUE(Start(program, {"first clip.mp4"}, media));
+  std::vector<std::string> files;
+  EXPECT_TRUE(WaitForVideoList({first}, &files)) << Joined(files) << Log();
+
+  // A later start hands its files over and ends; what is not a file stays
+  // behind. It makes none of the program's folders (given fresh ones here).
+  const std::string freshTmp = path("later/tmp"), freshConfig = path("later/config");
+  platform::CreateFolders(freshTmp);
+  platform::CreateFolders(freshConfig);
+  setenv("TMPDIR", freshTmp.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", freshConfig.c_str(), 1);
+  EXPECT_EQ(StartAgain({second, media + "/missing.mp4"}), 0);
+  setenv("TMPDIR", sandbox().tmp().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", sandbox().configHome().c_str(), 1);
+  EXPECT_TRUE(WaitForVideoList({first, second}, &files)) << Joined(files) << Log();
+  for (const std::string& folder : {freshTmp, freshConfig})
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      EXPECT_EQ(entry.path().filename().string().find("Pelmar"), std::string::npos)
+          << entry.path() << " made by a start that handed over";
+
+  // A request that comes in two pieces is read whole.
+  QLocalSocket socket;
+  socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+  socket.connectToServer(QString::fromStdString(ui::InstanceName()));
+  ASSERT_TRUE(socket.waitForConnected(5000));
+  const std::string request = ui::EncodeInstanceMessage({ui::kVerbOpen, {third}});
+  const size_t half = request.size() / 2;
+  socket.write(request.data(), static_cast<qint64>(half));
+  ASSERT_TRUE(socket.waitForBytesWritten(5000));
+  // A request served meanwhile: the window has had its turn to read the first piece.
+  EXPECT_EQ(VideoListFiles(), (std::vector<std::string>{first, second}));
+  socket.write(request.data() + half, static_cast<qint64>(request.size() - half));
+  ASSERT_TRUE(socket.waitForBytesWritten(5000)) << "the window dropped the first piece";
+  std::string got;
+  InstanceMessage answer;
+  size_t used = 0;
+  while (ui::DecodeInstanceMessage(got, &answer, &used) == ui::DecodeResult::Incomplete &&
+         socket.waitForReadyRead(5000))
+    got += socket.readAll().toStdString();
+  EXPECT_EQ(answer.verb, ui::kAnswerOk);
+  EXPECT_TRUE(WaitForVideoList({first, second, third}, &files)) << Joined(files) << Log();
+
+  program.kill();
+  program.wait();
 }
 
 TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
