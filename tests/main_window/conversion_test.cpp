@@ -148,6 +148,18 @@ TEST_F(ConversionTest, TheProgressStripShowsOneOfTwentyFrames) {
   list.Remove(row);
 }
 
+TEST_F(ConversionTest, CoversShowWhateverTheTitleHolds) {
+  frame_->AddFiles({Clip("win b's \"clip\".mov")});
+  auto item = frame_->Items(ConvertKind::Video)[0];
+  // No trimming before the file's length is known.
+  EXPECT_FALSE(Shown(RowOf(item), "layClipVideo1"));
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  QApplication::processEvents();
+  ASSERT_TRUE(platform::FileExists(item->coverPath));
+  EXPECT_TRUE(RowOf(item)->findChild<app::SkinLabel*>("video_cover")->hasImage());
+  EXPECT_TRUE(Shown(RowOf(item), "layClipVideo1"));
+}
+
 TEST_F(ConversionTest, FormatChoicesChangeTheLabelAndTheRowsAtRest) {
   std::string big = path("big.mp4");
   ASSERT_EQ(testsupport::MakeMedia(big, testsupport::Clip(1, 1920, 1080)), "");
