@@ -8,6 +8,7 @@
 #include "app/core/language.h"
 #include "app/core/run_log.h"
 #include "engine/messages.h"
+#include "platform/files.h"
 
 namespace ui {
 
@@ -36,6 +37,17 @@ CMergeDlg::~CMergeDlg() {
 
 void CMergeDlg::OnLayoutReady(const app::Notification&) {
   ShowPercent(0);
+  // The transcoder ends its input quietly at a part it cannot open, which
+  // would pass a file without the later parts for a finished merge.
+  for (const std::string& part : request_.parts) {
+    if (platform::IsRegularFile(part)) continue;
+    ended_ = true;
+    failureReason_ = "a part to join is missing: " + part;
+    app::RunLog("merge failed: %s", failureReason_.c_str());
+    // Closed from the event loop, once the dialog is up.
+    QMetaObject::invokeMethod(this, [this] { Close(app::kIdNo); }, Qt::QueuedConnection);
+    return;
+  }
   join_ = std::make_unique<engine::MergeJoin>(request_, &inbox_, dirs_);
   join_->Start();
 }
