@@ -11,11 +11,23 @@
 #include "platform/files.h"
 
 namespace ui {
+namespace {
+
+// The joined file is named in the user's language unless the caller chose a name.
+engine::MergeRequest WithLocalName(engine::MergeRequest request) {
+  if (request.mergeName == engine::MergeRequest().mergeName) {
+    const std::string name = app::LangText(app::langkey::kMergeFileName, app::kSectionText);
+    if (!name.empty()) request.mergeName = name;
+  }
+  return request;
+}
+
+}  // namespace
 
 CMergeDlg::CMergeDlg(QWidget* owner, const engine::MergeRequest& request,
                      const engine::EngineDirs& dirs)
     : MyBaseWindow(owner, Kind::kDialog),
-      request_(request),
+      request_(WithLocalName(request)),
       dirs_(dirs),
       // Runs on the join's threads: only schedules the drain on ours. The
       // threads are joined before this object goes away, and a drain queued

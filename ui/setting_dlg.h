@@ -1,7 +1,7 @@
 // The settings dialog: a video bit rate and a frame rate for the next video
 // conversion only (kept in memory, taken by the next command), and the
 // standby server switch of the online services. Its owner shows it modal and
-// destroys it.
+// destroys it; ShowModal answers kIdYes when the values were stored.
 #pragma once
 
 #include <QString>

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/core/app_paths.h"
+#include "app/core/language.h"
 #include "engine/merge_join.h"
 #include "engine/timing.h"
 #include "engine/work_dirs.h"
@@ -94,6 +95,7 @@ class MergeDlgTest : public uitest::UiTest {
 
 TEST_F(MergeDlgTest, ShowsTheProgressAndEndsWithTheJoinedFile) {
   const engine::MergeRequest request = Parts();
+  app::SetCurrentLanguageId(1141);  // German: the file takes its merge name
   CMergeDlg dialog(nullptr, request, dirs_);
   ASSERT_TRUE(dialog.Create());
   QProgressBar* bar = Bar(dialog);
@@ -130,6 +132,7 @@ TEST_F(MergeDlgTest, ShowsTheProgressAndEndsWithTheJoinedFile) {
   const std::string output = dialog.OutputPath();
   EXPECT_EQ(platform::ParentDir(output) + "/", out_);
   EXPECT_EQ(platform::ExtensionOf(output), "mp4");
+  EXPECT_EQ(platform::FileNameOf(output).rfind("Zusammengefügt_", 0), 0u) << output;
   EXPECT_TRUE(platform::IsRegularFile(output));
   EXPECT_GT(platform::FileSize(output), 0);
   EXPECT_EQ(OutputFolder(), QStringList(QString::fromStdString(platform::FileNameOf(output))));
