@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
+#include <QStackedWidget>
 
 #include <memory>
 #include <vector>
@@ -24,8 +26,9 @@ namespace {
 using uitest::ArchivePath;
 using uitest::UiTest;
 
-const char* const kWindowLayouts[] = {"skin.xml", "ConverCtrl.xml", "video_info.xml",
-                                      "dlg_message.xml", "dlg_about.xml"};
+const char* const kWindowLayouts[] = {"skin.xml",        "ConverCtrl.xml",  "video_info.xml",
+                                      "dlg_message.xml", "dlg_about.xml",   "dlg_setting.xml",
+                                      "dlg_merge.xml"};
 const char* const kMenuLayouts[] = {"main_menu.xml", "format_menu.xml"};
 
 TEST_F(UiTest, EveryLanguageHasAnArchiveWithEveryLayout) {
@@ -48,7 +51,7 @@ TEST_F(UiTest, EveryLanguageHasAnArchiveWithEveryLayout) {
   }
 }
 
-enum class Kind { kAny, kButton, kOption, kCheck, kEdit, kLabel, kList, kPicture };
+enum class Kind { kAny, kButton, kOption, kCheck, kEdit, kLabel, kList, kPicture, kPages, kProgress };
 
 bool IsKind(QWidget* w, Kind kind) {
   auto* button = qobject_cast<QAbstractButton*>(w);
@@ -69,6 +72,10 @@ bool IsKind(QWidget* w, Kind kind) {
       return qobject_cast<app::SkinList*>(w) != nullptr;
     case Kind::kPicture:
       return w->metaObject()->indexOfProperty("bkimage") >= 0;
+    case Kind::kPages:
+      return qobject_cast<QStackedWidget*>(w) != nullptr;
+    case Kind::kProgress:
+      return qobject_cast<QProgressBar*>(w) != nullptr;
   }
   return false;
 }
@@ -193,6 +200,24 @@ TEST_F(UiTest, LayoutsHoldTheControlsTheWindowsUse) {
         {"CompanyName", Kind::kLabel},
         {"buttonSite", Kind::kButton},
         {"LayCompanyInfo", Kind::kAny},
+        {"btnClose", Kind::kButton}}},
+      {"dlg_setting.xml",
+       {{"DlgFrame", Kind::kAny},
+        {"tabMain", Kind::kPages},
+        {"tabBitRateSetting", Kind::kOption},
+        {"tabFPSSetting", Kind::kOption},
+        {"tabConmonSetting", Kind::kOption},
+        {"edtBitRate", Kind::kEdit},
+        {"edtFPS", Kind::kEdit},
+        {"StandbyServer", Kind::kCheck},
+        {"btnDefault", Kind::kButton},
+        {"btnYes", Kind::kButton},
+        {"btnClose", Kind::kButton}}},
+      {"dlg_merge.xml",
+       {{"DlgFrame", Kind::kAny},
+        {"progressMerge", Kind::kProgress},
+        {"labMergePercent", Kind::kLabel},
+        {"btnStop", Kind::kButton},
         {"btnClose", Kind::kButton}}},
   };
   for (const auto& [layout, controls] : table) {

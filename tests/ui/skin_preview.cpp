@@ -1,5 +1,6 @@
 // Renders the skin's windows into PNG files, to look at the skin without the
 // program: skin_preview <skin archive> <output folder> [empty]
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -9,7 +10,9 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QTimer>
 
 #include "app/ui/base_window.h"
@@ -162,6 +165,25 @@ int main(int argc, char** argv) {
   about.show();
   Wait(200);
   about.grab().save(out + "/about.png");
+
+  Window setting("dlg_setting.xml", app::MyBaseWindow::Kind::kDialog);
+  setting.Create();
+  Set(&setting, "edtBitRate", "2500");
+  setting.show();
+  Wait(200);
+  setting.grab().save(out + "/setting.png");
+  qobject_cast<QAbstractButton*>(setting.FindControl("tabConmonSetting"))->setChecked(true);
+  qobject_cast<QStackedWidget*>(setting.FindControl("tabMain"))->setCurrentIndex(2);
+  Wait(100);
+  setting.grab().save(out + "/setting_common.png");
+
+  Window merge("dlg_merge.xml", app::MyBaseWindow::Kind::kDialog);
+  merge.Create();
+  qobject_cast<QProgressBar*>(merge.FindControl("progressMerge"))->setValue(42);
+  Set(&merge, "labMergePercent", "42%");
+  merge.show();
+  Wait(200);
+  merge.grab().save(out + "/merge.png");
 
   auto menu = app::PopupMenu::Load("main_menu.xml", &main, nullptr);
   menu->Popup(QPoint(100, 100));
