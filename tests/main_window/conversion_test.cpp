@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QUrl>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "app/core/app_settings.h"
 #include "app/core/language.h"
 #include "app/core/message_text.h"
+#include "app/ui/base_window.h"
 #include "app/ui/skin_controls.h"
 #include "engine/video_item.h"
 #include "platform/files.h"
@@ -380,6 +382,76 @@ TEST_F(ConversionTest, PowerOffAfterThreeSuccessesButNotAfterAFailure) {
   ASSERT_TRUE(AllEnded(ConvertKind::Audio));
   ASSERT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
   EXPECT_EQ(frame_->session().PendingCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The top window of a layout while it is shown, else null.
+app::MyBaseWindow* Shown(const QString& layout) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* window = qobject_cast<app::MyBaseWindow*>(w);
+    if (window && window->isVisible() && window->LayoutFile() == layout) return window;
+  }
+  return nullptr;
+}
+
+TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
+  ClickBar("optConverMerge");
+  frame_->AddFiles({Clip("p1.mp4", 1), Clip("p2.mp4", 2)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Merge));
+  const auto first = frame_->Items(ConvertKind::Merge)[0];
+  // The first row goes down: the parts swap.
+  Click(RowOf(first), "btn_down_video");
+  EXPECT_EQ(frame_->Items(ConvertKind::Merge)[1], first);
+  EXPECT_EQ(frame_->List(ConvertKind::Merge)->IndexOf(RowOf(first)), 1);
+  Click(RowOf(first), "btn_down_video");  // the last row stays last
+  EXPECT_EQ(frame_->Items(ConvertKind::Merge)[1], first);
+
+  // Watch for the merge dialog: it opens only once both parts are done.
+  bool dialogSeen = false, partsDoneThen = true;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (dialogSeen || !Shown("dlg_merge.xml")) return;
+    dialogSeen = true;
+    for (const auto& item : frame_->Items(ConvertKind::Merge))
+      partsDoneThen = partsDoneThen && item->state.load() == ItemState::Done;
+  });
+  watch.start(10);
+  QString text;
+  AnswerNextBox(app::kIdNo, &text);
+  ClickBar("btn_transform");
+  ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }));
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_TRUE(partsDoneThen);
+  EXPECT_EQ(text.toStdString(), app::LangText("TransformSuccess", "Message"));
+  const auto files = Entries(OutputFolder());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(platform::FileNameOf(files[0]).rfind(app::LangText("MergeFileName", "Text"), 0), 0u);
+}
+
+TEST_F(ConversionTest, AFailedMergePartSaysSoAndPutsTheLaterPartsBack) {
+  ClickBar("optConverMerge");
+  frame_->AddFiles({Clip("p1.mp4", 1), Clip("p2.mp4", 1), Clip("p3.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Merge));
+  const auto items = frame_->Items(ConvertKind::Merge);
+  platform::DeleteFile(items[1]->sourcePath);
+  QString text;
+  AnswerNextBox(app::kIdOk, &text);
+  ClickBar("btn_transform");
+  ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }));
+  EXPECT_EQ(text.toStdString(), app::LangText("MergeError2", "Message"));
+  EXPECT_EQ(items[0]->state.load(), ItemState::Done);
+  EXPECT_EQ(items[1]->state.load(), ItemState::Failed);
+  EXPECT_EQ(items[2]->state.load(), ItemState::Idle);
+  EXPECT_TRUE(Shown(RowOf(items[2]), "layUpVideo1"));
+  EXPECT_EQ(Shown("dlg_merge.xml"), nullptr);
+  EXPECT_TRUE(Entries(OutputFolder()).empty());
+  // A format change of the merge list puts every part back at rest.
+  frame_->ApplyFormatChoice("menuex2_mkv_dvd");
+  for (const auto& item : items) EXPECT_EQ(item->state.load(), ItemState::Idle);
+  EXPECT_EQ(Text(RowOf(items[0]), "codec_type_new"), "MKV");
 }
 
 }  // namespace
