@@ -3,14 +3,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
-
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/crash.h"
 #include "app/core/language.h"
 #include "app/core/run_log.h"
 #include "engine/command.h"
+#include "engine/inbox.h"
 #include "engine/merge_join.h"
 #include "engine/output_naming.h"
 #include "engine/transform.h"
@@ -59,9 +58,7 @@ void PrintMediaInfo(FILE* out, const media::MediaInfo& m) {
   fprintf(out, "frameRate=%g\n", static_cast<double>(m.frameRate));
 }
 
-bool Finished(ItemState s) {
-  return s == ItemState::Done || s == ItemState::Failed || s == ItemState::Stopped;
-}
+std::string Label(const VideoItem& item) { return platform::FileNameOf(item.sourcePath); }
 
 }  // namespace
 
@@ -72,95 +69,42 @@ FrontEnd::~FrontEnd() { TearDown(); }
 
 void FrontEnd::Interrupt() { g_interrupted = 1; }
 
-void FrontEnd::post(int msg, void* wParam, intptr_t lParam) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    inbox_.push_back({msg, wParam, lParam, 0});
-  }
-  cv_.notify_all();
-}
-
-void FrontEnd::send(int msg, void* wParam, intptr_t lParam, const std::atomic<bool>* cancel) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  long long id = nextSendId_++;
-  inbox_.push_back({msg, wParam, lParam, id});
-  cv_.notify_all();
-  while (handledSendId_ < id && !(cancel && cancel->load()))
-    cv_.wait_for(lock, std::chrono::milliseconds(20));
-}
-
 bool FrontEnd::Pump(int waitMs) {
-  std::deque<Posted> batch;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !inbox_.empty(); });
-    batch.swap(inbox_);
-  }
-  for (const Posted& m : batch) {
-    Handle(m);
-    if (m.sendId) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      handledSendId_ = m.sendId;
-      cv_.notify_all();
-    }
-  }
+  session_->WaitAndDrain(waitMs);
   return !g_interrupted;
 }
 
-std::string FrontEnd::Label(const VideoItem& item) const {
-  return platform::FileNameOf(item.sourcePath);
-}
+const std::vector<engine::ItemPtr>& FrontEnd::Items() const { return session_->Items(options_.list); }
 
-void FrontEnd::Fail(VideoItem* item, const std::string& why) {
+void FrontEnd::Fail(const std::string& path, const std::string& why) {
   anyFailed_ = true;
   view_.End();
-  fprintf(err_, "failed: %s: %s\n", item->sourcePath.c_str(), why.c_str());
+  fprintf(err_, "failed: %s: %s\n", path.c_str(), why.c_str());
   fflush(err_);
 }
 
-void FrontEnd::Handle(const Posted& m) {
-  using namespace engine;
-  auto* item = static_cast<VideoItem*>(m.wParam);
-  switch (m.msg) {
-    case WM_CONVERT_PROGRESS:
-      if (!queue_->JobOf(item)) break;  // a late message of a finished job
-      if (m.lParam == 100) {
-        item->state = ItemState::Done;
-        queue_->DestroyJob(item);
-        view_.Print(item->listKind == ConvertKind::Merge ? "part done: " + Label(*item)
-                                                         : item->outputPath);
-      } else {
-        view_.Update(static_cast<int>(m.lParam));
-      }
-      break;
-    case WM_CONVERT_START_FAILED:
-    case WM_CONVERT_FAILED: {
-      auto job = queue_->JobOf(item);
-      if (!job) break;  // the second report of one failure
-      std::string why = job->FailureReason();
-      item->state = ItemState::Failed;
-      queue_->DestroyJob(item);
-      Fail(item, why.empty() ? "the conversion failed" : why);
-      break;
-    }
-    case WM_MERGE_FAILED:
-      if (join_) {
-        joinResult_ = WM_MERGE_FAILED;
-      } else if (!mergeFailed_) {
-        mergeFailed_ = true;
-        anyFailed_ = true;
-        fprintf(err_, "failed: the merge stopped because a part could not be converted\n");
-      }
-      break;
-    case WM_MERGE_PROGRESS:
-      view_.Update(static_cast<int>(reinterpret_cast<intptr_t>(m.wParam)));
-      break;
-    case WM_MERGE_DONE:
-      joinResult_ = WM_MERGE_DONE;
-      break;
-    default:
-      break;  // WM_ITEM_INFO_CHANGED: the item already holds what there is to show
-  }
+void FrontEnd::OnProgress(VideoItem& /*item*/, int percent) { view_.Update(percent); }
+
+void FrontEnd::OnItemDone(VideoItem& item) {
+  view_.Print(item.listKind == ConvertKind::Merge ? "part done: " + Label(item) : item.outputPath);
+}
+
+void FrontEnd::OnItemFailed(VideoItem& item, bool /*startFailed*/) {
+  Fail(item.sourcePath, item.failureReason);
+}
+
+void FrontEnd::OnMergeReady(const engine::MergeRequest& request) {
+  mergeRequest_ = request;
+  mergeReady_ = true;
+}
+
+void FrontEnd::OnMergePartFailed() {
+  if (mergeFailed_) return;
+  mergeFailed_ = true;
+  anyFailed_ = true;
+  view_.End();
+  fprintf(err_, "failed: the merge stopped because a part could not be converted\n");
+  fflush(err_);
 }
 
 int FrontEnd::Run() {
@@ -236,35 +180,43 @@ bool FrontEnd::SetUp() {
     return false;
   }
 
-  for (const std::string& file : options_.files) {
-    auto item = std::make_shared<VideoItem>(file, options_.list);
-    if (!platform::IsRegularFile(item->sourcePath)) {
-      Fail(item.get(), "not a file that can be read");
-      // A merge without one of its parts is no merge at all.
-      if (options_.list == ConvertKind::Merge) return false;
-      continue;
-    }
-    items_.push_back(item);
+  session_ = std::make_unique<engine::ListSession>(this, dirs_);
+  session_->SetMakeCovers(false);
+  // The options were checked against the same catalogue.
+  if (!session_->SetChoice(options_.list, {options_.format, options_.preset})) {
+    fprintf(err_, "pelmar-convert: this format and preset do not belong to this list\n");
+    return false;
   }
-  queue_ = std::make_unique<engine::ConvertQueue>(this, dirs_);
-  queue_->SetMakeCovers(false);
+  return AddFiles();
+}
+
+bool FrontEnd::AddFiles() {
+  for (const std::string& file : options_.files) {
+    const std::string path = platform::AbsolutePath(file);
+    std::string why;
+    if (!platform::IsRegularFile(path)) why = "not a file that can be read";
+    else if (session_->AddFiles(options_.list, {path}).empty())
+      why = "the audio and merge lists do not take this kind of file";
+    if (why.empty()) continue;
+    Fail(path, why);
+    // A merge without one of its parts is no merge at all.
+    if (options_.list == ConvertKind::Merge) return false;
+  }
   return true;
 }
 
 bool FrontEnd::Analyse() {
-  queue_->AddForAnalysis(items_);
   for (;;) {
     bool all = true;
-    for (const auto& item : items_) all = all && item->analysed;
+    for (const auto& item : Items()) all = all && item->analysed;
     if (all) return true;
     if (!Pump(100)) return false;
   }
 }
 
 bool FrontEnd::ApplyChoices() {
-  const std::string ext = FormatToken(options_.format);
-  for (size_t i = 0; i < items_.size(); ++i) {
-    VideoItem& item = *items_[i];
+  for (const auto& itemPtr : Items()) {
+    VideoItem& item = *itemPtr;
     const std::string label = item.sourcePath;
     if (options_.trim) {
       if (options_.trimEnd > item.durationSeconds) {
@@ -288,28 +240,11 @@ bool FrontEnd::ApplyChoices() {
       item.cropWidth = engine::EvenCropSide(options_.cropWidth, options_.cropX, item.width);
       item.cropHeight = engine::EvenCropSide(options_.cropHeight, options_.cropY, item.height);
     }
-    item.outputDir = outDir_;
-    item.outputExtension = ext;
-    item.sizePreset = options_.preset;
-    if (options_.list == ConvertKind::Audio) {
-      switch (options_.preset) {
-        case media::SizePreset::Audio256: item.outputAudioBitRateText = "256"; break;
-        case media::SizePreset::Audio128: item.outputAudioBitRateText = "128"; break;
-        case media::SizePreset::Audio96: item.outputAudioBitRateText = "96"; break;
-        default: item.outputAudioBitRateText = item.audioBitRateText; break;
-      }
-    } else {
-      item.outputAudioBitRateText = item.audioBitRateText;
-      // Merge parts at the source size all take the first part's size.
-      const VideoItem& sizer =
-          options_.list == ConvertKind::Merge && options_.preset == media::SizePreset::Origin
-              ? *items_.front()
-              : item;
-      item.outputResolutionText =
-          media::FormatOutputResolution(options_.format, options_.preset, sizer.width, sizer.height);
+    std::string why;
+    if (!options_.name.empty() && !session_->RenameItem(item, options_.name, &why)) {
+      fprintf(err_, "pelmar-convert: --name: %s\n", why.c_str());
+      return false;
     }
-    if (options_.list == ConvertKind::Merge) item.outputName = "merge_" + item.itemId;
-    else if (!options_.name.empty()) item.outputName = options_.name;
   }
   if (options_.videoBitRate > 0 || options_.frameRate > 0)
     app::Settings().SetOverrides(options_.videoBitRate, options_.frameRate);
@@ -318,7 +253,8 @@ bool FrontEnd::ApplyChoices() {
 
 int FrontEnd::PrintCommands() {
   int code = 0;
-  for (const auto& item : items_) {
+  for (const auto& item : Items()) {
+    session_->PrepareOutput(item, outDir_);
     engine::NamingResult naming = engine::NameOutput(*item, dirs_);
     if (!naming.ok) {
       fprintf(err_, "failed: %s: %s\n", item->sourcePath.c_str(), naming.error.c_str());
@@ -333,49 +269,73 @@ int FrontEnd::PrintCommands() {
 }
 
 int FrontEnd::Convert() {
-  for (const auto& item : items_) {
-    item->state = ItemState::Queued;
-    queue_->Enqueue(item);
+  switch (session_->StartList(options_.list, outDir_)) {
+    case engine::StartResult::NeedTwoParts:
+      fprintf(err_, "pelmar-convert: a merge needs at least two files\n");
+      return 1;
+    case engine::StartResult::FolderFailed:
+      fprintf(err_, "pelmar-convert: the output folder %s cannot be made\n", outDir_.c_str());
+      return 1;
+    default:
+      break;
   }
-  queue_->Wake();
-  size_t begun = 0;  // items run in list order: the next to show is items_[begun]
-  for (;;) {
-    bool all = true;
-    for (const auto& item : items_) {
+  const std::vector<engine::ItemPtr> items = Items();
+  engine::ConvertQueue& queue = session_->Queue();
+  // Settled: nothing waits or converts, and every job's last report was handled.
+  auto settled = [&] {
+    bool allDone = true;
+    for (const auto& item : items) {
       ItemState s = item->state.load();
-      all = all && (Finished(s) || s == ItemState::Idle);
+      if (s == ItemState::Queued || s == ItemState::Converting || queue.JobOf(item.get()))
+        return false;
+      allDone = allDone && s == ItemState::Done;
     }
-    if (begun < items_.size() && queue_->JobOf(items_[begun].get())) {
-      view_.Begin(Label(*items_[begun]));
-      ++begun;
+    // A failed merge part is followed by the merge's own verdict.
+    return options_.list != ConvertKind::Merge || allDone || mergeFailed_;
+  };
+  size_t begun = 0;  // items run in list order: the next to show is items[begun]
+  for (;;) {
+    while (begun < items.size()) {
+      const engine::ItemPtr& next = items[begun];
+      if (queue.JobOf(next.get())) {
+        view_.Begin(Label(*next));
+        ++begun;
+        break;
+      }
+      ItemState s = next->state.load();
+      if (s != ItemState::Done && s != ItemState::Failed) break;
+      ++begun;  // over before it could be shown
     }
-    if (all) break;
+    if (settled()) break;
     if (!Pump(100)) return 1;
   }
-  // Late second reports and the merge verdict come right after the last job.
-  Pump(50);
-  for (const auto& item : items_)
+  for (const auto& item : items)
     if (item->state.load() == ItemState::Idle) anyFailed_ = true;  // skipped merge parts
   return anyFailed_ ? 1 : 0;
 }
 
 int FrontEnd::Join() {
-  engine::MergeRequest request;
-  for (const auto& item : items_) {
-    request.parts.push_back(item->outputPath);
-    request.totalSeconds += item->KeptSeconds();
-  }
-  request.outputExtension = FormatToken(options_.format);
-  request.outputFolder = outDir_;
-  std::string mergeName = app::LangText("MergeFileName", "Text");
-  if (!mergeName.empty() && mergeName.find('/') == std::string::npos) request.mergeName = mergeName;
-  join_ = std::make_unique<engine::MergeJoin>(request, this, dirs_);
-  view_.Begin("joining " + std::to_string(items_.size()) + " parts");
-  join_->Start();
-  while (joinResult_ == 0)
+  // The last part's success brings the request in the next round.
+  while (!mergeReady_)
     if (!Pump(100)) return 1;
+  int result = 0;  // the merge message that ended the join
+  joinInbox_ = std::make_unique<engine::Inbox>();
+  join_ = std::make_unique<engine::MergeJoin>(mergeRequest_, joinInbox_.get(), dirs_);
+  view_.Begin("joining " + std::to_string(mergeRequest_.parts.size()) + " parts");
+  join_->Start();
+  auto handle = [&](const engine::InboxMessage& m) {
+    if (m.msg == engine::WM_MERGE_PROGRESS)
+      view_.Update(static_cast<int>(reinterpret_cast<intptr_t>(m.wParam)));
+    else if (m.msg == engine::WM_MERGE_DONE || m.msg == engine::WM_MERGE_FAILED)
+      result = m.msg;
+  };
+  while (result == 0) {
+    joinInbox_->WaitAndDrain(100, handle);
+    if (g_interrupted) return 1;
+  }
+  session_->SetMergeRunning(false);
   view_.End();
-  if (joinResult_ == engine::WM_MERGE_DONE) {
+  if (result == engine::WM_MERGE_DONE) {
     fprintf(out_, "%s\n", join_->OutputPath().c_str());
     return 0;
   }
@@ -388,9 +348,10 @@ void FrontEnd::TearDown() {
     join_->Stop();
     join_.reset();
   }
-  if (queue_) {
-    queue_->Shutdown();
-    queue_.reset();
+  joinInbox_.reset();
+  if (session_) {
+    session_->Shutdown();
+    session_.reset();
   }
   if (!dirs_.log.empty()) dirs_.RemoveAll();
   dirs_ = engine::EngineDirs();

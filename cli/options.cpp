@@ -3,15 +3,12 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "engine/format_catalog.h"
+
 namespace cli {
 namespace {
 
 using engine::ConvertKind;
-using media::OutputFormat;
-using media::SizePreset;
-
-const char* const kFormatTokens[] = {"mp4", "mkv", "avi", "wmv", "flv", "mov", "gif", "mp3", "m4a"};
-const char* const kPresetTokens[] = {"origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"};
 
 bool ParseInt(const std::string& text, long long min, long long max, long long* value) {
   if (text.empty()) return false;
@@ -41,27 +38,7 @@ bool ParseNumbers(const std::string& text, char sep, size_t count, std::vector<i
   return out->size() == count;
 }
 
-bool FormatFits(ConvertKind list, OutputFormat f) {
-  int v = static_cast<int>(f);
-  switch (list) {
-    case ConvertKind::Audio: return f == OutputFormat::Mp3 || f == OutputFormat::M4a;
-    case ConvertKind::Gif: return f == OutputFormat::Gif;
-    default: return v <= static_cast<int>(OutputFormat::Mov);
-  }
-}
-
-bool PresetFits(ConvertKind list, SizePreset p) {
-  if (p == SizePreset::Origin) return true;
-  bool audio = static_cast<int>(p) >= static_cast<int>(SizePreset::Audio256);
-  return (list == ConvertKind::Audio) == audio;
-}
-
 }  // namespace
-
-std::string FormatToken(OutputFormat format) {
-  int v = static_cast<int>(format);
-  return v >= 0 && v <= 8 ? kFormatTokens[v] : "";
-}
 
 std::string UsageText() {
   return "usage: pelmar-convert [options] FILE...\n"
@@ -127,18 +104,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
       if (found < 0) return fail("--list takes video, audio, gif or merge, not \"" + v + "\"");
       o.list = static_cast<ConvertKind>(found);
     } else if (a == "--format") {
-      int found = -1;
-      for (int k = 0; k < 9; ++k)
-        if (v == kFormatTokens[k]) found = k;
-      if (found < 0) return fail("unknown format \"" + v + "\"");
-      o.format = static_cast<OutputFormat>(found);
+      if (!engine::ParseFormatToken(v, &o.format)) return fail("unknown format \"" + v + "\"");
       formatGiven = true;
     } else if (a == "--preset") {
-      int found = -1;
-      for (int k = 0; k < 9; ++k)
-        if (v == kPresetTokens[k]) found = k;
-      if (found < 0) return fail("unknown preset \"" + v + "\"");
-      o.preset = static_cast<SizePreset>(found);
+      if (!engine::ParsePresetToken(v, &o.preset)) return fail("unknown preset \"" + v + "\"");
       presetGiven = true;
     } else if (a == "--out") {
       if (v.empty()) return fail("--out needs a folder");
@@ -179,16 +148,13 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     r.ok = true;
     return r;
   }
-  if (!formatGiven) {
-    static const OutputFormat starts[] = {OutputFormat::Mp4, OutputFormat::Mp3, OutputFormat::Gif,
-                                          OutputFormat::Mp4};
-    o.format = starts[static_cast<int>(o.list)];
-  }
-  if (!presetGiven)
-    o.preset = o.list == ConvertKind::Merge ? SizePreset::Size720 : SizePreset::Origin;
-  if (!FormatFits(o.list, o.format))
-    return fail("format " + FormatToken(o.format) + " does not belong to this list");
-  if (!PresetFits(o.list, o.preset)) return fail("this preset does not belong to this list");
+  const engine::ListChoice start = engine::DefaultChoice(o.list);
+  if (!formatGiven) o.format = start.format;
+  if (!presetGiven) o.preset = start.preset;
+  if (!engine::ListOffersFormat(o.list, o.format))
+    return fail("format " + engine::FormatToken(o.format) + " does not belong to this list");
+  if (!engine::ListTakesPreset(o.list, o.preset))
+    return fail("this preset does not belong to this list");
   if (o.files.empty()) return fail("no FILE given");
   if (!o.name.empty() && o.files.size() != 1) return fail("--name takes one FILE only");
   if (o.list == ConvertKind::Merge && o.files.size() < 2 && !o.probe && !o.printCommand)

@@ -37,7 +37,4 @@ struct ParseResult {
 ParseResult ParseOptions(const std::vector<std::string>& args);
 std::string UsageText();
 
-// "mp4" and the like; "" for a value outside the table.
-std::string FormatToken(media::OutputFormat format);
-
 }  // namespace cli

@@ -37,6 +37,9 @@ bool IsSoundFormat(media::OutputFormat format);
 // the audio list.
 bool ListOffersFormat(ConvertKind list, media::OutputFormat format);
 bool ListOffersPreset(ConvertKind list, media::SizePreset preset);
+// What a list takes from a command line: what its menu offers, and for the
+// merge list also "origin", where every part takes the first part's size.
+bool ListTakesPreset(ConvertKind list, media::SizePreset preset);
 
 // The preset's label: "1920x1080", "720P" for GIF's dvd, "128 kbps";
 // originText (the localized "FormatOriginText") for Origin.

@@ -41,6 +41,8 @@ struct SessionListener {
   // could not be started at all.
   virtual void OnItemFailed(VideoItem& /*item*/, bool /*startFailed*/) {}
   // Every part of the merge list is Done: the join may run with this request.
+  // From here the merge counts as running (no second one is offered) until
+  // the front end calls SetMergeRunning(false) when its join has ended.
   virtual void OnMergeReady(const MergeRequest& /*request*/) {}
   // A merge part failed: the later parts went back to Idle (each was
   // reported through OnItemChanged before this).
@@ -90,14 +92,17 @@ class ListSession {
   // merge lists), each with the list's current choice, handed to the
   // analysis in their order.
   std::vector<ItemPtr> AddFiles(ConvertKind list, const std::vector<std::string>& paths);
-  // Takes the item out of its list and stops it. Its row is the caller's.
+  // Takes the item out of its list and stops it; its cover picture goes.
+  // Its row is the caller's.
   void RemoveItem(const ItemPtr& item);
-  // Removes every item of the list; the other lists' analysis goes on.
+  // Removes every item of the list with its cover pictures; the other lists'
+  // analysis goes on and their covers stay.
   void ClearList(ConvertKind list);
   // Moves a merge part up (-1) or down (+1); false at either end.
   bool MoveItem(const ItemPtr& item, int delta);
   // A new output name. Refused, with a reason for the user, when empty, "."
-  // or "..", or holding "/", "\r" or "\n"; the old name then stays.
+  // or "..", or holding "/", "\r" or "\n", or while the item waits or
+  // converts (its job names the file); the old name then stays.
   bool RenameItem(VideoItem& item, const std::string& name, std::string* error);
 
   // --- format choice -------------------------------------------------------
@@ -107,21 +112,28 @@ class ListSession {
   // part goes back to Idle first. Each changed item is reported.
   ChoiceResult ApplyFormatChoice(ConvertKind list, const std::string& menuName);
   // The same with values (a command line); false when the list does not
-  // offer them.
+  // take them (ListTakesPreset) or, for the merge list, a part waits or
+  // converts.
   bool SetChoice(ConvertKind list, const ListChoice& choice);
 
   // --- conversion control --------------------------------------------------
   // Queues every Idle, Stopped or Failed item of the list, in list order, to
   // outputFolder (made when missing).
   StartResult StartList(ConvertKind list, const std::string& outputFolder);
-  // Converts one item again, ahead of the others.
+  // Converts one item again, ahead of the others. Nothing for an item that
+  // waits or converts already.
   StartResult RequeueItem(const ItemPtr& item, const std::string& outputFolder);
+  // Fills the item's output fields as queueing does (the list's choice, the
+  // folder, a merge part's name) without queueing it: for a front end that
+  // shows the command instead of running it.
+  void PrepareOutput(const ItemPtr& item, const std::string& outputFolder);
   // Ends the item's conversion; the item becomes Stopped, its half-written
   // output goes.
   void StopItem(const ItemPtr& item);
   // Some item of the list waits or converts.
   bool Busy(ConvertKind list) const;
-  // Items queued and not yet succeeded (stops and failures keep counting).
+  // Items queued and not yet succeeded (stops and failures keep counting;
+  // an item queued again still counts once; a removed item no longer counts).
   int PendingCount() const;
 
   // The merge runs on the parts; while it runs no second one is offered.

@@ -1,0 +1,568 @@
+#include "engine/list_session.h"
+
+#include <algorithm>
+#include <set>
+
+#include "app/core/language.h"
+#include "app/core/run_log.h"
+#include "engine/messages.h"
+#include "engine/transform.h"
+#include "platform/files.h"
+
+namespace engine {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// An estimate needs this much of a run behind it to mean anything.
+constexpr std::chrono::seconds kEstimateAfter{3};
+
+int Index(ConvertKind list) { return static_cast<int>(list); }
+
+bool IsBusy(ItemState s) { return s == ItemState::Queued || s == ItemState::Converting; }
+
+// Items that take the list's choice: neither waiting, converting nor done.
+bool AtRest(ItemState s) { return !IsBusy(s) && s != ItemState::Done; }
+
+// Cache files are converted as videos; the sound and merge lists cannot take them.
+bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
+  return cache == media::CacheKind::None || list == ConvertKind::Video || list == ConvertKind::Gif;
+}
+
+SessionListener g_quietListener;
+
+}  // namespace
+
+struct ListSession::Impl {
+  // What the session keeps about an item beside the item itself.
+  struct Track {
+    bool infoSeen = false;  // its analysis was handled here: its media fields are ours to read
+    bool running = false;   // its job has started
+    Clock::time_point start;
+    int percent = 0;
+  };
+
+  Impl(SessionListener* l, const EngineDirs& d, std::function<void()> wakeup)
+      : listener(l ? l : &g_quietListener), dirs(d), inbox(std::move(wakeup)) {
+    queue = std::make_unique<ConvertQueue>(&inbox, dirs);
+    for (int k = 0; k < 4; ++k) choices[k] = DefaultChoice(static_cast<ConvertKind>(k));
+  }
+
+  SessionListener* const listener;
+  const EngineDirs dirs;
+  // Declared before the queue: the queue's workers post into it until they end.
+  Inbox inbox;
+  std::unique_ptr<ConvertQueue> queue;
+  std::vector<ItemPtr> lists[4];
+  ListChoice choices[4];
+  std::map<const VideoItem*, Track> tracks;
+  std::set<const VideoItem*> pending;
+  // Items taken out of their lists whose cover may still be made.
+  std::vector<ItemPtr> coversToDelete;
+  std::string mergeFolder;
+  bool mergeRunning = false;
+  bool shutDown = false;
+
+  std::vector<ItemPtr>& List(ConvertKind list) { return lists[Index(list)]; }
+
+  ItemPtr Find(const VideoItem* item) const {
+    if (!item) return nullptr;
+    int k = Index(item->listKind);
+    if (k < 0 || k > 3) return nullptr;
+    for (const ItemPtr& p : lists[k])
+      if (p.get() == item) return p;
+    return nullptr;
+  }
+
+  // The analysis worker writes the media fields until the item is analysed;
+  // before that the owner reads none of them.
+  bool MediaKnown(const VideoItem& item) const {
+    auto it = tracks.find(&item);
+    return (it != tracks.end() && it->second.infoSeen) || item.analysed.load();
+  }
+
+  // The choice an item carries: its own once it was queued, else its list's.
+  ListChoice ChoiceOf(const VideoItem& item) const {
+    ListChoice c = choices[Index(item.listKind)];
+    if (!AtRest(item.state.load())) {
+      ParseFormatToken(item.outputExtension, &c.format);
+      c.preset = item.sizePreset;
+    }
+    return c;
+  }
+
+  // The output texts of the choice for the item. Merge parts at the source
+  // size all take the first part's size: the join needs one frame size.
+  // True when something changed.
+  bool ApplyOutputs(VideoItem& item, const ListChoice& c) {
+    int width = 0, height = 0;
+    std::string sourceBitRate;
+    if (MediaKnown(item)) {
+      width = item.width;
+      height = item.height;
+      sourceBitRate = item.audioBitRateText;
+    }
+    if (item.listKind == ConvertKind::Merge && c.preset == media::SizePreset::Origin) {
+      const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
+      width = height = 0;
+      if (!parts.empty() && MediaKnown(*parts.front())) {
+        width = parts.front()->width;
+        height = parts.front()->height;
+      }
+    }
+    const std::string ext = FormatToken(c.format);
+    const std::string resolution = media::FormatOutputResolution(c.format, c.preset, width, height);
+    const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
+    bool changed = item.outputExtension != ext || item.sizePreset != c.preset ||
+                   item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;
+    item.outputExtension = ext;
+    item.sizePreset = c.preset;
+    item.outputResolutionText = resolution;
+    item.outputAudioBitRateText = bitRate;
+    return changed;
+  }
+
+  // The list's choice for every item at rest; reports those that changed
+  // (all of them when reportAll).
+  void ApplyChoiceToResting(ConvertKind list, bool reportAll) {
+    const std::vector<ItemPtr> items = List(list);  // a listener may change the list
+    for (const ItemPtr& item : items) {
+      if (!AtRest(item->state.load())) continue;
+      bool changed = ApplyOutputs(*item, choices[Index(list)]);
+      if (changed || reportAll) listener->OnItemChanged(*item);
+    }
+  }
+
+  // After the merge list's order changed: parts at the source size follow the new first part.
+  void FirstPartChanged() {
+    if (choices[Index(ConvertKind::Merge)].preset == media::SizePreset::Origin)
+      ApplyChoiceToResting(ConvertKind::Merge, false);
+  }
+
+  bool SetListChoice(ConvertKind list, const ListChoice& choice) {
+    if (list == ConvertKind::Merge) {
+      const std::vector<ItemPtr> parts = List(list);
+      for (const ItemPtr& p : parts)
+        if (IsBusy(p->state.load())) return false;
+      // The parts are one output: a new choice makes them all again.
+      for (const ItemPtr& p : parts) p->state = ItemState::Idle;
+    }
+    choices[Index(list)] = choice;
+    ApplyChoiceToResting(list, list == ConvertKind::Merge);
+    return true;
+  }
+
+  // Takes the item out of everything the session keeps about it.
+  void Forget(const ItemPtr& item) {
+    queue->Remove(item);
+    tracks.erase(item.get());
+    pending.erase(item.get());
+    coversToDelete.push_back(item);
+  }
+
+  // Covers of removed items, once their analysis is surely over.
+  void DeleteCovers(bool all) {
+    auto done = [all](const ItemPtr& item) {
+      if (!all && !item->analysed.load()) return false;
+      if (!item->coverPath.empty()) platform::DeleteFile(item->coverPath);
+      return true;
+    };
+    coversToDelete.erase(std::remove_if(coversToDelete.begin(), coversToDelete.end(), done),
+                         coversToDelete.end());
+  }
+
+  std::string PrepareFolder(const std::string& folder) {
+    if (folder.empty()) return {};
+    std::string abs = platform::WithTrailingSlash(platform::AbsolutePath(folder));
+    return platform::CreateFolders(abs) ? abs : std::string();
+  }
+
+  void Prepare(VideoItem& item, const std::string& folder) {
+    ApplyOutputs(item, choices[Index(item.listKind)]);
+    item.outputDir = folder;
+    if (item.listKind == ConvertKind::Merge) item.outputName = "merge_" + item.itemId;
+  }
+
+  void Enqueue(const ItemPtr& item, const std::string& folder, int runFirst) {
+    Prepare(*item, folder);
+    item->runFirst = runFirst;
+    Track& t = tracks[item.get()];
+    t.running = false;
+    t.percent = 0;
+    item->state = ItemState::Queued;
+    queue->Enqueue(item);
+    pending.insert(item.get());
+    listener->OnItemChanged(*item);
+  }
+
+  bool AllPartsDone() const {
+    const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
+    if (parts.size() < 2) return false;
+    for (const ItemPtr& p : parts)
+      if (p->state.load() != ItemState::Done) return false;
+    return true;
+  }
+
+  // --- messages ------------------------------------------------------------
+
+  void Handle(const InboxMessage& m) {
+    auto* raw = static_cast<VideoItem*>(m.wParam);
+    switch (m.msg) {
+      case WM_ITEM_INFO_CHANGED: return OnInfo(raw);
+      case WM_CONVERT_PROGRESS: return OnProgress(raw, static_cast<int>(m.lParam));
+      case WM_CONVERT_START_FAILED: return OnFailed(raw, true);
+      case WM_CONVERT_FAILED: return OnFailed(raw, false);
+      case WM_MERGE_FAILED: return OnMergeFailed();
+      case WM_MERGE_PART_DONE: return TryStartMerge();
+      default: return;
+    }
+  }
+
+  void OnInfo(VideoItem* raw) {
+    ItemPtr item = Find(raw);
+    if (!item) return;  // its list was cleared while the message travelled
+    tracks[raw].infoSeen = true;
+    ApplyOutputs(*item, ChoiceOf(*item));
+    listener->OnItemInfo(*item);
+    if (item->listKind == ConvertKind::Merge && !lists[Index(ConvertKind::Merge)].empty() &&
+        lists[Index(ConvertKind::Merge)].front() == item)
+      FirstPartChanged();
+  }
+
+  void OnProgress(VideoItem* raw, int percent) {
+    ItemPtr item = Find(raw);
+    if (!item) return;
+    std::shared_ptr<CUtilTransform> job = queue->JobOf(raw);
+    if (!job) return;  // a late message of a job that ended
+    if (percent > 100) percent %= 100;
+    if (percent != 100) {
+      Track& t = tracks[raw];
+      if (!t.running) {
+        t.running = true;
+        t.start = Clock::now();
+      }
+      t.percent = percent;
+      listener->OnProgress(*item, percent);
+      return;
+    }
+    // Only the job that succeeded may finish the item, not an earlier job's late report.
+    if (job->Verdict() != JobVerdict::Succeeded) return;
+    const std::string path = job->OutputPath();
+    if (item->state.load() == ItemState::Failed) {
+      // The queue found the merge part's file missing or empty.
+      item->failureReason = "the converted part is missing or empty: " + path;
+      queue->DestroyJob(raw);
+      tracks[raw].running = false;
+      listener->OnItemFailed(*item, false);
+      return;
+    }
+    if (item->outputPath != path) item->outputPath = path;
+    item->state = ItemState::Done;
+    queue->DestroyJob(raw);
+    tracks[raw].running = false;
+    const bool wasPending = pending.erase(raw) > 0;
+    listener->OnItemDone(*item);
+    if (item->listKind == ConvertKind::Merge) inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
+    if (wasPending && pending.empty()) listener->OnAllConverted();
+  }
+
+  void OnFailed(VideoItem* raw, bool startFailed) {
+    ItemPtr item = Find(raw);
+    if (!item) return;
+    std::shared_ptr<CUtilTransform> job = queue->JobOf(raw);
+    // One report per job: the first destroys it, and a newer job has not failed.
+    if (!job || job->Verdict() != JobVerdict::Failed) return;
+    std::string why = job->FailureReason();
+    if (why.empty())
+      why = startFailed ? "the transcoder could not be started" : "the conversion failed";
+    item->failureReason = why;
+    item->state = ItemState::Failed;
+    queue->DestroyJob(raw);
+    tracks[raw].running = false;
+    listener->OnItemFailed(*item, startFailed);
+  }
+
+  void OnMergeFailed() {
+    const std::vector<ItemPtr> parts = List(ConvertKind::Merge);
+    for (const ItemPtr& p : parts) {
+      tracks[p.get()].running = false;
+      listener->OnItemChanged(*p);
+    }
+    listener->OnMergePartFailed();
+  }
+
+  void TryStartMerge() {
+    if (mergeRunning || !AllPartsDone()) return;
+    MergeRequest request;
+    for (const ItemPtr& p : List(ConvertKind::Merge)) {
+      request.parts.push_back(p->outputPath);
+      request.outputExtension = p->outputExtension;
+      request.totalSeconds += p->KeptSeconds();
+      if (!platform::FileExists(p->outputPath))
+        app::RunLog("merge: a finished part is missing: %s", p->outputPath.c_str());
+    }
+    request.outputFolder = platform::WithTrailingSlash(mergeFolder);
+    std::string name = app::LangText("MergeFileName", "Text");
+    if (!name.empty() && name.find('/') == std::string::npos) request.mergeName = name;
+    mergeRunning = true;
+    listener->OnMergeReady(request);
+  }
+
+  // A job that started is the item's conversion start, for the estimates.
+  void NoteStarts() {
+    for (const auto& list : lists) {
+      for (const ItemPtr& item : list) {
+        if (item->state.load() != ItemState::Converting) continue;
+        Track& t = tracks[item.get()];
+        if (t.running || !queue->JobOf(item.get())) continue;
+        t.running = true;
+        t.start = Clock::now();
+        t.percent = 0;
+      }
+    }
+  }
+
+  void AfterDrain() {
+    if (shutDown) return;
+    NoteStarts();
+    DeleteCovers(false);
+  }
+
+  // --- estimates -----------------------------------------------------------
+
+  const Track* Running(const VideoItem& item) const {
+    auto it = tracks.find(&item);
+    if (it == tracks.end() || !it->second.running) return nullptr;
+    if (item.state.load() != ItemState::Converting) return nullptr;
+    return &it->second;
+  }
+
+  // Wall seconds so far and the part done, once they say enough.
+  bool Measure(const VideoItem& item, double* elapsed, int* percent) const {
+    const Track* t = Running(item);
+    if (!t || t->percent <= 0) return false;
+    auto ran = Clock::now() - t->start;
+    if (ran < kEstimateAfter) return false;
+    *elapsed = std::chrono::duration<double>(ran).count();
+    *percent = t->percent;
+    return true;
+  }
+
+  int SecondsLeft(const VideoItem& item) const {
+    double elapsed;
+    int p;
+    if (!Measure(item, &elapsed, &p)) return -1;
+    return static_cast<int>(elapsed * (100 - p) / p + 0.5);
+  }
+
+  int ListSecondsLeft(ConvertKind list) const {
+    double total = 0;
+    bool any = false;
+    double rate = -1;  // wall seconds per media second
+    std::vector<const VideoItem*> waiting;
+    for (const ItemPtr& item : lists[Index(list)]) {
+      if (!IsBusy(item->state.load())) continue;
+      any = true;
+      if (!Running(*item)) {
+        waiting.push_back(item.get());
+        continue;
+      }
+      double elapsed;
+      int p;
+      if (!Measure(*item, &elapsed, &p) || !MediaKnown(*item)) return -1;
+      const int kept = item->KeptSeconds();
+      if (kept <= 0) return -1;
+      total += elapsed * (100 - p) / p;
+      rate = elapsed / (kept * p / 100.0);
+    }
+    if (!any) return 0;
+    if (rate < 0) return -1;
+    for (const VideoItem* item : waiting) {
+      if (!MediaKnown(*item)) return -1;
+      total += item->KeptSeconds() * rate;
+    }
+    return static_cast<int>(total + 0.5);
+  }
+};
+
+ListSession::ListSession(SessionListener* listener, const EngineDirs& dirs,
+                         std::function<void()> wakeup)
+    : impl_(std::make_unique<Impl>(listener, dirs, std::move(wakeup))) {}
+
+ListSession::~ListSession() { Shutdown(); }
+
+void ListSession::SetMakeCovers(bool make) { impl_->queue->SetMakeCovers(make); }
+
+void ListSession::Drain() {
+  impl_->inbox.Drain([this](const InboxMessage& m) { impl_->Handle(m); });
+  impl_->AfterDrain();
+}
+
+void ListSession::WaitAndDrain(int waitMs) {
+  impl_->inbox.WaitAndDrain(waitMs, [this](const InboxMessage& m) { impl_->Handle(m); });
+  impl_->AfterDrain();
+}
+
+void ListSession::Shutdown() {
+  if (impl_->shutDown) return;
+  impl_->shutDown = true;
+  // Closed first: a worker waiting in a send is let go, and nothing is reported any more.
+  impl_->inbox.Close();
+  impl_->queue->Shutdown();
+  // Both workers have ended: every removed item's cover is final now.
+  impl_->DeleteCovers(true);
+}
+
+const std::vector<ItemPtr>& ListSession::Items(ConvertKind list) const {
+  return impl_->lists[Index(list)];
+}
+
+ItemPtr ListSession::Find(const VideoItem* item) const { return impl_->Find(item); }
+
+std::vector<ItemPtr> ListSession::AddFiles(ConvertKind list, const std::vector<std::string>& paths) {
+  std::vector<ItemPtr> added;
+  if (impl_->shutDown) return added;
+  for (const std::string& path : paths) {
+    auto item = std::make_shared<VideoItem>(path, list);
+    if (!ListTakesFile(list, item->cacheKind)) continue;
+    impl_->ApplyOutputs(*item, impl_->choices[Index(list)]);
+    impl_->List(list).push_back(item);
+    added.push_back(item);
+  }
+  if (!added.empty()) impl_->queue->AddForAnalysis(added);
+  return added;
+}
+
+void ListSession::RemoveItem(const ItemPtr& item) {
+  if (!item || !impl_->Find(item.get())) return;
+  std::vector<ItemPtr>& list = impl_->List(item->listKind);
+  const bool wasFirst = list.front() == item;
+  impl_->Forget(item);
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+  impl_->DeleteCovers(false);
+  if (item->listKind == ConvertKind::Merge && wasFirst) impl_->FirstPartChanged();
+}
+
+void ListSession::ClearList(ConvertKind list) {
+  std::vector<ItemPtr> items;
+  items.swap(impl_->List(list));
+  for (const ItemPtr& item : items) impl_->Forget(item);
+  impl_->DeleteCovers(false);
+}
+
+bool ListSession::MoveItem(const ItemPtr& item, int delta) {
+  if (!item || !impl_->Find(item.get())) return false;
+  std::vector<ItemPtr>& list = impl_->List(item->listKind);
+  const long index = std::find(list.begin(), list.end(), item) - list.begin();
+  const long to = index + delta;
+  if (delta == 0 || to < 0 || to >= static_cast<long>(list.size())) return false;
+  list.erase(list.begin() + index);
+  list.insert(list.begin() + to, item);
+  if (item->listKind == ConvertKind::Merge && (index == 0 || to == 0)) impl_->FirstPartChanged();
+  return true;
+}
+
+bool ListSession::RenameItem(VideoItem& item, const std::string& name, std::string* error) {
+  auto refuse = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (name.empty()) return refuse("the output name is empty");
+  if (name == "." || name == "..") return refuse("\"" + name + "\" cannot be a file name");
+  if (name.find('/') != std::string::npos)
+    return refuse("the output name cannot hold \"/\": it would name another folder");
+  if (name.find_first_of("\r\n") != std::string::npos)
+    return refuse("the output name cannot hold a line break");
+  if (IsBusy(item.state.load()))
+    return refuse("the output name cannot change while the file waits or converts");
+  item.outputName = name;
+  return true;
+}
+
+ListChoice ListSession::Choice(ConvertKind list) const { return impl_->choices[Index(list)]; }
+
+ChoiceResult ListSession::ApplyFormatChoice(ConvertKind list, const std::string& menuName) {
+  MenuChoice menu = ReadMenuChoice(menuName);
+  ListChoice choice = impl_->choices[Index(list)];
+  // A token that the list does not offer changes nothing.
+  if (menu.hasFormat && ListOffersFormat(list, menu.format)) choice.format = menu.format;
+  if (menu.hasPreset && ListOffersPreset(list, menu.preset)) choice.preset = menu.preset;
+  return impl_->SetListChoice(list, choice) ? ChoiceResult::Applied : ChoiceResult::Refused;
+}
+
+bool ListSession::SetChoice(ConvertKind list, const ListChoice& choice) {
+  if (!ListOffersFormat(list, choice.format) || !ListTakesPreset(list, choice.preset)) return false;
+  return impl_->SetListChoice(list, choice);
+}
+
+StartResult ListSession::StartList(ConvertKind list, const std::string& outputFolder) {
+  if (impl_->shutDown) return StartResult::Nothing;
+  const std::vector<ItemPtr> items = impl_->List(list);
+  if (items.empty()) return StartResult::Nothing;
+  if (list == ConvertKind::Merge && items.size() < 2) return StartResult::NeedTwoParts;
+  const std::string folder = impl_->PrepareFolder(outputFolder);
+  if (folder.empty()) return StartResult::FolderFailed;
+  if (list == ConvertKind::Merge) impl_->mergeFolder = folder;
+
+  int queued = 0;
+  for (const ItemPtr& item : items) {
+    ItemState s = item->state.load();
+    if (s != ItemState::Idle && s != ItemState::Stopped && s != ItemState::Failed) continue;
+    // In list order: an earlier start on its own does not put it ahead now.
+    impl_->Enqueue(item, folder, 0);
+    ++queued;
+  }
+  if (queued > 0) {
+    impl_->queue->Wake();
+    return StartResult::Started;
+  }
+  if (list == ConvertKind::Merge && impl_->AllPartsDone()) {
+    // Nothing left to convert: the join runs again on the parts there are.
+    impl_->inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
+    return StartResult::MergeAgain;
+  }
+  return StartResult::Nothing;
+}
+
+StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& outputFolder) {
+  if (impl_->shutDown || !item || !impl_->Find(item.get())) return StartResult::Nothing;
+  if (IsBusy(item->state.load())) return StartResult::Nothing;
+  const std::string folder = impl_->PrepareFolder(outputFolder);
+  if (folder.empty()) return StartResult::FolderFailed;
+  if (item->listKind == ConvertKind::Merge) impl_->mergeFolder = folder;
+  impl_->Enqueue(item, folder, 1);
+  impl_->queue->Wake();
+  return StartResult::Started;
+}
+
+void ListSession::PrepareOutput(const ItemPtr& item, const std::string& outputFolder) {
+  if (!item || !impl_->Find(item.get()) || IsBusy(item->state.load())) return;
+  impl_->Prepare(*item, platform::WithTrailingSlash(platform::AbsolutePath(outputFolder)));
+}
+
+void ListSession::StopItem(const ItemPtr& item) {
+  if (!item || !impl_->Find(item.get())) return;
+  impl_->queue->Remove(item);
+  impl_->tracks[item.get()].running = false;
+  impl_->listener->OnItemChanged(*item);
+}
+
+bool ListSession::Busy(ConvertKind list) const {
+  for (const ItemPtr& item : impl_->lists[Index(list)])
+    if (IsBusy(item->state.load())) return true;
+  return false;
+}
+
+int ListSession::PendingCount() const { return static_cast<int>(impl_->pending.size()); }
+
+void ListSession::SetMergeRunning(bool running) { impl_->mergeRunning = running; }
+
+bool ListSession::MergeRunning() const { return impl_->mergeRunning; }
+
+int ListSession::SecondsLeft(const VideoItem& item) const { return impl_->SecondsLeft(item); }
+
+int ListSession::ListSecondsLeft(ConvertKind list) const { return impl_->ListSecondsLeft(list); }
+
+ConvertQueue& ListSession::Queue() { return *impl_->queue; }
+
+}  // namespace engine

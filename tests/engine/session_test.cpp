@@ -1,0 +1,439 @@
+// The list session with the real transcoder: what a front end sees through
+// its listener when it starts, stops, removes, clears and merges.
+#include <dirent.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "engine/list_session.h"
+#include "engine/transform.h"
+#include "platform/files.h"
+#include "tests/engine/engine_fixture.h"
+
+using namespace engine;
+using namespace enginetest;
+using media::OutputFormat;
+using media::SizePreset;
+using testsupport::Clip;
+
+namespace {
+
+enum class Ev { Info, Changed, Progress, Done, Failed, MergeReady, MergePartFailed, AllConverted };
+
+struct Event {
+  Ev kind;
+  const VideoItem* item;
+  int value;
+  ItemState state;  // the item's state when it was reported
+};
+
+// What a front end would show, in the order it was told.
+class Recording : public SessionListener {
+ public:
+  void OnItemInfo(VideoItem& i) override { Add(Ev::Info, &i); }
+  void OnItemChanged(VideoItem& i) override { Add(Ev::Changed, &i); }
+  void OnProgress(VideoItem& i, int percent) override { Add(Ev::Progress, &i, percent); }
+  void OnItemDone(VideoItem& i) override { Add(Ev::Done, &i); }
+  void OnItemFailed(VideoItem& i, bool startFailed) override { Add(Ev::Failed, &i, startFailed); }
+  void OnMergeReady(const MergeRequest& r) override {
+    requests.push_back(r);
+    Add(Ev::MergeReady, nullptr);
+  }
+  void OnMergePartFailed() override { Add(Ev::MergePartFailed, nullptr); }
+  void OnAllConverted() override { Add(Ev::AllConverted, nullptr); }
+
+  int Count(Ev kind, const VideoItem* item = nullptr) const {
+    return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const Event& e) {
+      return e.kind == kind && (!item || e.item == item);
+    }));
+  }
+  // Where the first (or last) such event stands; -1 when there is none.
+  int First(Ev kind, const VideoItem* item = nullptr) const { return Find(kind, item, false); }
+  int Last(Ev kind, const VideoItem* item = nullptr) const { return Find(kind, item, true); }
+  std::vector<const VideoItem*> ItemsOf(Ev kind) const {
+    std::vector<const VideoItem*> items;
+    for (const Event& e : events)
+      if (e.kind == kind) items.push_back(e.item);
+    return items;
+  }
+
+  std::vector<Event> events;
+  std::vector<MergeRequest> requests;
+
+ private:
+  void Add(Ev kind, VideoItem* item, int value = 0) {
+    events.push_back({kind, item, value, item ? item->state.load() : ItemState::Idle});
+  }
+  int Find(Ev kind, const VideoItem* item, bool last) const {
+    int found = -1;
+    for (size_t i = 0; i < events.size(); ++i) {
+      if (events[i].kind != kind || (item && events[i].item != item)) continue;
+      found = static_cast<int>(i);
+      if (!last) break;
+    }
+    return found;
+  }
+};
+
+std::set<std::string> FilesIn(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.insert(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+class SessionTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    session_ = std::make_unique<ListSession>(&rec_, dirs_);
+  }
+  void TearDown() override {
+    session_.reset();
+    EngineTest::TearDown();
+  }
+
+  // Drains as an event loop would until pred holds; false after the limit.
+  bool DrainUntil(const std::function<bool()>& pred,
+                  std::chrono::seconds limit = std::chrono::seconds(120)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      session_->WaitAndDrain(20);
+    }
+    return true;
+  }
+
+  // Adds the files and waits for their analysis to be reported.
+  std::vector<ItemPtr> AddAnalysed(ConvertKind list, const std::vector<std::string>& files) {
+    std::vector<ItemPtr> items = session_->AddFiles(list, files);
+    EXPECT_EQ(items.size(), files.size());
+    EXPECT_TRUE(DrainUntil([&] {
+      for (const ItemPtr& i : items)
+        if (rec_.Count(Ev::Info, i.get()) == 0) return false;
+      return true;
+    }));
+    return items;
+  }
+
+  std::string Garbage(const std::string& name) {
+    std::string file = path(name);
+    testsupport::WriteText(file, std::string(2048, 'z'));
+    return file;
+  }
+
+  Recording rec_;
+  std::unique_ptr<ListSession> session_;
+};
+
+TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
+  auto items = AddAnalysed(ConvertKind::Video, {Media("one.mp4", Clip(1.0, 160, 120)),
+                                                Media("two.mov", Clip(1.0, 160, 120)),
+                                                Media("three.mkv", Clip(1.0, 160, 120))});
+  EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  EXPECT_EQ(session_->PendingCount(), 3);
+  EXPECT_TRUE(session_->Busy(ConvertKind::Video));
+  EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Nothing);
+  EXPECT_EQ(session_->PendingCount(), 3);
+
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done) == 3; }));
+  EXPECT_EQ(rec_.ItemsOf(Ev::Done),
+            (std::vector<const VideoItem*>{items[0].get(), items[1].get(), items[2].get()}));
+  for (const ItemPtr& item : items) {
+    EXPECT_EQ(item->state.load(), ItemState::Done);
+    EXPECT_EQ(item->outputPath, out_ + item->title + ".mp4");
+    EXPECT_TRUE(platform::IsRegularFile(item->outputPath)) << item->outputPath;
+    EXPECT_FALSE(session_->Queue().JobOf(item.get()));
+  }
+  // Power-off comes once, after the third success.
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  EXPECT_GT(rec_.First(Ev::AllConverted), rec_.First(Ev::Done, items[2].get()));
+  EXPECT_EQ(session_->PendingCount(), 0);
+  EXPECT_FALSE(session_->Busy(ConvertKind::Video));
+  EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Nothing);
+
+  // Finished items keep what they were made with.
+  const int changed = rec_.Count(Ev::Changed);
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Video, "menuex_mkv_720"), ChoiceResult::Applied);
+  EXPECT_EQ(rec_.Count(Ev::Changed), changed);
+  for (const ItemPtr& item : items) EXPECT_EQ(item->outputExtension, "mp4");
+}
+
+TEST_F(SessionTest, AFailureIsReportedOnceAndKeepsThePowerOffAway) {
+  std::string good = Media("good.mp4", Clip(1.0, 160, 120));
+  auto items = AddAnalysed(ConvertKind::Video, {good, Garbage("bad.mp4"), good});
+  const ItemPtr bad = items[1];
+  ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  // The third item converts after the failure, so both of its reports are in by then.
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done, items[2].get()) == 1; }));
+  EXPECT_EQ(rec_.Count(Ev::Failed), 1);
+  EXPECT_EQ(rec_.Count(Ev::Failed, bad.get()), 1);
+  EXPECT_EQ(bad->state.load(), ItemState::Failed);
+  EXPECT_FALSE(bad->failureReason.empty());
+  EXPECT_EQ(rec_.Count(Ev::Done), 2);
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  EXPECT_EQ(session_->PendingCount(), 1);
+  // Taking the failed file away leaves nothing pending, but it is no success.
+  session_->RemoveItem(bad);
+  EXPECT_EQ(session_->PendingCount(), 0);
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  EXPECT_EQ(session_->Items(ConvertKind::Video).size(), 2u);
+}
+
+TEST_F(SessionTest, StopAndRemoveEndConversionsWithoutAFileAndTheRestGoesOn) {
+  std::string longSource = Media("long.mp4", Clip(40.0, 640, 480));
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Video, {OutputFormat::Mkv, SizePreset::Size1080}));
+  auto items = AddAnalysed(ConvertKind::Video,
+                           {longSource, longSource, Media("short.mp4", Clip(1.0, 160, 120))});
+  const ItemPtr stopped = items[0], removed = items[1], last = items[2];
+  EXPECT_EQ(session_->ListSecondsLeft(ConvertKind::Video), 0);
+  ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  EXPECT_EQ(session_->SecondsLeft(*stopped), -1);
+  EXPECT_EQ(session_->ListSecondsLeft(ConvertKind::Video), -1);
+
+  // Time left, once the first file has converted a few seconds.
+  ASSERT_TRUE(DrainUntil([&] { return session_->SecondsLeft(*stopped) >= 0; }));
+  EXPECT_EQ(stopped->state.load(), ItemState::Converting);
+  const int one = session_->SecondsLeft(*stopped);
+  const int all = session_->ListSecondsLeft(ConvertKind::Video);
+  EXPECT_GT(all, one);  // a second file of 40 s waits behind it
+  EXPECT_EQ(session_->SecondsLeft(*removed), -1);
+
+  session_->StopItem(stopped);
+  EXPECT_EQ(stopped->state.load(), ItemState::Stopped);
+  EXPECT_FALSE(session_->Queue().JobOf(stopped.get()));
+  EXPECT_EQ(rec_.Last(Ev::Changed), rec_.Last(Ev::Changed, stopped.get()));
+  EXPECT_EQ(rec_.events[rec_.Last(Ev::Changed)].state, ItemState::Stopped);
+  EXPECT_EQ(session_->SecondsLeft(*stopped), -1);
+
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Progress, removed.get()) > 0; }));
+  session_->RemoveItem(removed);
+  EXPECT_EQ(removed->state.load(), ItemState::Stopped);
+  EXPECT_EQ(session_->Find(removed.get()), nullptr);
+  EXPECT_EQ(session_->Items(ConvertKind::Video),
+            (std::vector<ItemPtr>{stopped, last}));
+  const size_t eventsAtRemoval = rec_.events.size();
+
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done, last.get()) == 1; }));
+  for (size_t i = eventsAtRemoval; i < rec_.events.size(); ++i)
+    EXPECT_NE(rec_.events[i].item, removed.get()) << "reported after its removal";
+  EXPECT_EQ(rec_.Count(Ev::Done), 1);
+  EXPECT_EQ(rec_.Count(Ev::Failed), 0);
+  // Only the finished file is in the output folder: the stopped ones left nothing.
+  EXPECT_EQ(FilesIn(out_), std::set<std::string>{platform::FileNameOf(last->outputPath)});
+  // The stopped file still counts as pending: no power-off.
+  EXPECT_EQ(session_->PendingCount(), 1);
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+}
+
+TEST_F(SessionTest, ClearingAListLeavesTheOtherListsAnalysisAndCovers) {
+  std::string source = Media("c.mp4", Clip(2.0, 320, 240));
+  const ItemPtr v1 = session_->AddFiles(ConvertKind::Video, {source}).at(0);
+  const std::vector<ItemPtr> gifs = session_->AddFiles(ConvertKind::Gif, {source, source, source});
+  const ItemPtr v2 = session_->AddFiles(ConvertKind::Video, {source}).at(0);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Info, gifs[0].get()) == 1; }));
+  const std::string gifCover = gifs[0]->coverPath;
+  ASSERT_TRUE(platform::IsRegularFile(gifCover));
+
+  session_->ClearList(ConvertKind::Gif);
+  EXPECT_TRUE(session_->Items(ConvertKind::Gif).empty());
+  EXPECT_FALSE(platform::FileExists(gifCover));
+  for (const ItemPtr& g : gifs) EXPECT_EQ(g->state.load(), ItemState::Stopped);
+
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Info, v2.get()) == 1; }));
+  EXPECT_EQ(rec_.Count(Ev::Info, gifs[1].get()) + rec_.Count(Ev::Info, gifs[2].get()), 0);
+  EXPECT_EQ(rec_.Count(Ev::Info, v1.get()), 1);
+  EXPECT_TRUE(platform::IsRegularFile(v1->coverPath));
+  EXPECT_TRUE(platform::IsRegularFile(v2->coverPath));
+
+  // The video list still converts.
+  ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done) == 2; }));
+
+  // Whatever the cleared items' analysis made by the end is gone too; the video covers stay.
+  session_->Shutdown();
+  EXPECT_EQ(FilesIn(dirs_.cover), (std::set<std::string>{platform::FileNameOf(v1->coverPath),
+                                                         platform::FileNameOf(v2->coverPath)}));
+}
+
+TEST_F(SessionTest, AMergeIsReadyOnceAfterItsLastPartWithTheRightRequest) {
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Phone}));
+  auto first = AddAnalysed(ConvertKind::Merge, {Media("a.mp4", Clip(2.0, 320, 240))});
+  EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::NeedTwoParts);
+  auto second = AddAnalysed(ConvertKind::Merge, {Media("b.mkv", Clip(30.0, 160, 120))});
+  const ItemPtr a = first.at(0), b = second.at(0);
+  b->trimStart = 10;
+  b->trimEnd = 25;
+  // Both parts carry the list's choice, from the first moment on.
+  for (const ItemPtr& p : {a, b}) {
+    EXPECT_EQ(p->sizePreset, SizePreset::Phone);
+    EXPECT_EQ(p->outputResolutionText, "320x240");
+    EXPECT_EQ(p->outputAudioBitRateText, p->audioBitRateText);
+  }
+
+  ASSERT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::Started);
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Merge, "menuex2_mkv_1080"),
+            ChoiceResult::Refused);
+  EXPECT_EQ(session_->Choice(ConvertKind::Merge).format, OutputFormat::Mp4);
+  EXPECT_EQ(b->outputExtension, "mp4");
+
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeReady) == 1; }));
+  EXPECT_GT(rec_.First(Ev::Done, b.get()), rec_.First(Ev::Done, a.get()));
+  EXPECT_GT(rec_.First(Ev::MergeReady), rec_.First(Ev::Done, b.get()));
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  const MergeRequest& request = rec_.requests.at(0);
+  EXPECT_EQ(request.parts, (std::vector<std::string>{a->outputPath, b->outputPath}));
+  for (const std::string& part : request.parts) EXPECT_TRUE(platform::IsRegularFile(part)) << part;
+  EXPECT_EQ(request.outputExtension, "mp4");
+  EXPECT_EQ(request.outputFolder, out_);
+  EXPECT_EQ(request.totalSeconds, 2 + 15);
+  EXPECT_FALSE(request.mergeName.empty());
+  EXPECT_EQ(request.mergeName.find('/'), std::string::npos);
+  EXPECT_TRUE(session_->MergeRunning());
+
+  // Starting again converts nothing: the join comes again, but not while one runs.
+  EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
+  session_->Drain();
+  EXPECT_EQ(rec_.Count(Ev::MergeReady), 1);
+  session_->SetMergeRunning(false);
+  EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
+  session_->Drain();
+  EXPECT_EQ(rec_.Count(Ev::MergeReady), 2);
+  session_->SetMergeRunning(false);
+
+  // A new choice makes every part again.
+  const int changed = rec_.Count(Ev::Changed);
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Merge, "menuex2_mkv_tv"), ChoiceResult::Applied);
+  EXPECT_EQ(rec_.Count(Ev::Changed), changed + 2);
+  for (const ItemPtr& p : {a, b}) {
+    EXPECT_EQ(p->state.load(), ItemState::Idle);
+    EXPECT_EQ(p->outputExtension, "mkv");
+    EXPECT_EQ(p->outputResolutionText, "640x480");
+  }
+}
+
+TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
+  std::string good = Media("good.mp4", Clip(1.0, 160, 120));
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Phone}));
+  auto parts = AddAnalysed(ConvertKind::Merge, {good, Garbage("bad.mp4"), good});
+  ASSERT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] {
+    return rec_.Count(Ev::MergePartFailed) == 1 && rec_.Count(Ev::Failed, parts[1].get()) == 1;
+  }));
+  EXPECT_EQ(parts[0]->state.load(), ItemState::Done);
+  EXPECT_EQ(parts[1]->state.load(), ItemState::Failed);
+  EXPECT_EQ(parts[2]->state.load(), ItemState::Idle);
+  EXPECT_EQ(rec_.Count(Ev::Progress, parts[2].get()), 0);
+  // Every part was redrawn before the notice: once queued, once after the failure.
+  for (const ItemPtr& p : parts) {
+    EXPECT_EQ(rec_.Count(Ev::Changed, p.get()), 2);
+    EXPECT_LT(rec_.Last(Ev::Changed, p.get()), rec_.First(Ev::MergePartFailed));
+  }
+  EXPECT_EQ(rec_.Count(Ev::MergeReady), 0);
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  EXPECT_EQ(session_->PendingCount(), 2);
+}
+
+TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
+  std::string hd = Media("hd.mp4", Clip(1.0, 1920, 1080));
+  std::string song = Media("song.m4a", Clip(2.0, 0, 0));
+  const ItemPtr video = AddAnalysed(ConvertKind::Video, {hd}).at(0);
+  const ItemPtr gif = AddAnalysed(ConvertKind::Gif, {hd}).at(0);
+  const ItemPtr audio = AddAnalysed(ConvertKind::Audio, {song}).at(0);
+  ASSERT_FALSE(audio->audioBitRateText.empty());
+  ASSERT_NE(audio->audioBitRateText, "96");
+  // The lists' starting choices, filled in once the sizes are known.
+  EXPECT_EQ(video->outputResolutionText, "1920x1080");
+  EXPECT_EQ(gif->outputResolutionText, "1280x720");  // GIF at the source size stays within 720 lines
+  EXPECT_EQ(audio->outputExtension, "mp3");
+  EXPECT_EQ(audio->outputAudioBitRateText, audio->audioBitRateText);
+
+  struct Case {
+    ConvertKind list;
+    const char* menu;
+    const char* label;
+    VideoItem* item;
+    const char* ext;
+    SizePreset preset;
+    std::string resolution;  // "-": not looked at
+    std::string bitRate;
+  } cases[] = {
+      {ConvertKind::Video, "menuex_mp4_720", "MP4 - 1280x720", video.get(), "mp4",
+       SizePreset::Size720, "1280x720", "-"},
+      // A token the list does not offer changes nothing of its own kind.
+      {ConvertKind::Video, "menuex_mkv_gif_96", "MKV - 1280x720", video.get(), "mkv",
+       SizePreset::Size720, "1280x720", "-"},
+      {ConvertKind::Gif, "menuex_gif_dvd", "GIF - 720P", gif.get(), "gif", SizePreset::Dvd,
+       "1280x720", "-"},
+      {ConvertKind::Gif, "menuex_gif_phone", "GIF - 200P", gif.get(), "gif", SizePreset::Phone,
+       "356x200", "-"},
+      {ConvertKind::Audio, "menuex_mp3_128", "MP3 - 128 kbps", audio.get(), "mp3",
+       SizePreset::Audio128, "-", "128"},
+      {ConvertKind::Audio, "menuex_mp3_96", "MP3 - 96 kbps", audio.get(), "mp3",
+       SizePreset::Audio96, "-", "96"},
+      {ConvertKind::Audio, "menuex_m4a_origin", "M4A - Source", audio.get(), "m4a",
+       SizePreset::Origin, "-", audio->audioBitRateText},
+  };
+  for (const Case& c : cases) {
+    const int changed = rec_.Count(Ev::Changed, c.item);
+    EXPECT_EQ(session_->ApplyFormatChoice(c.list, c.menu), ChoiceResult::Applied) << c.menu;
+    ListChoice now = session_->Choice(c.list);
+    EXPECT_EQ(FormatLabel(now.format, now.preset, "Source"), c.label) << c.menu;
+    EXPECT_EQ(c.item->outputExtension, c.ext) << c.menu;
+    EXPECT_EQ(c.item->sizePreset, c.preset) << c.menu;
+    if (c.resolution != "-") {
+      EXPECT_EQ(c.item->outputResolutionText, c.resolution) << c.menu;
+    }
+    if (c.bitRate != "-") {
+      EXPECT_EQ(c.item->outputAudioBitRateText, c.bitRate) << c.menu;
+    }
+    EXPECT_EQ(rec_.Count(Ev::Changed, c.item), changed + 1) << c.menu;
+  }
+
+  // A file added later takes the list's current choice at once.
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Audio, "menuex_mp3_256"), ChoiceResult::Applied);
+  const ItemPtr late = session_->AddFiles(ConvertKind::Audio, {song}).at(0);
+  EXPECT_EQ(late->outputExtension, "mp3");
+  EXPECT_EQ(late->sizePreset, SizePreset::Audio256);
+  EXPECT_EQ(late->outputAudioBitRateText, "256");
+  EXPECT_FALSE(session_->SetChoice(ConvertKind::Audio, {OutputFormat::Mp4, SizePreset::Origin}));
+  EXPECT_FALSE(session_->SetChoice(ConvertKind::Gif, {OutputFormat::Gif, SizePreset::Audio96}));
+}
+
+TEST_F(SessionTest, MergePartsAtTheSourceSizeShareTheFirstPartsSize) {
+  auto parts = AddAnalysed(ConvertKind::Merge, {Media("m1.mp4", Clip(1.0, 320, 240)),
+                                                Media("m2.mp4", Clip(1.0, 160, 120))});
+  for (const ItemPtr& p : parts) EXPECT_EQ(p->outputResolutionText, "1280x720");
+  // The menu offers no source size for the merge list.
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Merge, "menuex2_mp4_origin"),
+            ChoiceResult::Applied);
+  EXPECT_EQ(session_->Choice(ConvertKind::Merge).preset, SizePreset::Size720);
+  // A command line may ask for it: every part then takes the first part's size.
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Origin}));
+  for (const ItemPtr& p : parts) EXPECT_EQ(p->outputResolutionText, "320x240");
+  EXPECT_TRUE(session_->MoveItem(parts[1], -1));
+  EXPECT_FALSE(session_->MoveItem(parts[1], -1));
+  EXPECT_FALSE(session_->MoveItem(parts[0], +1));
+  for (const ItemPtr& p : parts) EXPECT_EQ(p->outputResolutionText, "160x120");
+  session_->RemoveItem(parts[1]);
+  EXPECT_EQ(parts[0]->outputResolutionText, "320x240");
+}
+
+TEST_F(SessionTest, RenamingRefusesNamesThatAreNoFileName) {
+  const ItemPtr item = session_->AddFiles(ConvertKind::Video, {Media("x.mp4")}).at(0);
+  for (const char* bad : {"", ".", "..", "a/b", "line\nbreak", "cr\rname"}) {
+    std::string why;
+    EXPECT_FALSE(session_->RenameItem(*item, bad, &why)) << bad;
+    EXPECT_FALSE(why.empty()) << bad;
+    EXPECT_EQ(item->outputName, "x");
+  }
+  std::string why;
+  EXPECT_TRUE(session_->RenameItem(*item, "holiday .. final", &why));
+  EXPECT_EQ(item->outputName, "holiday .. final");
+}
+
+}  // namespace
