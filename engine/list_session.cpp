@@ -155,9 +155,14 @@ struct ListSession::Impl {
   // Takes the item out of everything the session keeps about it.
   void Forget(const ItemPtr& item) {
     queue->Remove(item);
+    // Once its analysis was reported the cover is final; else it may still come.
+    if (MediaKnown(*item)) {
+      if (!item->coverPath.empty()) platform::DeleteFile(item->coverPath);
+    } else {
+      coversToDelete.push_back(item);
+    }
     tracks.erase(item.get());
     pending.erase(item.get());
-    coversToDelete.push_back(item);
   }
 
   // Covers of removed items, once their analysis is surely over.
