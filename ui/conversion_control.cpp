@@ -132,8 +132,12 @@ void CMainFrame::ToggleRename(QWidget* row) {
 void CMainFrame::FinishRename(QWidget* control) {
   auto* edit = qobject_cast<QLineEdit*>(control);
   VideoItem* item = ItemOfRow(app::SkinList::RowOf(control));
-  if (!edit || !item) return;
+  // Disabling a focused edit loses its focus once more: one answer is enough.
+  static bool finishing = false;
+  if (!edit || !item || finishing) return;
+  finishing = true;
   edit->setEnabled(false);
+  finishing = false;
   const std::string name = edit->text().trimmed().toStdString();
   std::string error;
   if (name != item->outputName && !name.empty() && !session_->RenameItem(*item, name, &error)) {

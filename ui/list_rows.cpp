@@ -21,6 +21,8 @@ using engine::ItemState;
 namespace {
 
 const char* const kItemProperty = "pelmarItem";
+// Set once the analysis has reported: the item's media facts may be read.
+const char* const kAnalysedProperty = "pelmarAnalysed";
 const char* const kProgressImage = "file='../default/images/pic_recode_progress.png' ";
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
@@ -57,10 +59,12 @@ void SetPairVisible(QWidget* row, const char* stem, bool visible) {
 bool Has(QWidget* row, const char* name) { return app::FindControl(row, name) != nullptr; }
 
 // Trimming and cropping need the file's length and frame: only an analysed
-// file that is not turned and not a cache file can be clipped.
-bool CanClip(const engine::VideoItem& item) {
-  return item.analysed.load() && item.durationSeconds > 0 && item.width > 0 && item.height > 0 &&
-         item.rotation == 0 && item.cacheKind == media::CacheKind::None;
+// file that is not turned and not a cache file can be clipped. Until the
+// analysis reports, its worker may still be writing the facts.
+bool CanClip(const QWidget* row, const engine::VideoItem& item) {
+  if (!row->property(kAnalysedProperty).toBool()) return false;
+  return item.durationSeconds > 0 && item.width > 0 && item.height > 0 && item.rotation == 0 &&
+         item.cacheKind == media::CacheKind::None;
 }
 
 QString FirstLine(const std::string& text) {
@@ -133,6 +137,7 @@ void ShowOutputChoice(QWidget* row, const engine::VideoItem& item) {
 void RefreshRowInfo(engine::VideoItem* item) {
   if (!item || !item->listItem) return;
   auto* row = static_cast<QWidget*>(item->listItem);
+  row->setProperty(kAnalysedProperty, true);
   SetText(row, "video_duration", Text(item->durationText));
   SetText(row, "video_resolution", Text(item->resolutionText));
   SetText(row, "video_duration_new", Text(item->durationText));
@@ -176,7 +181,7 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
     SetPairVisible(row, "layUpVideo", idle && merge);
     SetPairVisible(row, "layDownVideo", idle && merge);
   }
-  if (Has(row, "layClipVideo1")) SetPairVisible(row, "layClipVideo", idle && !done && CanClip(item));
+  if (Has(row, "layClipVideo1")) SetPairVisible(row, "layClipVideo", idle && !done && CanClip(row, item));
   if (Has(row, "layDelVideo1")) {
     SetPairVisible(row, "layDelVideo", true);
     SetVisible(row, "btn_del_video", idle);
