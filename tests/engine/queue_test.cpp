@@ -140,7 +140,6 @@ TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
   queue.AddForAnalysis({cleared, other});
   ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, first.get()));
   queue.Remove(cleared);  // the GIF list is cleared
-  queue.PauseAnalysis();
   recorder_.HoldSends(false);
   ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) { return other->analysed.load(); }));
   EXPECT_FALSE(cleared->analysed);
@@ -151,6 +150,28 @@ TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
   Queue(queue, other);
   queue.Wake();
   EXPECT_TRUE(WaitFinished(1));
+}
+
+TEST_F(QueueTest, AnItemStoppedBeforeItsAnalysisIsAnalysedWhenQueuedAgain) {
+  std::string source = Media("s.mp4", testsupport::Clip(2.0, 160, 120));
+  ConvertQueue queue(&recorder_, dirs_);
+  recorder_.HoldSends(true);  // the worker waits in the first item's refresh
+  auto first = Add(queue, source, ConvertKind::Video, "mp4");
+  ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, first.get()));
+  auto dropped = Add(queue, source, ConvertKind::Video, "mkv");
+  auto later = Add(queue, source, ConvertKind::Video, "mov");
+  queue.Remove(dropped);
+  recorder_.HoldSends(false);
+  // The worker has gone past the stopped item.
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) { return later->analysed.load(); }));
+  EXPECT_FALSE(dropped->analysed);
+
+  Queue(queue, dropped);  // started again: its job waits for the analysis
+  queue.Wake();
+  ASSERT_TRUE(WaitFinished(1));
+  EXPECT_EQ(Finished(), std::vector<void*>{dropped.get()});
+  EXPECT_EQ(dropped->durationSeconds, 2);
+  EXPECT_EQ(recorder_.Count(WM_ITEM_INFO_CHANGED, dropped.get()), 1);
 }
 
 TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
