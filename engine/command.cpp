@@ -155,7 +155,7 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
     cmd.Add({"-b:a", item.outputAudioBitRateText + "k"});
   cmd.Add({"-preset", "superfast"});
   if (item.hasDataStream) cmd.Add({"-dn"});
-  cmd.Add({"-max_muxing_queue_size", "34500"});
+  cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});
   cmd.AddPath(item.outputPath);
   return cmd;
 }

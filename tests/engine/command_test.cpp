@@ -173,31 +173,34 @@ TEST(VideoCommand, MergePartsAreNormalised) {
 TEST(AudioCommand, FragmentsInTheirOrder) {
   struct Case {
     const char* name;
-    std::function<void(VideoItem&)> change;
+    std::function<void(VideoItem&, CommandInputs&)> change;
     const char* tail;
   } cases[] = {
-      {"stereo mp3, bit rate unchanged", [](VideoItem&) {},
+      {"stereo mp3, bit rate unchanged", [](VideoItem&, CommandInputs&) {},
        " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " \"/out/clip.mp3\""},
       {"5.1 to mp3 at 256k after a cut",
-       [](VideoItem& i) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
+       [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
                           i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
        " -ss 10 -to 40 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
        " -max_muxing_queue_size 34500 \"/out/clip.mp3\""},
       {"m4a never carries the picture",
-       [](VideoItem& i) { i.outputExtension = "m4a"; i.outputPath = "/out/clip.m4a"; },
+       [](VideoItem& i, CommandInputs&) { i.outputExtension = "m4a"; i.outputPath = "/out/clip.m4a"; },
        " -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " \"/out/clip.m4a\""},
       {"no target bit rate: no -b:a",
-       [](VideoItem& i) { i.outputAudioBitRateText.clear(); },
+       [](VideoItem& i, CommandInputs&) { i.outputAudioBitRateText.clear(); },
        " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " \"/out/clip.mp3\""},
+      {"the configured muxing queue size, as for pictures",
+       [](VideoItem&, CommandInputs& in) { in.muxingQueueSize = "9999"; },
+       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
        " \"/out/clip.mp3\""},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Audio, "mp3");
-    c.change(*item);
     CommandInputs in = Inputs();
-    in.muxingQueueSize = "1";  // the configured size is not used for sound files
+    c.change(*item, in);
     EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
   }
 }
