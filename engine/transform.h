@@ -44,6 +44,9 @@ class CUtilTransform {
 
   // Set when the runner has ended (also when it never started).
   const platform::Event& RunnerEnded() const { return signals_.RunnerEnded(); }
+  // Set when the job posts nothing more: its monitor has ended, or it never
+  // ran, or it was stopped.
+  const platform::Event& ReportsEnded() const { return reportsEnded_; }
   // Known once the runner has ended.
   JobVerdict Verdict() const { return verdict_.load(); }
   // Why the job failed, with the end of the transcoder's error output.
@@ -63,7 +66,9 @@ class CUtilTransform {
   bool StopRequested() const { return signals_.StopRequested(); }
   // Sleeps unless a stop comes first; false when stopped.
   bool SleepUnlessStopped(std::chrono::milliseconds time) { return signals_.Sleep(time); }
-  void SetFailure(const std::string& reason);
+  // startFailed: the conversion could not even begin (WM_CONVERT_START_FAILED
+  // instead of WM_CONVERT_FAILED). A failed job reports once, either way.
+  void SetFailure(const std::string& reason, bool startFailed = false);
 
   VideoItem* const item_;
   NotifyTarget* const target_;
@@ -76,9 +81,11 @@ class CUtilTransform {
   void Finish(JobVerdict verdict);
 
   RunSignals signals_;
+  platform::Event reportsEnded_;
   std::atomic<JobVerdict> verdict_{JobVerdict::Pending};
   std::atomic<bool> outputBegun_{false};
   std::atomic<int> keptSeconds_{0};
+  std::atomic<int> failureMessage_;
   platform::Process process_;
   std::thread runner_;
   std::thread monitor_;
