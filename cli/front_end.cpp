@@ -122,9 +122,11 @@ void FrontEnd::Handle(const Posted& m) {
   using namespace engine;
   auto* item = static_cast<VideoItem*>(m.wParam);
   switch (m.msg) {
-    case WM_CONVERT_PROGRESS:
-      if (!queue_->JobOf(item)) break;  // a late message of a finished job
+    case WM_CONVERT_PROGRESS: {
+      auto job = queue_->JobOf(item);
+      if (!job) break;  // a late message of a finished job
       if (m.lParam == 100) {
+        item->outputPath = job->OutputPath();
         item->state = ItemState::Done;
         queue_->DestroyJob(item);
         view_.Print(item->listKind == ConvertKind::Merge ? "part done: " + Label(*item)
@@ -133,6 +135,7 @@ void FrontEnd::Handle(const Posted& m) {
         view_.Update(static_cast<int>(m.lParam));
       }
       break;
+    }
     case WM_CONVERT_START_FAILED:
     case WM_CONVERT_FAILED: {
       auto job = queue_->JobOf(item);
@@ -326,7 +329,8 @@ int FrontEnd::PrintCommands() {
       continue;
     }
     // As a job builds it: the overrides go to the first picture command only.
-    engine::CommandInputs in = engine::JobCommandInputs(*item, engine::ProgressFilePath(*item, dirs_));
+    engine::CommandInputs in = engine::JobCommandInputs(
+        *item, engine::NewProgressFilePath(*item, dirs_), naming.outputPath);
     fprintf(out_, "%s\n", engine::BuildCommand(*item, in).Display().c_str());
   }
   return code;

@@ -209,7 +209,7 @@ void ConvertQueue::RunBatch(const std::vector<ItemPtr>& batch) {
         ItemState state = item->state.load();
         bool partOk = state != ItemState::Stopped && state != ItemState::Failed &&
                       job->Verdict() == JobVerdict::Succeeded &&
-                      platform::FileSize(item->outputPath) > 0;
+                      platform::FileSize(job->OutputPath()) > 0;
         if (!partOk) {
           mergeFailed = true;
           if (state != ItemState::Stopped) item->state = ItemState::Failed;

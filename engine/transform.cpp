@@ -13,9 +13,11 @@
 
 namespace engine {
 
-CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath) {
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath,
+                               const std::string& outputPath) {
   CommandInputs in;
   in.progressPath = progressPath;
+  in.outputPath = outputPath;
   in.muxingQueueSize = app::Settings().MuxingQueueSize();
   if (item.listKind != ConvertKind::Audio)
     app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
@@ -46,9 +48,10 @@ void CUtilTransform::Start() {
   if (!naming.ok) return failAtOnce(naming.error);
   {
     std::lock_guard<std::mutex> lock(textMutex_);
-    outputPath_ = item_->outputPath;
+    outputPath_ = naming.outputPath;
+    outputName_ = naming.outputName;
   }
-  progressPath_ = ProgressFilePath(*item_, dirs_);
+  progressPath_ = NewProgressFilePath(*item_, dirs_);
   stderrPath_ = progressPath_ + ".log";
   platform::DeleteFile(progressPath_);
   runner_ = std::thread(&CUtilTransform::RunnerMain, this);
@@ -83,6 +86,11 @@ std::string CUtilTransform::OutputPath() const {
   return outputPath_;
 }
 
+std::string CUtilTransform::OutputName() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return outputName_;
+}
+
 std::string CUtilTransform::CommandLine() const {
   std::lock_guard<std::mutex> lock(textMutex_);
   return commandLine_;
@@ -112,7 +120,7 @@ void CUtilTransform::RunnerMain() {
 
 void CUtilTransform::BuildAndRun() {
   keptSeconds_ = item_->KeptSeconds();
-  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_));
+  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, outputPath_));
   {
     std::lock_guard<std::mutex> lock(textMutex_);
     commandLine_ = cmd.Display();

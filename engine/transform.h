@@ -20,9 +20,10 @@ struct VideoItem;
 struct CommandInputs;
 
 // What a job's command takes from outside the item: its progress file, the
-// install setting for the muxing queue, and for a picture output the one-shot
-// overrides, which are used up.
-CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath);
+// output it chose, the install setting for the muxing queue, and for a
+// picture output the one-shot overrides, which are used up.
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath,
+                               const std::string& outputPath);
 
 enum class JobVerdict : int { Pending = 0, Succeeded, Failed, Stopped };
 
@@ -54,6 +55,8 @@ class CUtilTransform {
   // The path this job writes, once named (the worker never writes it into
   // the item; the owner takes it from here when the job is done).
   std::string OutputPath() const;
+  // The output's base name: the item's, or its renamed form after a clash.
+  std::string OutputName() const;
   // The transcoder command as one line, once it was built.
   std::string CommandLine() const;
 
@@ -94,6 +97,7 @@ class CUtilTransform {
   std::string reason_;
   std::string commandLine_;
   std::string outputPath_;
+  std::string outputName_;
   std::string progressPath_;
   std::string stderrPath_;
 };

@@ -85,7 +85,9 @@ class MergeTest : public EngineTest {
       return done == static_cast<int>(items.size());
     })) << ext;
     for (const ItemPtr& i : items) {
-      request.parts.push_back(i->outputPath);
+      auto job = queue.JobOf(i.get());
+      EXPECT_TRUE(job) << ext;
+      if (job) request.parts.push_back(job->OutputPath());
       request.totalSeconds += i->KeptSeconds();
     }
     request.outputExtension = ext;

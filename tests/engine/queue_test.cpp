@@ -121,12 +121,13 @@ TEST_F(QueueTest, StoppingAConvertingItemEndsItAndTheWorkerGoesOn) {
   Queue(queue, next);
   queue.Wake();
   ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, slow.get()));
+  const std::string slowOutput = queue.JobOf(slow.get())->OutputPath();
   queue.Remove(slow);
   EXPECT_EQ(slow->state.load(), ItemState::Stopped);
   EXPECT_FALSE(queue.JobOf(slow.get()));
   ASSERT_TRUE(WaitFinished(1));
   EXPECT_EQ(Finished(), std::vector<void*>{next.get()});
-  EXPECT_FALSE(platform::FileExists(slow->outputPath));
+  EXPECT_FALSE(platform::FileExists(slowOutput));
   EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, slow.get()), 0);
 }
 
@@ -180,6 +181,7 @@ TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
   Queue(*queue, running);
   queue->Wake();
   ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, running.get()));
+  const std::string runningOutput = queue->JobOf(running.get())->OutputPath();
   recorder_.HoldSends(true);
   auto waiting = Add(*queue, Media("w.mp4", testsupport::Clip(1.0, 160, 120)), ConvertKind::Video, "mp4");
   ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, waiting.get()));
@@ -189,7 +191,7 @@ TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
   EXPECT_EQ(ChildTranscoders(), 0);
   EXPECT_EQ(running->state.load(), ItemState::Stopped);
-  EXPECT_FALSE(platform::FileExists(running->outputPath));
+  EXPECT_FALSE(platform::FileExists(runningOutput));
   EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
   queue.reset();
 }
