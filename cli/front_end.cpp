@@ -262,7 +262,8 @@ int FrontEnd::PrintCommands() {
       continue;
     }
     // As a job builds it: the overrides go to the first picture command only.
-    engine::CommandInputs in = engine::JobCommandInputs(*item, engine::ProgressFilePath(*item, dirs_));
+    engine::CommandInputs in = engine::JobCommandInputs(
+        *item, engine::NewProgressFilePath(*item, dirs_), naming.outputPath);
     fprintf(out_, "%s\n", engine::BuildCommand(*item, in).Display().c_str());
   }
   return code;

@@ -136,7 +136,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   if (!item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText)
     cmd.Add({"-s", item.outputResolutionText});
   AddCut(cmd, item);
-  cmd.AddPath(item.outputPath);
+  cmd.AddPath(in.outputPath);
   return cmd;
 }
 
@@ -155,8 +155,8 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
     cmd.Add({"-b:a", item.outputAudioBitRateText + "k"});
   cmd.Add({"-preset", "superfast"});
   if (item.hasDataStream) cmd.Add({"-dn"});
-  cmd.Add({"-max_muxing_queue_size", "34500"});
-  cmd.AddPath(item.outputPath);
+  cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});
+  cmd.AddPath(in.outputPath);
   return cmd;
 }
 

@@ -30,6 +30,7 @@ class Command {
 // What a command takes from outside the item.
 struct CommandInputs {
   std::string progressPath;
+  std::string outputPath;                 // chosen by the job; never read from the item
   std::string muxingQueueSize = "34500";  // install Config.ini [Config] Size
   int64_t customBitRate = 0;              // one-shot override, bit/s; 0 = none
   float customFrameRate = 0.0f;           // one-shot override; 0 = none

@@ -31,20 +31,28 @@ void ConvertQueue::AddForAnalysis(const std::vector<ItemPtr>& items) {
   {
     std::lock_guard<std::mutex> lock(pendingMutex_);
     pending_.insert(pending_.end(), items.begin(), items.end());
-    analysisPause_ = false;
-    analysisStop_ = false;
-    analysisWork_ = true;
   }
   analysisCv_.notify_all();
 }
 
-void ConvertQueue::PauseAnalysis() { analysisPause_ = true; }
-
 void ConvertQueue::Enqueue(const ItemPtr& item) {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  Erase(stopped_, item);
-  Erase(queue_, item);
-  queue_.push_back(item);
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    Erase(stopped_, item);
+    Erase(queue_, item);
+    queue_.push_back(item);
+  }
+  {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    if (item->analysed.load() || analysisQuit_) return;
+    bool coming = std::find(pending_.begin(), pending_.end(), item) != pending_.end() ||
+                  (analysing_ == item && !analysingStopped_);
+    if (coming) return;
+    // Dropped when it was stopped: its job would wait for it forever. It goes
+    // first, since the conversion worker may be waiting for it already.
+    pending_.push_front(item);
+  }
+  analysisCv_.notify_all();
 }
 
 void ConvertQueue::Wake() {
@@ -56,13 +64,17 @@ void ConvertQueue::Wake() {
 }
 
 void ConvertQueue::Remove(const ItemPtr& item) {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  if (std::find(stopped_.begin(), stopped_.end(), item) == stopped_.end())
-    stopped_.push_back(item);
-  item->state = ItemState::Stopped;
-  item->coverProcess.kill();
-  DestroyJobLocked(item.get());
-  Erase(queue_, item);
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (std::find(stopped_.begin(), stopped_.end(), item) == stopped_.end())
+      stopped_.push_back(item);
+    item->state = ItemState::Stopped;
+    item->coverProcess.kill();
+    DestroyJobLocked(item.get());
+    Erase(queue_, item);
+  }
+  std::lock_guard<std::mutex> lock(pendingMutex_);
+  if (analysing_ == item) analysingStopped_ = true;
 }
 
 void ConvertQueue::DestroyJob(VideoItem* item) {
@@ -123,30 +135,31 @@ void ConvertQueue::Shutdown() {
 
 void ConvertQueue::AnalysisMain() {
   for (;;) {
-    std::vector<ItemPtr> batch;
+    ItemPtr item;
     {
       std::unique_lock<std::mutex> lock(pendingMutex_);
-      analysisCv_.wait(lock, [this] { return analysisWork_ || analysisQuit_; });
+      analysing_.reset();
+      analysisCv_.wait(lock, [this] { return !pending_.empty() || analysisQuit_; });
       if (analysisQuit_) return;
-      analysisWork_ = false;
-      batch.swap(pending_);
+      item = pending_.front();
+      pending_.pop_front();
+      // A stopped item (its list is being cleared, or it was stopped) waits
+      // until it is queued again; the other items are still wanted.
+      if (item->analysed.load() || item->state.load() == ItemState::Stopped) continue;
+      analysing_ = item;
+      analysingStopped_ = false;
     }
-    for (const ItemPtr& item : batch) {
-      {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        if (analysisStop_) break;
-        analysing_ = item;
-      }
-      // Items of a list being cleared are stopped; the others are still wanted.
-      if (item->state.load() == ItemState::Stopped) continue;
-      if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
-        MakeItemCover(*item, dirs_.cover, dirs_.work);
-      if (!analysisStop_ && item->state.load() != ItemState::Stopped)
-        owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
-      item->analysed = true;
+    if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
+      MakeItemCover(*item, dirs_.cover, dirs_.work);
+    {
+      // Stopped while in hand: the probe or the cover may have been cut short,
+      // so the item does not count as analysed.
+      std::lock_guard<std::mutex> lock(pendingMutex_);
+      if (analysingStopped_) continue;
     }
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    analysing_.reset();
+    if (!analysisStop_ && item->state.load() != ItemState::Stopped)
+      owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
+    item->analysed = true;
   }
 }
 
@@ -196,7 +209,7 @@ void ConvertQueue::RunBatch(const std::vector<ItemPtr>& batch) {
         ItemState state = item->state.load();
         bool partOk = state != ItemState::Stopped && state != ItemState::Failed &&
                       job->Verdict() == JobVerdict::Succeeded &&
-                      platform::FileSize(item->outputPath) > 0;
+                      platform::FileSize(job->OutputPath()) > 0;
         if (!partOk) {
           mergeFailed = true;
           if (state != ItemState::Stopped) item->state = ItemState::Failed;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -31,12 +32,12 @@ class ConvertQueue {
   // Whether the analysis makes cover pictures (a front end without pictures
   // has no use for them). Set before items are added.
   void SetMakeCovers(bool make) { makeCovers_ = make; }
-  // Hands newly added items to the analysis worker, in their order.
+  // Hands newly added items to the analysis worker, in their order. An item
+  // stopped before (or while) it is analysed stays unanalysed.
   void AddForAnalysis(const std::vector<ItemPtr>& items);
-  // Called before a list is cleared: items that are stopped by then are not
-  // analysed; every other pending item still is.
-  void PauseAnalysis();
-  // Puts an item (already set Queued) at the end of the queue.
+  // Puts an item (already set Queued) at the end of the queue. An item that
+  // was stopped before its analysis goes to the analysis again, since its
+  // job waits for it.
   void Enqueue(const ItemPtr& item);
   // Lets the conversion worker take what was queued.
   void Wake();
@@ -73,15 +74,15 @@ class ConvertQueue {
   std::atomic<bool> conversionStop_{false};
   std::thread conversionThread_;
 
-  // Analysis part.
+  // Analysis part. Every item the worker will still analyse is in pending_
+  // or is analysing_: Enqueue() relies on that to tell a dropped item.
   std::mutex pendingMutex_;
   std::condition_variable analysisCv_;
-  std::vector<ItemPtr> pending_;
-  ItemPtr analysing_;  // the item the analysis worker has in hand
-  bool analysisWork_ = false;
+  std::deque<ItemPtr> pending_;
+  ItemPtr analysing_;              // the item the analysis worker has in hand
+  bool analysingStopped_ = false;  // it was stopped meanwhile: its result is dropped
   bool analysisQuit_ = false;
-  std::atomic<bool> analysisStop_{false};
-  std::atomic<bool> analysisPause_{false};
+  std::atomic<bool> analysisStop_{false};  // set at shutdown
   std::atomic<bool> makeCovers_{true};
   std::thread analysisThread_;
 

@@ -127,13 +127,21 @@ void MergeJoin::RunnerMain() {
   };
   const long long now = platform::MicrosecondsSinceEpoch();
   const std::string listPath = dirs_.scratch + platform::Format("%lld.txt", now);
+  const std::string stderrPath = progressPath_ + ".log";
+  // Whatever is there already is not this join's to remove afterwards.
+  const bool listOurs = !platform::FileExists(listPath);
+  const bool progressOurs = !platform::FileExists(progressPath_);
+  const bool stderrOurs = !platform::FileExists(stderrPath);
   std::vector<PartFormat> formats;
   std::vector<double> pictureSeconds;
   for (const std::string& part : request_.parts) {
     formats.push_back(ProbePartFormat(part));
     pictureSeconds.push_back(formats.back().videoSeconds);
   }
-  if (!platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600)) {
+  const bool listWritten =
+      listOurs &&
+      platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600);
+  if (!listWritten) {
     fail("the list of parts could not be written: " + listPath);
   } else if (!signals_.StopRequested()) {
     SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
@@ -141,11 +149,16 @@ void MergeJoin::RunnerMain() {
     Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),
                                    PlanJoin(formats, request_.outputExtension));
     SetText(&commandLine_, cmd.Display());
-    TranscoderRun run{&cmd, dirs_.work, progressPath_ + ".log", progressPath_, OutputPath()};
+    TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, OutputPath()};
     RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
     if (result.outcome == RunOutcome::Succeeded) succeeded_ = true;
     else if (result.outcome != RunOutcome::Stopped) fail(result.reason);
   }
+  // The join's own helper files go whatever the outcome; the reason of a
+  // failure was read from them already.
+  if (listWritten) platform::DeleteFile(listPath);
+  if (progressOurs) platform::DeleteFile(progressPath_);
+  if (stderrOurs) platform::DeleteFile(stderrPath);
   signals_.MarkRunnerEnded();
 }
 

@@ -55,7 +55,8 @@ class MergeJoin {
   MergeJoin& operator=(const MergeJoin&) = delete;
 
   // Starts the runner and the monitor; the monitor posts WM_MERGE_PROGRESS,
-  // then WM_MERGE_DONE or WM_MERGE_FAILED.
+  // then WM_MERGE_DONE or WM_MERGE_FAILED. The concat list, the progress file
+  // and the error output go when the join ends, however it ends.
   void Start();
   // Ends the join at once; a half-written output is removed. Posts nothing.
   void Stop();

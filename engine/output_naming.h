@@ -1,4 +1,4 @@
-// Naming the output file and the progress file of a job.
+// Naming the output file and the helper files of a job.
 #pragma once
 
 #include <string>
@@ -10,19 +10,24 @@ struct EngineDirs;
 
 struct NamingResult {
   bool ok = false;
-  std::string error;  // why the item cannot be converted under any name
+  std::string error;       // why the item cannot be converted under any name
+  std::string outputPath;  // the file the job writes
+  std::string outputName;  // the base name used: the item's, or its renamed form after a clash
 };
 
-// Sets outputPath (and outputName after a collision). Merge parts go to the
-// scratch folder, replacing an old part; other outputs go to outputDir, and an
-// existing file is never touched: up to three renames, then a failure.
-NamingResult NameOutput(VideoItem& item, const EngineDirs& dirs);
+// Chooses where the job writes; the item is only read (the conversion worker
+// calls this while the owner's thread may read the item). Merge parts go to
+// the scratch folder, replacing an old part; other outputs go to outputDir,
+// and an existing file is never touched: up to three renames, then a failure.
+NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs);
 
-// log folder + outputName + "_" + outputExtension.
-std::string ProgressFilePath(const VideoItem& item, const EngineDirs& dirs);
+// A progress file in the log folder for one job of the item. Named by the
+// item's id and a number new for every call, never by the output name: two
+// jobs never share one, and the name stays short whatever the title.
+std::string NewProgressFilePath(const VideoItem& item, const EngineDirs& dirs);
 
 // The checks on the user's choices that naming relies on: an output folder
-// (ending with '/' is added when missing) and a name without '/'.
-NamingResult CheckOutputChoice(VideoItem& item);
+// and a name without '/' that fits in a file name.
+NamingResult CheckOutputChoice(const VideoItem& item);
 
 }  // namespace engine

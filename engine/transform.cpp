@@ -13,9 +13,11 @@
 
 namespace engine {
 
-CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath) {
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath,
+                               const std::string& outputPath) {
   CommandInputs in;
   in.progressPath = progressPath;
+  in.outputPath = outputPath;
   in.muxingQueueSize = app::Settings().MuxingQueueSize();
   if (item.listKind != ConvertKind::Audio)
     app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
@@ -23,13 +25,14 @@ CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progres
 }
 
 CUtilTransform::CUtilTransform(VideoItem* item, NotifyTarget* target, const EngineDirs& dirs)
-    : item_(item), target_(target), dirs_(dirs) {}
+    : item_(item), target_(target), dirs_(dirs), failureMessage_(WM_CONVERT_FAILED) {}
 
 CUtilTransform::~CUtilTransform() { Stop(); }
 
 void CUtilTransform::Start() {
   if (!target_ || !item_) {
     signals_.MarkRunnerEnded();
+    reportsEnded_.set();
     return;
   }
   auto failAtOnce = [this](const std::string& why) {
@@ -37,6 +40,7 @@ void CUtilTransform::Start() {
     verdict_ = JobVerdict::Failed;
     signals_.MarkRunnerEnded();
     if (!StopRequested()) target_->post(WM_CONVERT_FAILED, item_, 0);
+    reportsEnded_.set();
   };
   // The private folder is checked again: it may have been replaced since start.
   if (!dirs_.Ensure()) return failAtOnce("the temporary folder is not private: " + dirs_.scratch);
@@ -44,9 +48,10 @@ void CUtilTransform::Start() {
   if (!naming.ok) return failAtOnce(naming.error);
   {
     std::lock_guard<std::mutex> lock(textMutex_);
-    outputPath_ = item_->outputPath;
+    outputPath_ = naming.outputPath;
+    outputName_ = naming.outputName;
   }
-  progressPath_ = ProgressFilePath(*item_, dirs_);
+  progressPath_ = NewProgressFilePath(*item_, dirs_);
   stderrPath_ = progressPath_ + ".log";
   platform::DeleteFile(progressPath_);
   runner_ = std::thread(&CUtilTransform::RunnerMain, this);
@@ -68,6 +73,7 @@ void CUtilTransform::Stop() {
     platform::DeleteFile(stderrPath_);
   }
   signals_.MarkRunnerEnded();
+  reportsEnded_.set();
 }
 
 std::string CUtilTransform::FailureReason() const {
@@ -80,14 +86,20 @@ std::string CUtilTransform::OutputPath() const {
   return outputPath_;
 }
 
+std::string CUtilTransform::OutputName() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return outputName_;
+}
+
 std::string CUtilTransform::CommandLine() const {
   std::lock_guard<std::mutex> lock(textMutex_);
   return commandLine_;
 }
 
-void CUtilTransform::SetFailure(const std::string& reason) {
+void CUtilTransform::SetFailure(const std::string& reason, bool startFailed) {
   std::lock_guard<std::mutex> lock(textMutex_);
   reason_ = reason;
+  if (startFailed) failureMessage_ = WM_CONVERT_START_FAILED;
 }
 
 int CUtilTransform::PrepareSource() { return target_ && item_ && !StopRequested() ? 1 : 0; }
@@ -108,7 +120,7 @@ void CUtilTransform::RunnerMain() {
 
 void CUtilTransform::BuildAndRun() {
   keptSeconds_ = item_->KeptSeconds();
-  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_));
+  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, outputPath_));
   {
     std::lock_guard<std::mutex> lock(textMutex_);
     commandLine_ = cmd.Display();
@@ -118,9 +130,9 @@ void CUtilTransform::BuildAndRun() {
   RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
   switch (result.outcome) {
     case RunOutcome::NotStarted:
-      SetFailure(result.reason);
+      // Reported by the monitor, which reports every failure once.
+      SetFailure(result.reason, true);
       verdict_ = JobVerdict::Failed;
-      if (!StopRequested()) target_->post(WM_CONVERT_START_FAILED, item_, 0);
       break;
     case RunOutcome::Stopped:
       verdict_ = JobVerdict::Stopped;
@@ -137,13 +149,16 @@ void CUtilTransform::BuildAndRun() {
 
 void CUtilTransform::MonitorMain() {
   const int base = PrepareProgress();
-  if (!target_ || StopRequested()) return;
-  while (signals_.Poll(Timing().progressPoll)) {
-    if (signals_.RunnerEnded().isSet()) return Finish(verdict_.load());
+  while (target_ && signals_.Poll(Timing().progressPoll)) {
+    if (signals_.RunnerEnded().isSet()) {
+      Finish(verdict_.load());
+      break;
+    }
     int percent = ProgressPercent(ReadProgressFile(progressPath_), keptSeconds_.load());
     if (percent > 0 && percent < 100 && !StopRequested())
       target_->post(WM_CONVERT_PROGRESS, item_, ShownPercent(base, percent));
   }
+  reportsEnded_.set();
 }
 
 void CUtilTransform::Finish(JobVerdict verdict) {
@@ -158,7 +173,7 @@ void CUtilTransform::Finish(JobVerdict verdict) {
   if (outputBegun_.exchange(false)) platform::DeleteFile(outputPath_);
   std::string reason = FailureReason();
   app::RunLog("convert failed: %s: %s", item_->sourcePath.c_str(), reason.c_str());
-  target_->post(WM_CONVERT_FAILED, item_, 0);
+  target_->post(failureMessage_.load(), item_, 0);
 }
 
 }  // namespace engine

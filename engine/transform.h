@@ -20,9 +20,10 @@ struct VideoItem;
 struct CommandInputs;
 
 // What a job's command takes from outside the item: its progress file, the
-// install setting for the muxing queue, and for a picture output the one-shot
-// overrides, which are used up.
-CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath);
+// output it chose, the install setting for the muxing queue, and for a
+// picture output the one-shot overrides, which are used up.
+CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath,
+                               const std::string& outputPath);
 
 enum class JobVerdict : int { Pending = 0, Succeeded, Failed, Stopped };
 
@@ -44,6 +45,9 @@ class CUtilTransform {
 
   // Set when the runner has ended (also when it never started).
   const platform::Event& RunnerEnded() const { return signals_.RunnerEnded(); }
+  // Set when the job posts nothing more: its monitor has ended, or it never
+  // ran, or it was stopped.
+  const platform::Event& ReportsEnded() const { return reportsEnded_; }
   // Known once the runner has ended.
   JobVerdict Verdict() const { return verdict_.load(); }
   // Why the job failed, with the end of the transcoder's error output.
@@ -51,6 +55,8 @@ class CUtilTransform {
   // The path this job writes, once named (the worker never writes it into
   // the item; the owner takes it from here when the job is done).
   std::string OutputPath() const;
+  // The output's base name: the item's, or its renamed form after a clash.
+  std::string OutputName() const;
   // The transcoder command as one line, once it was built.
   std::string CommandLine() const;
 
@@ -63,7 +69,9 @@ class CUtilTransform {
   bool StopRequested() const { return signals_.StopRequested(); }
   // Sleeps unless a stop comes first; false when stopped.
   bool SleepUnlessStopped(std::chrono::milliseconds time) { return signals_.Sleep(time); }
-  void SetFailure(const std::string& reason);
+  // startFailed: the conversion could not even begin (WM_CONVERT_START_FAILED
+  // instead of WM_CONVERT_FAILED). A failed job reports once, either way.
+  void SetFailure(const std::string& reason, bool startFailed = false);
 
   VideoItem* const item_;
   NotifyTarget* const target_;
@@ -76,9 +84,11 @@ class CUtilTransform {
   void Finish(JobVerdict verdict);
 
   RunSignals signals_;
+  platform::Event reportsEnded_;
   std::atomic<JobVerdict> verdict_{JobVerdict::Pending};
   std::atomic<bool> outputBegun_{false};
   std::atomic<int> keptSeconds_{0};
+  std::atomic<int> failureMessage_;
   platform::Process process_;
   std::thread runner_;
   std::thread monitor_;
@@ -87,6 +97,7 @@ class CUtilTransform {
   std::string reason_;
   std::string commandLine_;
   std::string outputPath_;
+  std::string outputName_;
   std::string progressPath_;
   std::string stderrPath_;
 };

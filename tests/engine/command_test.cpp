@@ -29,7 +29,6 @@ std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
   item->durationSeconds = 60;
   item->trimEnd = 60;
   item->outputExtension = ext;
-  item->outputPath = "/out/clip." + ext;
   return item;
 }
 
@@ -39,15 +38,17 @@ std::string Tail(const Command& cmd) {
   return d.substr(strlen(kStart));
 }
 
-CommandInputs Inputs() {
+// The job's choices: its progress file and the output it named.
+CommandInputs Inputs(const std::string& output = "/out/clip.mp4") {
   CommandInputs in;
   in.progressPath = "/log/p";
+  in.outputPath = output;
   return in;
 }
 
 TEST(VideoCommand, PlainMkvConversion) {
   auto item = Item(ConvertKind::Video, "mkv");
-  Command cmd = BuildCommand(*item, Inputs());
+  Command cmd = BuildCommand(*item, Inputs("/out/clip.mkv"));
   EXPECT_EQ(Tail(cmd),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
             " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
@@ -110,7 +111,6 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Video, "mp4");
-    item->outputPath = "/out/clip.mp4";
     CommandInputs in = Inputs();
     c.change(*item, in);
     EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
@@ -120,7 +120,7 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
 TEST(VideoCommand, GifHasNoCodecAndNoStreamMap) {
   auto item = Item(ConvertKind::Gif, "gif");
   item->outputResolutionText = "1280x720";
-  EXPECT_EQ(Tail(BuildCommand(*item, Inputs())),
+  EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/clip.gif"))),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
             " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 \"/out/clip.gif\"");
 }
@@ -157,9 +157,8 @@ TEST(VideoCommand, MergePartsAreNormalised) {
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Merge, "mp4");
-    item->outputPath = "/out/p";
     c.change(*item);
-    EXPECT_EQ(Tail(BuildCommand(*item, Inputs())), c.tail) << c.name;
+    EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/p"))), c.tail) << c.name;
   }
 
   // Without a size text the part is padded to its own size.
@@ -173,31 +172,34 @@ TEST(VideoCommand, MergePartsAreNormalised) {
 TEST(AudioCommand, FragmentsInTheirOrder) {
   struct Case {
     const char* name;
-    std::function<void(VideoItem&)> change;
+    std::function<void(VideoItem&, CommandInputs&)> change;
     const char* tail;
   } cases[] = {
-      {"stereo mp3, bit rate unchanged", [](VideoItem&) {},
+      {"stereo mp3, bit rate unchanged", [](VideoItem&, CommandInputs&) {},
        " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " \"/out/clip.mp3\""},
       {"5.1 to mp3 at 256k after a cut",
-       [](VideoItem& i) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
+       [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
                           i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
        " -ss 10 -to 40 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
        " -max_muxing_queue_size 34500 \"/out/clip.mp3\""},
       {"m4a never carries the picture",
-       [](VideoItem& i) { i.outputExtension = "m4a"; i.outputPath = "/out/clip.m4a"; },
+       [](VideoItem& i, CommandInputs& in) { i.outputExtension = "m4a"; in.outputPath = "/out/clip.m4a"; },
        " -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " \"/out/clip.m4a\""},
       {"no target bit rate: no -b:a",
-       [](VideoItem& i) { i.outputAudioBitRateText.clear(); },
+       [](VideoItem& i, CommandInputs&) { i.outputAudioBitRateText.clear(); },
        " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " \"/out/clip.mp3\""},
+      {"the configured muxing queue size, as for pictures",
+       [](VideoItem&, CommandInputs& in) { in.muxingQueueSize = "9999"; },
+       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
        " \"/out/clip.mp3\""},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Audio, "mp3");
-    c.change(*item);
-    CommandInputs in = Inputs();
-    in.muxingQueueSize = "1";  // the configured size is not used for sound files
+    CommandInputs in = Inputs("/out/clip.mp3");
+    c.change(*item, in);
     EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
   }
 }
@@ -205,10 +207,18 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
 TEST(Command, NamesCannotInjectOptions) {
   auto item = Item(ConvertKind::Video, "mp4");
   item->sourcePath = "/in/-y \"x\" -f null .mp4";
-  item->outputPath = "/out/a b;c.mp4";
-  Command cmd = BuildCommand(*item, Inputs());
+  Command cmd = BuildCommand(*item, Inputs("/out/a b;c.mp4"));
   EXPECT_EQ(cmd.args()[6], "/in/-y \"x\" -f null .mp4");
   EXPECT_EQ(cmd.args().back(), "/out/a b;c.mp4");
+}
+
+TEST(Command, TheOutputIsTheJobsNeverTheItemsLastOne) {
+  for (ConvertKind kind : {ConvertKind::Video, ConvertKind::Audio, ConvertKind::Merge}) {
+    auto item = Item(kind, "mp4");
+    item->outputPath = "/out/the last run's file.mp4";
+    Command cmd = BuildCommand(*item, Inputs("/out/clip_0_7.mp4"));
+    EXPECT_EQ(cmd.args().back(), "/out/clip_0_7.mp4") << static_cast<int>(kind);
+  }
 }
 
 TEST(Command, SizeTextAndEvenSides) {

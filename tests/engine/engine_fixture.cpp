@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/timing.h"
 #include "platform/files.h"
 #include "tests/support/media.h"
@@ -122,6 +124,19 @@ int ChildTranscoders() {
   }
   closedir(proc);
   return count;
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* d = opendir(dir.c_str());
+  if (!d) return names;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace enginetest

@@ -62,4 +62,7 @@ class EngineTest : public testsupport::SandboxTest {
 // Number of ffmpeg processes that are children of this process.
 int ChildTranscoders();
 
+// Names of the entries directly inside a folder, sorted; empty when it is missing.
+std::vector<std::string> FolderEntries(const std::string& dir);
+
 }  // namespace enginetest

@@ -35,27 +35,34 @@ class JobTest : public EngineTest {
     return item;
   }
 
-  // Runs one job to its final message and returns that message.
+  // The messages that end a run of the item: 100, or one of the failures.
+  static std::vector<int> FinalMessages(const std::vector<Message>& list, const VideoItem* item) {
+    std::vector<int> finals;
+    for (const Message& m : list)
+      if (m.wParam == item && (m.msg == WM_CONVERT_FAILED || m.msg == WM_CONVERT_START_FAILED ||
+                               (m.msg == WM_CONVERT_PROGRESS && m.lParam == 100)))
+        finals.push_back(m.msg);
+    return finals;
+  }
+
+  // Runs one job until it reports nothing more and returns its final
+  // message; a job reports exactly one.
   int Convert(const std::shared_ptr<VideoItem>& item) {
     auto job = std::make_shared<CUtilTransform>(item.get(), &recorder_, dirs_);
     job->Start();
-    bool ended = recorder_.WaitUntil([&](const std::vector<Message>& list) {
-      for (const Message& m : list)
-        if (m.wParam == item.get() && (m.msg == WM_CONVERT_FAILED ||
-                                       (m.msg == WM_CONVERT_PROGRESS && m.lParam == 100)))
-          return true;
-      return false;
-    });
-    EXPECT_TRUE(ended) << "no final message for " << item->sourcePath;
+    EXPECT_TRUE(job->ReportsEnded().waitFor(std::chrono::seconds(60)))
+        << "no final message for " << item->sourcePath;
     reason_ = job->FailureReason();
+    output_ = job->OutputPath();
     job->Stop();
-    for (const Message& m : recorder_.Messages())
-      if (m.wParam == item.get() && m.msg == WM_CONVERT_FAILED) return WM_CONVERT_FAILED;
-    return WM_CONVERT_PROGRESS;
+    std::vector<int> finals = FinalMessages(recorder_.Messages(), item.get());
+    EXPECT_EQ(finals.size(), 1u) << item->sourcePath;
+    return finals.empty() ? 0 : finals.back();
   }
 
   Recorder recorder_;
   std::string reason_;
+  std::string output_;  // the path the last job wrote
   std::vector<std::shared_ptr<VideoItem>> keep_;
 };
 
@@ -76,8 +83,8 @@ TEST_F(JobTest, EveryFormatOfEveryListConvertsAndProbesBack) {
   for (const Case& c : cases) {
     auto item = Prepared(source, c.kind, c.ext);
     ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << c.ext << ": " << reason_;
-    EXPECT_EQ(item->outputPath, out_ + "clip." + c.ext);
-    PartFormat f = ProbePartFormat(item->outputPath);
+    EXPECT_EQ(output_, out_ + "clip." + c.ext);
+    PartFormat f = ProbePartFormat(output_);
     ASSERT_TRUE(f.ok) << c.ext;
     EXPECT_EQ(!f.videoCodec.empty(), c.picture) << c.ext << " " << f.videoCodec;
     EXPECT_EQ(!f.audioCodec.empty(), c.sound) << c.ext;
@@ -101,7 +108,7 @@ TEST_F(JobTest, TrimAndCropEndUpInTheOutput) {
   item->cropHeight = 80;
   ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << reason_;
   media::MediaInfo out;
-  media::ProbeMedia(item->outputPath, out);
+  media::ProbeMedia(output_, out);
   EXPECT_EQ(out.width, 102);
   EXPECT_EQ(out.height, 80);
   EXPECT_EQ(out.durationText, "00:00:02");
@@ -116,10 +123,18 @@ TEST_F(JobTest, AnExistingOutputIsKeptAndTheNewOneRenamed) {
   std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
   WriteText(out_ + "clip.mp4", "the user's own file");
   auto item = Prepared(source, ConvertKind::Video, "mp4");
-  ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << reason_;
-  EXPECT_EQ(item->outputPath, out_ + "clip_0_" + item->itemId + ".mp4");
-  EXPECT_TRUE(OutputHasStreams(item->outputPath));
+  auto job = std::make_shared<CUtilTransform>(item.get(), &recorder_, dirs_);
+  job->Start();
+  ASSERT_TRUE(job->ReportsEnded().waitFor(std::chrono::seconds(60)));
+  ASSERT_EQ(FinalMessages(recorder_.Messages(), item.get()), std::vector<int>{WM_CONVERT_PROGRESS})
+      << job->FailureReason();
+  EXPECT_EQ(job->OutputName(), "clip_0_" + item->itemId);
+  EXPECT_EQ(job->OutputPath(), out_ + "clip_0_" + item->itemId + ".mp4");
+  EXPECT_TRUE(OutputHasStreams(job->OutputPath()));
   EXPECT_EQ(ReadText(out_ + "clip.mp4"), "the user's own file");
+  // The job's choice stays in the job: the owner copies it when it wants it.
+  EXPECT_EQ(item->outputName, "clip");
+  EXPECT_EQ(item->outputPath, "");
 }
 
 TEST_F(JobTest, AMissingTranscoderFailsToStart) {
@@ -129,10 +144,9 @@ TEST_F(JobTest, AMissingTranscoderFailsToStart) {
   setenv("PATH", sandbox().path("empty").c_str(), 1);
   int result = Convert(item);
   setenv("PATH", path.c_str(), 1);
-  EXPECT_EQ(result, WM_CONVERT_FAILED);
-  EXPECT_EQ(recorder_.Count(WM_CONVERT_START_FAILED, item.get()), 1);
+  EXPECT_EQ(result, WM_CONVERT_START_FAILED);  // and no WM_CONVERT_FAILED besides
   EXPECT_NE(reason_.find("ffmpeg"), std::string::npos) << reason_;
-  EXPECT_FALSE(platform::FileExists(item->outputPath));
+  EXPECT_FALSE(platform::FileExists(output_));
 }
 
 TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
@@ -166,7 +180,7 @@ TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
     EXPECT_EQ(Convert(c.item), WM_CONVERT_FAILED) << c.name;
     EXPECT_FALSE(reason_.empty()) << c.name;
     if (c.item != taken) {
-      EXPECT_FALSE(platform::FileExists(c.item->outputPath)) << c.name;
+      EXPECT_FALSE(platform::FileExists(output_)) << c.name;
     }
   }
   EXPECT_EQ(ReadText(out_ + "clip.mp4"), "x");
@@ -185,11 +199,49 @@ TEST_F(JobTest, StopKillsTheTranscoderAtOncePostsNothingAndCleansUp) {
   size_t seen = recorder_.Messages().size();
   EXPECT_EQ(ChildTranscoders(), 0);
   EXPECT_EQ(job->Verdict(), JobVerdict::Stopped);
-  EXPECT_FALSE(platform::FileExists(item->outputPath));
+  EXPECT_FALSE(platform::FileExists(job->OutputPath()));
   EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Both threads are joined: nothing can come after the stop.
+  EXPECT_TRUE(job->ReportsEnded().isSet());
+  job.reset();
   EXPECT_EQ(recorder_.Messages().size(), seen);
   for (const Message& m : recorder_.Messages()) EXPECT_NE(m.msg, WM_CONVERT_FAILED);
+}
+
+TEST_F(JobTest, JobsOfOneNameKeepTheirOwnProgressFiles) {
+  // Two sources called clip in two folders, each converted into a folder of its own.
+  platform::CreateFolders(path("a"));
+  platform::CreateFolders(path("b"));
+  std::string longSource = path("a/clip.mp4"), shortSource = path("b/clip.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(longSource, testsupport::Clip(30.0, 640, 480)), "");
+  ASSERT_EQ(testsupport::MakeMedia(shortSource, testsupport::Clip(1.0, 160, 120)), "");
+  auto running = Prepared(longSource, ConvertKind::Video, "mkv");
+  running->outputDir = out_ + "a/";
+  auto quick = Prepared(shortSource, ConvertKind::Video, "mkv");
+  quick->outputDir = out_ + "b/";
+  platform::CreateFolders(running->outputDir);
+  platform::CreateFolders(quick->outputDir);
+
+  auto job = std::make_shared<CUtilTransform>(running.get(), &recorder_, dirs_);
+  job->Start();
+  ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, running.get()));
+  // A job of the same name starts, finishes and is destroyed meanwhile.
+  ASSERT_EQ(Convert(quick), WM_CONVERT_PROGRESS) << reason_;
+
+  // The running job still follows its own progress: two more reports (the
+  // first may have been read before the other job ended) or its end.
+  const size_t seen = recorder_.Messages().size();
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>& list) {
+    int reports = 0;
+    for (size_t i = seen; i < list.size(); ++i) {
+      if (list[i].wParam != running.get()) continue;
+      if (list[i].msg != WM_CONVERT_PROGRESS || list[i].lParam == 100) return true;
+      ++reports;
+    }
+    return reports >= 2;
+  }));
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, running.get()), 0) << job->FailureReason();
+  job->Stop();
 }
 
 TEST_F(JobTest, OverridesApplyToTheNextVideoCommandOnly) {

@@ -12,6 +12,7 @@ using namespace engine;
 using namespace enginetest;
 using testsupport::MediaSpec;
 using testsupport::ReadText;
+using testsupport::WriteText;
 
 namespace {
 
@@ -84,7 +85,9 @@ class MergeTest : public EngineTest {
       return done == static_cast<int>(items.size());
     })) << ext;
     for (const ItemPtr& i : items) {
-      request.parts.push_back(i->outputPath);
+      auto job = queue.JobOf(i.get());
+      EXPECT_TRUE(job) << ext;
+      if (job) request.parts.push_back(job->OutputPath());
       request.totalSeconds += i->KeptSeconds();
     }
     request.outputExtension = ext;
@@ -149,10 +152,22 @@ TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
     EXPECT_EQ(info.height, 240) << ext;
     EXPECT_FALSE(info.audioBitRateText.empty()) << ext << ": the sound must go all through";
     EXPECT_EQ(PlaybackErrors(output), "") << ext << " with " << command_;
+    // The join's list, progress and error output are gone; the parts stay.
+    for (const std::string& name : FolderEntries(dirs_.scratch))
+      EXPECT_EQ(name.find(".txt"), std::string::npos) << ext << ": " << name;
+    EXPECT_EQ(FolderEntries(dirs_.log), std::vector<std::string>{}) << ext;
   }
 }
 
 TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
+  // Files of the same kinds that some other run left: not the join's to remove.
+  ASSERT_TRUE(dirs_.Ensure());
+  WriteText(dirs_.scratch + "1.txt", "file 'x'\r\n");
+  WriteText(dirs_.log + "merge_1", "progress=end\n");
+  WriteText(dirs_.log + "merge_1.log", "x");
+  const std::vector<std::string> scratchBefore = FolderEntries(dirs_.scratch);
+  const std::vector<std::string> logBefore = FolderEntries(dirs_.log);
+
   MergeRequest request;
   request.parts = {path("missing-a.mp4"), path("missing-b.mp4")};
   request.outputExtension = "mp4";
@@ -162,6 +177,8 @@ TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
   EXPECT_EQ(Join(request, &output), WM_MERGE_FAILED);
   EXPECT_FALSE(reason_.empty());
   EXPECT_FALSE(platform::FileExists(output));
+  EXPECT_EQ(FolderEntries(dirs_.scratch), scratchBefore);
+  EXPECT_EQ(FolderEntries(dirs_.log), logBefore);
 
   // Stopped while running: nothing posted after the stop, no output.
   // Parts of two sizes are encoded again: slow enough to stop midway.
@@ -185,6 +202,8 @@ TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
   EXPECT_FALSE(join->Succeeded());
   EXPECT_FALSE(platform::FileExists(out));
   EXPECT_EQ(ChildTranscoders(), 0);
+  EXPECT_EQ(FolderEntries(dirs_.scratch), scratchBefore);
+  EXPECT_EQ(FolderEntries(dirs_.log), logBefore);
   join.reset();
   EXPECT_EQ(recorder_.Messages().size(), seen);
 }

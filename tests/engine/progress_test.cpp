@@ -57,10 +57,13 @@ TEST_F(NamingTest, CollisionsRenameAndNeverTouchTheExistingFile) {
 
   NamingResult r = NameOutput(item, dirs_);
   ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(item.outputName, "clip_0_" + item.itemId);
-  EXPECT_EQ(item.outputPath, path("out/clip_0_" + item.itemId + ".mp4"));
-  EXPECT_EQ(ProgressFilePath(item, dirs_), path("log/clip_0_" + item.itemId + "_mp4"));
+  EXPECT_EQ(r.outputName, "clip_0_" + item.itemId);
+  EXPECT_EQ(r.outputPath, path("out/clip_0_" + item.itemId + ".mp4"));
   EXPECT_EQ(ReadText(path("out/clip.mp4")), "mine");
+  // The item is only read: the owner's thread may be reading it meanwhile.
+  EXPECT_EQ(item.outputName, "clip");
+  EXPECT_EQ(item.outputPath, "");
+  EXPECT_EQ(item.outputDir, path("out"));
 
   // Every name taken: a failure, and still nothing is touched.
   VideoItem taken(path("src/clip.mov"), ConvertKind::Video);
@@ -75,6 +78,42 @@ TEST_F(NamingTest, CollisionsRenameAndNeverTouchTheExistingFile) {
   r = NameOutput(taken, dirs_);
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("taken"), std::string::npos);
+
+  // A name that only a rename past the longest file name would free.
+  VideoItem longName(path("src/clip.mov"), ConvertKind::Video);
+  longName.outputDir = path("out/");
+  longName.outputExtension = "mp4";
+  longName.outputName = std::string(240, 'n');
+  WriteText(path("out/" + longName.outputName + ".mp4"), "mine");
+  r = NameOutput(longName, dirs_);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("taken"), std::string::npos) << r.error;
+  longName.outputName = std::string(252, 'n');
+  r = NameOutput(longName, dirs_);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("too long"), std::string::npos) << r.error;
+}
+
+TEST_F(NamingTest, HelperFilesBelongToOneJobAndNeverComeFromTheTitle) {
+  platform::CreateFolders(path("a"));
+  platform::CreateFolders(path("b"));
+  VideoItem inA(path("a/clip.mp4"), ConvertKind::Video);
+  VideoItem inB(path("b/clip.mp4"), ConvertKind::Video);
+  // A title as long as a file name can be (no extension).
+  VideoItem longTitle(path(std::string(254, 't')), ConvertKind::Video);
+  ASSERT_EQ(longTitle.title.size(), 254u);
+  std::vector<std::string> names;
+  for (VideoItem* item : {&inA, &inB, &inA, &longTitle}) {
+    item->outputExtension = "mp4";
+    std::string progress = NewProgressFilePath(*item, dirs_);
+    EXPECT_EQ(platform::ParentDir(progress) + "/", dirs_.log);
+    std::string name = platform::FileNameOf(progress);
+    EXPECT_EQ(name.find(item->title), std::string::npos) << name;
+    // The error output beside it takes ".log" on top.
+    EXPECT_LE(name.size() + 4, 255u) << name;
+    for (const std::string& other : names) EXPECT_NE(name, other);
+    names.push_back(name);
+  }
 }
 
 TEST_F(NamingTest, MergePartsReplaceTheirOldPartAndBadNamesAreRefused) {
@@ -82,9 +121,10 @@ TEST_F(NamingTest, MergePartsReplaceTheirOldPartAndBadNamesAreRefused) {
   part.outputName = "merge_" + part.itemId;
   part.outputExtension = "mkv";
   WriteText(dirs_.scratch + part.outputName + ".mkv", "old part");
-  ASSERT_TRUE(NameOutput(part, dirs_).ok);
-  EXPECT_EQ(part.outputPath, dirs_.scratch + part.outputName + ".mkv");
-  EXPECT_FALSE(platform::FileExists(part.outputPath));
+  NamingResult r = NameOutput(part, dirs_);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.outputPath, dirs_.scratch + part.outputName + ".mkv");
+  EXPECT_FALSE(platform::FileExists(r.outputPath));
 
   for (const char* bad : {"../escape", "a/b", "", ".."}) {
     VideoItem item(path("src/a.mp4"), ConvertKind::Video);

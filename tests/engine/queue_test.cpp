@@ -121,12 +121,13 @@ TEST_F(QueueTest, StoppingAConvertingItemEndsItAndTheWorkerGoesOn) {
   Queue(queue, next);
   queue.Wake();
   ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, slow.get()));
+  const std::string slowOutput = queue.JobOf(slow.get())->OutputPath();
   queue.Remove(slow);
   EXPECT_EQ(slow->state.load(), ItemState::Stopped);
   EXPECT_FALSE(queue.JobOf(slow.get()));
   ASSERT_TRUE(WaitFinished(1));
   EXPECT_EQ(Finished(), std::vector<void*>{next.get()});
-  EXPECT_FALSE(platform::FileExists(slow->outputPath));
+  EXPECT_FALSE(platform::FileExists(slowOutput));
   EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, slow.get()), 0);
 }
 
@@ -140,7 +141,6 @@ TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
   queue.AddForAnalysis({cleared, other});
   ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, first.get()));
   queue.Remove(cleared);  // the GIF list is cleared
-  queue.PauseAnalysis();
   recorder_.HoldSends(false);
   ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) { return other->analysed.load(); }));
   EXPECT_FALSE(cleared->analysed);
@@ -153,12 +153,35 @@ TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
   EXPECT_TRUE(WaitFinished(1));
 }
 
+TEST_F(QueueTest, AnItemStoppedBeforeItsAnalysisIsAnalysedWhenQueuedAgain) {
+  std::string source = Media("s.mp4", testsupport::Clip(2.0, 160, 120));
+  ConvertQueue queue(&recorder_, dirs_);
+  recorder_.HoldSends(true);  // the worker waits in the first item's refresh
+  auto first = Add(queue, source, ConvertKind::Video, "mp4");
+  ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, first.get()));
+  auto dropped = Add(queue, source, ConvertKind::Video, "mkv");
+  auto later = Add(queue, source, ConvertKind::Video, "mov");
+  queue.Remove(dropped);
+  recorder_.HoldSends(false);
+  // The worker has gone past the stopped item.
+  ASSERT_TRUE(recorder_.WaitUntil([&](const std::vector<Message>&) { return later->analysed.load(); }));
+  EXPECT_FALSE(dropped->analysed);
+
+  Queue(queue, dropped);  // started again: its job waits for the analysis
+  queue.Wake();
+  ASSERT_TRUE(WaitFinished(1));
+  EXPECT_EQ(Finished(), std::vector<void*>{dropped.get()});
+  EXPECT_EQ(dropped->durationSeconds, 2);
+  EXPECT_EQ(recorder_.Count(WM_ITEM_INFO_CHANGED, dropped.get()), 1);
+}
+
 TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
   auto queue = std::make_unique<ConvertQueue>(&recorder_, dirs_);
   auto running = Add(*queue, Media("slow.mp4", testsupport::Clip(30.0, 640, 480)), ConvertKind::Video, "mkv");
   Queue(*queue, running);
   queue->Wake();
   ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, running.get()));
+  const std::string runningOutput = queue->JobOf(running.get())->OutputPath();
   recorder_.HoldSends(true);
   auto waiting = Add(*queue, Media("w.mp4", testsupport::Clip(1.0, 160, 120)), ConvertKind::Video, "mp4");
   ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, waiting.get()));
@@ -168,7 +191,7 @@ TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
   EXPECT_EQ(ChildTranscoders(), 0);
   EXPECT_EQ(running->state.load(), ItemState::Stopped);
-  EXPECT_FALSE(platform::FileExists(running->outputPath));
+  EXPECT_FALSE(platform::FileExists(runningOutput));
   EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
   queue.reset();
 }
