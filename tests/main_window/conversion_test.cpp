@@ -318,7 +318,7 @@ TEST_F(ConversionTest, RenamingRefusesWhatIsNoFileName) {
     QApplication::sendEvent(edit, &out);
     EXPECT_FALSE(edit->isEnabled());
   };
-  for (const char* bad : {"a/b", "..", "x\ny", "cr\r"}) {
+  for (const char* bad : {"a/b", "..", "x\ny"}) {
     QString text;
     AnswerNextBox(app::kIdOk, &text);
     rename(bad);
