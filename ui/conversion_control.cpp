@@ -242,7 +242,9 @@ void CMainFrame::PowerOffIfAsked() {
 void CMainFrame::RefreshTimeLeft() {
   auto* label = FindControl<QLabel>(QStringLiteral("lab_time_left"));
   if (!label || !session_) return;
-  const QString text = TimeLeftText(session_->ListSecondsLeft(currentList_));
+  const QString text = session_->Busy(currentList_)
+                           ? TimeLeftText(session_->ListSecondsLeft(currentList_))
+                           : QString();
   label->setText(text);
   label->setVisible(!text.isEmpty());
 }

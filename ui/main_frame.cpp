@@ -227,6 +227,7 @@ void CMainFrame::SwitchList(ConvertKind kind) {
   if (auto* start = FindControl<QAbstractButton>(QStringLiteral("btn_transform")))
     start->setText(Q(app::LangText(StartButtonTextKey(kind), "Text")));
   RefreshFormatLabel();
+  RefreshTimeLeft();
 }
 
 void CMainFrame::ShowEmptyState() {

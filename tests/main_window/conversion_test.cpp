@@ -224,6 +224,7 @@ TEST_F(ConversionTest, AStartedListConvertsInOrderAndAStartTwiceQueuesNothingNew
     EXPECT_TRUE(Shown(RowOf(item), "btn_open_video_folder"));
     EXPECT_EQ(Text(RowOf(item), "pic_recode_progress"), "100%\n");
   }
+  EXPECT_TRUE(Control("lab_time_left")->isHidden());  // nothing left to wait for
   // In list order: each result is older than the next one.
   for (int i = 0; i + 1 < 3; ++i)
     EXPECT_LE(std::filesystem::last_write_time(items[i]->outputPath),
