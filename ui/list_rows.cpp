@@ -67,10 +67,15 @@ bool CanClip(const QWidget* row, const engine::VideoItem& item) {
          item.cacheKind == media::CacheKind::None;
 }
 
-QString FirstLine(const std::string& text) {
-  QString all = Text(text).trimmed();
-  int end = all.indexOf('\n');
-  return end < 0 ? all : all.left(end).trimmed();
+// The most telling words of a failure for the row's one line: the end of its
+// last line ("…/a.mp4: No such file or directory" gives the cause). The
+// tooltip keeps all of it.
+QString ShortReason(const std::string& reason) {
+  QStringList lines = Text(reason).trimmed().split('\n', Qt::SkipEmptyParts);
+  if (lines.isEmpty()) return QString();
+  QString last = lines.back().trimmed();
+  const int cut = last.lastIndexOf(QStringLiteral(": "));
+  return cut >= 0 ? last.mid(cut + 2) : last;
 }
 
 // The failure mark's tooltip: the failure and, when known, its reason.
@@ -215,7 +220,7 @@ void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& t
   QString text;
   if (failed) {
     text = Text(app::LangText("TextVideoInfo8", "Text"));
-    QString why = FirstLine(item.failureReason);
+    QString why = ShortReason(item.failureReason);
     if (!why.isEmpty()) text += QStringLiteral(": ") + why;
     status->setToolTip(Text(item.failureReason).trimmed());
   } else {
