@@ -94,7 +94,8 @@ std::string PartReadFailure(const std::string& errorOutputPath,
   auto clean = [](const std::string& line) {
     std::string text = platform::Trim(line);
     size_t close = text.find("] ");
-    if (!text.empty() && text[0] == '[' && close != std::string::npos) text = text.substr(close + 2);
+    if (!text.empty() && text[0] == '[' && close != std::string::npos)
+      text = text.substr(close + 2);
     return "a part could not be read: " + text;
   };
   auto namesInput = [&](const std::string& line) {
@@ -210,7 +211,8 @@ void MergeJoin::RunnerMain() {
     if (seconds <= 0) everyLengthKnown = false;
     partsSeconds += seconds;
   }
-  if (!everyLengthKnown) partsSeconds = std::max(partsSeconds, static_cast<double>(request_.totalSeconds));
+  if (!everyLengthKnown)
+    partsSeconds = std::max(partsSeconds, static_cast<double>(request_.totalSeconds));
   const bool listWritten =
       listOurs &&
       platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600);
