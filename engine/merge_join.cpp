@@ -1,6 +1,7 @@
 #include "engine/merge_join.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "app/core/run_log.h"
 #include "engine/messages.h"
@@ -74,6 +75,62 @@ Command BuildJoinCommand(const std::string& progressPath, const std::string& lis
   return cmd;
 }
 
+std::string CheckJoinParts(const std::vector<std::string>& parts) {
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    const char* problem = nullptr;
+    if (!platform::FileExists(part)) problem = "is missing";
+    else if (!platform::IsRegularFile(part)) problem = "is not a file";
+    else if (platform::FileSize(part) <= 0) problem = "is empty";
+    if (problem) return platform::Format("part %zu %s: %s", i + 1, problem, part.c_str());
+  }
+  return {};
+}
+
+std::string PartReadFailure(const std::string& errorOutputPath,
+                            const std::vector<std::string>& parts, const std::string& listPath) {
+  std::ifstream in(errorOutputPath, std::ios::binary);
+  // Strips the "[concat @ 0x...] " that names the transcoder's component.
+  auto clean = [](const std::string& line) {
+    std::string text = platform::Trim(line);
+    size_t close = text.find("] ");
+    if (!text.empty() && text[0] == '[' && close != std::string::npos)
+      text = text.substr(close + 2);
+    return "a part could not be read: " + text;
+  };
+  auto namesInput = [&](const std::string& line) {
+    if (line.find(listPath) != std::string::npos) return true;
+    for (const std::string& part : parts)
+      if (line.find(part) != std::string::npos) return true;
+    return false;
+  };
+  std::string invalidData, line;
+  while (std::getline(in, line)) {
+    // The status line is redrawn with '\r': a message may follow it on the same line.
+    size_t start = 0;
+    while (start <= line.size()) {
+      size_t end = line.find('\r', start);
+      if (end == std::string::npos) end = line.size();
+      std::string piece = line.substr(start, end - start);
+      // The line that names the part wins over the list's "Invalid data" that follows it.
+      if (piece.find("Impossible to open") != std::string::npos) return clean(piece);
+      if (invalidData.empty() && piece.find("Invalid data") != std::string::npos &&
+          namesInput(piece))
+        invalidData = clean(piece);
+      start = end + 1;
+    }
+  }
+  return invalidData;
+}
+
+std::string ShortJoinReason(double outputSeconds, double partsSeconds, size_t partCount) {
+  if (outputSeconds <= 0 || partsSeconds <= 0) return {};
+  const double tolerance = 1.0 * static_cast<double>(partCount) + 0.05 * partsSeconds;
+  if (outputSeconds >= partsSeconds - tolerance) return {};
+  return platform::Format("the joined file holds %.1f s of %.1f s: a part could not be read",
+                          outputSeconds, partsSeconds);
+}
+
 MergeJoin::MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs)
     : request_(request),
       target_(target),
@@ -97,7 +154,7 @@ void MergeJoin::Stop() {
   process_.kill();
   if (runner_.joinable()) runner_.join();
   if (monitor_.joinable()) monitor_.join();
-  if (outputBegun_ && !succeeded_) platform::DeleteFile(OutputPath());
+  if (outputBegun_ && outputOurs_ && !succeeded_) platform::DeleteFile(OutputPath());
 }
 
 std::string MergeJoin::OutputPath() const {
@@ -125,6 +182,13 @@ void MergeJoin::RunnerMain() {
     SetText(&reason_, why);
     failed_ = true;
   };
+  // The transcoder would join the parts before a missing one and call that a success.
+  const std::string partProblem = CheckJoinParts(request_.parts);
+  if (!partProblem.empty()) {
+    fail(partProblem);
+    signals_.MarkRunnerEnded();
+    return;
+  }
   const long long now = platform::MicrosecondsSinceEpoch();
   const std::string listPath = dirs_.scratch + platform::Format("%lld.txt", now);
   const std::string stderrPath = progressPath_ + ".log";
@@ -134,10 +198,21 @@ void MergeJoin::RunnerMain() {
   const bool stderrOurs = !platform::FileExists(stderrPath);
   std::vector<PartFormat> formats;
   std::vector<double> pictureSeconds;
+  // What the joined file must hold: the parts' own lengths, the picture's
+  // where known as the list cuts each part there. A part that tells no length
+  // leaves the request's total as the measure.
+  double partsSeconds = 0;
+  bool everyLengthKnown = true;
   for (const std::string& part : request_.parts) {
     formats.push_back(ProbePartFormat(part));
-    pictureSeconds.push_back(formats.back().videoSeconds);
+    const PartFormat& f = formats.back();
+    pictureSeconds.push_back(f.videoSeconds);
+    const double seconds = f.videoSeconds > 0 ? f.videoSeconds : f.seconds;
+    if (seconds <= 0) everyLengthKnown = false;
+    partsSeconds += seconds;
   }
+  if (!everyLengthKnown)
+    partsSeconds = std::max(partsSeconds, static_cast<double>(request_.totalSeconds));
   const bool listWritten =
       listOurs &&
       platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600);
@@ -146,13 +221,22 @@ void MergeJoin::RunnerMain() {
   } else if (!signals_.StopRequested()) {
     SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
                               platform::Format("_%lld.", now) + request_.outputExtension);
+    outputOurs_ = !platform::FileExists(OutputPath());
     Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),
                                    PlanJoin(formats, request_.outputExtension));
     SetText(&commandLine_, cmd.Display());
     TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, OutputPath()};
     RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
-    if (result.outcome == RunOutcome::Succeeded) succeeded_ = true;
-    else if (result.outcome != RunOutcome::Stopped) fail(result.reason);
+    if (result.outcome == RunOutcome::Succeeded) {
+      // A clean exit says nothing about the parts after one it could not read.
+      std::string why = PartReadFailure(stderrPath, request_.parts, listPath);
+      if (why.empty())
+        why = ShortJoinReason(MediaSeconds(OutputPath()), partsSeconds, request_.parts.size());
+      if (why.empty()) succeeded_ = true;
+      else fail(why);
+    } else if (result.outcome != RunOutcome::Stopped) {
+      fail(result.reason);
+    }
   }
   // The join's own helper files go whatever the outcome; the reason of a
   // failure was read from them already.
@@ -169,7 +253,7 @@ void MergeJoin::MonitorMain() {
         if (signals_.Sleep(Timing().finalDelay) && !signals_.StopRequested())
           target_->post(WM_MERGE_DONE, nullptr, 0);
       } else if (failed_ && !signals_.StopRequested()) {
-        if (outputBegun_) platform::DeleteFile(OutputPath());
+        if (outputBegun_ && outputOurs_) platform::DeleteFile(OutputPath());
         app::RunLog("merge failed: %s", FailureReason().c_str());
         target_->post(WM_MERGE_FAILED, nullptr, 0);
       }

@@ -47,6 +47,22 @@ JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& exten
 Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,
                          const std::string& outputPath, const JoinPlan& plan);
 
+// Why the parts cannot be joined as they are: a part that is missing, is no
+// regular file or is empty. "" when every part may be handed over.
+std::string CheckJoinParts(const std::vector<std::string>& parts);
+
+// The transcoder's concat input gives up on a part it cannot open and ends as
+// if the list ended there. Finds the error line that says so in the join's
+// error output: one that could not open a part, or found invalid data in a
+// part or in the list. "" when there is none.
+std::string PartReadFailure(const std::string& errorOutputPath,
+                            const std::vector<std::string>& parts, const std::string& listPath);
+
+// "" when a joined file of outputSeconds holds what the parts hold; allows a
+// second a part and a few percent for rounding and for sound that runs longer
+// than the picture. Without either length there is nothing to judge.
+std::string ShortJoinReason(double outputSeconds, double partsSeconds, size_t partCount);
+
 class MergeJoin {
  public:
   MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs);
@@ -55,8 +71,10 @@ class MergeJoin {
   MergeJoin& operator=(const MergeJoin&) = delete;
 
   // Starts the runner and the monitor; the monitor posts WM_MERGE_PROGRESS,
-  // then WM_MERGE_DONE or WM_MERGE_FAILED. The concat list, the progress file
-  // and the error output go when the join ends, however it ends.
+  // then WM_MERGE_DONE or WM_MERGE_FAILED. A missing or empty part fails the
+  // join before it runs; a joined file that lost a part fails it afterwards
+  // and is removed. The concat list, the progress file and the error output
+  // go when the join ends, however it ends.
   void Start();
   // Ends the join at once; a half-written output is removed. Posts nothing.
   void Stop();
@@ -80,6 +98,7 @@ class MergeJoin {
   std::atomic<bool> succeeded_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> outputBegun_{false};
+  std::atomic<bool> outputOurs_{false};  // no file of that name was there before
   platform::Process process_;
   std::thread runner_, monitor_;
   std::mutex stopMutex_;

@@ -1,5 +1,7 @@
 #include "engine/output_check.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -18,6 +20,18 @@ AVFormatContext* Open(const std::string& path) {
   return ctx;
 }
 
+double SecondsOf(const AVFormatContext* ctx) {
+  if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0)
+    return static_cast<double>(ctx->duration) / AV_TIME_BASE;
+  double longest = 0;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+      longest = std::max(longest, static_cast<double>(st->duration) * av_q2d(st->time_base));
+  }
+  return longest;
+}
+
 }  // namespace
 
 bool OutputHasStreams(const std::string& path) {
@@ -28,11 +42,20 @@ bool OutputHasStreams(const std::string& path) {
   return any;
 }
 
+double MediaSeconds(const std::string& path) {
+  AVFormatContext* ctx = Open(path);
+  if (!ctx) return 0;
+  double seconds = SecondsOf(ctx);
+  avformat_close_input(&ctx);
+  return seconds;
+}
+
 PartFormat ProbePartFormat(const std::string& path) {
   PartFormat f;
   AVFormatContext* ctx = Open(path);
   if (!ctx) return f;
   f.ok = true;
+  f.seconds = SecondsOf(ctx);
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     const AVStream* st = ctx->streams[i];
     const AVCodecParameters* par = st->codecpar;

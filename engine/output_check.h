@@ -8,6 +8,10 @@ namespace engine {
 // True when the file opens as media and holds at least one stream.
 bool OutputHasStreams(const std::string& path);
 
+// The file's playing length in seconds: the container's, else its longest
+// stream's; 0 when it is not media or tells no length.
+double MediaSeconds(const std::string& path);
+
 // The properties that decide whether merge parts can be joined without
 // encoding again.
 struct PartFormat {
@@ -21,6 +25,7 @@ struct PartFormat {
   int channels = 0;
   long long videoBitRate = 0;  // bit/s; 0 when unknown
   double videoSeconds = 0;     // length of the picture stream; 0 when unknown
+  double seconds = 0;          // length of the whole file; 0 when unknown
 };
 PartFormat ProbePartFormat(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "media/probe.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
 
 using namespace engine;
@@ -50,6 +51,27 @@ TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
   EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/o/M_1.mp4", plan).Display(),
             "ffmpeg -safe 0 -hide_banner -progress \"/l/p\" -y -f concat -i \"/s/list.txt\""
             " -map 0 -c:v libx264 -b:v 900k -c:a aac \"/o/M_1.mp4\"");
+}
+
+TEST(JoinLength, OnlyAClearlyShortJoinFails) {
+  struct Case {
+    double output, parts;
+    size_t count;
+    bool fails;
+  } cases[] = {
+      {3.0, 3.0, 2, false},
+      {2.3, 3.2, 2, false},        // rounding and sound that outlasts the picture
+      {3560, 3600, 10, false},     // a few percent of a long join
+      {2.0, 5.0, 2, true},
+      {2.0, 10.0, 3, true},
+      {0, 5.0, 2, false},          // no length to judge by
+      {5.0, 0, 2, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ShortJoinReason(c.output, c.parts, c.count).empty(), !c.fails)
+        << c.output << " of " << c.parts;
+  EXPECT_EQ(ShortJoinReason(2.0, 5.0, 2),
+            "the joined file holds 2.0 s of 5.0 s: a part could not be read");
 }
 
 class MergeTest : public EngineTest {
@@ -156,6 +178,81 @@ TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
     for (const std::string& name : FolderEntries(dirs_.scratch))
       EXPECT_EQ(name.find(".txt"), std::string::npos) << ext << ": " << name;
     EXPECT_EQ(FolderEntries(dirs_.log), std::vector<std::string>{}) << ext;
+  }
+}
+
+TEST_F(MergeTest, APartThatIsNoLongerThereFailsTheJoinBeforeItRuns) {
+  std::string clip = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  MergeRequest request = MakeParts({clip, clip, clip}, "mp4");
+  ASSERT_EQ(request.parts.size(), 3u);
+  ASSERT_TRUE(platform::DeleteFile(request.parts[2]));
+  platform::CreateFolders(path("folder.mp4"));
+  WriteText(path("empty.mp4"), "");
+  struct Case {
+    std::string third, why;
+  } cases[] = {
+      {request.parts[2], "part 3 is missing"},
+      {path("folder.mp4"), "part 3 is not a file"},
+      {path("empty.mp4"), "part 3 is empty"},
+  };
+  for (const Case& c : cases) {
+    recorder_.Clear();
+    MergeRequest spoiled = request;
+    spoiled.parts[2] = c.third;
+    std::string output;
+    ASSERT_EQ(Join(spoiled, &output), WM_MERGE_FAILED) << c.third;
+    EXPECT_EQ(reason_, c.why + ": " + c.third);
+    EXPECT_EQ(command_, "") << "the transcoder ran";
+    EXPECT_EQ(recorder_.Count(WM_MERGE_DONE), 0);
+    EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{});
+  }
+}
+
+TEST_F(MergeTest, AJoinThatLostAPartFailsAndLeavesNoOutput) {
+  // The transcoder joins the parts before the one it cannot read and ends
+  // cleanly. Three parts of a second: the lost part is within the length's
+  // allowance, only the error output tells. Two parts of five seconds, the
+  // second cut short: it opens, only the length tells.
+  struct Case {
+    std::vector<double> seconds;
+    std::string ext;
+    bool garbage;  // else cut to a fifth
+    std::string why;
+  } cases[] = {
+      {{1.0, 1.0, 1.0}, "mp4", true, "a part could not be read: Impossible to open"},
+      {{5.0, 5.0}, "mkv", false, "the joined file holds"},
+  };
+  for (const Case& c : cases) {
+    recorder_.Clear();
+    std::vector<std::string> sources;
+    for (size_t i = 0; i < c.seconds.size(); ++i)
+      sources.push_back(Media(platform::Format("source%zu.mp4", i),
+                              testsupport::Clip(c.seconds[i], 160, 120)));
+    MergeRequest request = MakeParts(sources, c.ext);
+    ASSERT_EQ(request.parts.size(), sources.size()) << c.ext;
+    const std::string last = request.parts.back();
+    std::string content = ReadText(last);
+    ASSERT_GT(content.size(), 1000u);
+    if (c.garbage) {
+      unsigned x = 12345;
+      for (char& b : content) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<char>(x >> 16);
+      }
+    } else {
+      content.resize(content.size() / 5);
+    }
+    WriteText(last, content);
+    std::string output;
+    ASSERT_EQ(Join(request, &output), WM_MERGE_FAILED) << c.ext << " with " << command_;
+    EXPECT_NE(command_, "") << "the transcoder never ran: " << reason_;
+    EXPECT_EQ(reason_.find(c.why), 0u) << reason_;
+    if (c.garbage) {
+      EXPECT_NE(reason_.find(last), std::string::npos) << reason_;
+    }
+    EXPECT_FALSE(platform::FileExists(output)) << output;
+    EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{});
+    EXPECT_EQ(FolderEntries(dirs_.log), std::vector<std::string>{});
   }
 }
 
