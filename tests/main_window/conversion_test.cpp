@@ -446,7 +446,8 @@ TEST_F(ConversionTest, AFailedMergePartSaysSoAndPutsTheLaterPartsBack) {
   ClickBar("btn_transform");
   ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }));
   EXPECT_EQ(text.toStdString(), app::LangText("MergeError2", "Message"));
-  EXPECT_EQ(items[0]->state.load(), ItemState::Done);
+  // The first part's success may come after the notice.
+  EXPECT_TRUE(WaitUntil([&] { return items[0]->state.load() == ItemState::Done; }));
   EXPECT_EQ(items[1]->state.load(), ItemState::Failed);
   EXPECT_EQ(items[2]->state.load(), ItemState::Idle);
   EXPECT_TRUE(Shown(RowOf(items[2]), "layUpVideo1"));
