@@ -166,4 +166,8 @@ MenuChoice ReadMenuChoice(const std::string& name) {
   return choice;
 }
 
+bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
+  return cache == media::CacheKind::None || list == ConvertKind::Video || list == ConvertKind::Gif;
+}
+
 }  // namespace engine

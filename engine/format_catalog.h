@@ -41,6 +41,9 @@ bool ListOffersPreset(ConvertKind list, media::SizePreset preset);
 // merge list also "origin", where every part takes the first part's size.
 bool ListTakesPreset(ConvertKind list, media::SizePreset preset);
 
+// Cache files are converted as videos; the sound and merge lists cannot take them.
+bool ListTakesFile(ConvertKind list, media::CacheKind cache);
+
 // The preset's label: "1920x1080", "720P" for GIF's dvd, "128 kbps";
 // originText (the localized "FormatOriginText") for Origin.
 std::string PresetLabel(media::OutputFormat format, media::SizePreset preset,

@@ -24,11 +24,6 @@ bool IsBusy(ItemState s) { return s == ItemState::Queued || s == ItemState::Conv
 // Items that take the list's choice: neither waiting, converting nor done.
 bool AtRest(ItemState s) { return !IsBusy(s) && s != ItemState::Done; }
 
-// Cache files are converted as videos; the sound and merge lists cannot take them.
-bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
-  return cache == media::CacheKind::None || list == ConvertKind::Video || list == ConvertKind::Gif;
-}
-
 SessionListener g_quietListener;
 
 }  // namespace

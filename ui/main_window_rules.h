@@ -1,5 +1,5 @@
 // The main window's rules that need no window: which dropped files are
-// taken, which files a list takes, the title, the format button's label.
+// taken, the title, the start button and the open-file filter.
 #pragma once
 
 #include <string>
@@ -16,20 +16,10 @@ bool AcceptsDroppedFile(const std::string& path, const std::string& patterns);
 std::vector<std::string> AcceptedDrops(const std::vector<std::string>& paths,
                                        const std::string& patterns);
 
-// Cache files go only to the video and GIF lists.
-bool ListTakesFile(engine::ConvertKind list, media::CacheKind cache);
-
 // "<name>  <version>" (two blanks): the partner's title text when set, else
 // the product name; the version only when oem.ini shows it.
 std::string MainWindowTitle(const std::string& partnerTitle, const std::string& productName,
                             const std::string& versionText, bool showVersion);
-
-// The format button's label: "MP4 - " and the preset's label. originText is
-// the localized "FormatOriginText".
-std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
-                        const std::string& originText);
-// The row's format text ("MP4").
-std::string FormatRowText(media::OutputFormat format);
 
 // The start button's text key for a list.
 const char* StartButtonTextKey(engine::ConvertKind list);
@@ -37,10 +27,6 @@ const char* StartButtonTextKey(engine::ConvertKind list);
 // The open-file filter: "<text><description> (<patterns as Qt wants them>)".
 std::string OpenFileFilter(const std::string& text, const std::string& description,
                            const std::string& patterns);
-
-// The output folder text of an audio bit rate choice: "256 kbps", or the
-// source's rate for any other preset; "" when the source has none.
-std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
 
 // The scale step of a screen's dots per inch: 96, 120, 144 or 192, always
 // rounded down. Qt scales the windows itself; the step is what the skin's

@@ -149,4 +149,13 @@ TEST(FormatCatalog, MenuNamesAreReadInTokenOrderNotByPosition) {
   }
 }
 
+TEST(FormatCatalog, CacheFilesOnlyInTheVideoAndGifLists) {
+  using media::CacheKind;
+  EXPECT_TRUE(ListTakesFile(ConvertKind::Video, CacheKind::Qsv));
+  EXPECT_TRUE(ListTakesFile(ConvertKind::Gif, CacheKind::Kux));
+  EXPECT_FALSE(ListTakesFile(ConvertKind::Audio, CacheKind::Qsv));
+  EXPECT_FALSE(ListTakesFile(ConvertKind::Merge, CacheKind::Qlv));
+  EXPECT_TRUE(ListTakesFile(ConvertKind::Merge, CacheKind::None));
+}
+
 }  // namespace

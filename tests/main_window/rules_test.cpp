@@ -4,9 +4,6 @@
 
 using namespace ui;
 using engine::ConvertKind;
-using media::CacheKind;
-using media::OutputFormat;
-using media::SizePreset;
 
 namespace {
 
@@ -29,29 +26,13 @@ TEST(DropRule, TakesOnlyNamedExtensions) {
             "Video files (MP4/TS) (*.mp4 *.ts)");
 }
 
-TEST(ListRule, CacheFilesOnlyInTheVideoAndGifLists) {
-  EXPECT_TRUE(ListTakesFile(ConvertKind::Video, CacheKind::Qsv));
-  EXPECT_TRUE(ListTakesFile(ConvertKind::Gif, CacheKind::Kux));
-  EXPECT_FALSE(ListTakesFile(ConvertKind::Audio, CacheKind::Qsv));
-  EXPECT_FALSE(ListTakesFile(ConvertKind::Merge, CacheKind::Qlv));
-  EXPECT_TRUE(ListTakesFile(ConvertKind::Merge, CacheKind::None));
-}
-
 TEST(Labels, TitleFormatAndStartButton) {
   EXPECT_EQ(MainWindowTitle("", "Pelmar Video Converter", "1.0.0.0", true),
             "Pelmar Video Converter  1.0.0.0");
   EXPECT_EQ(MainWindowTitle("Partner", "Pelmar", "1.0.0.0", false), "Partner  ");
-  EXPECT_EQ(FormatLabel(OutputFormat::Mp4, SizePreset::Origin, "Same as source"),
-            "MP4 - Same as source");
-  EXPECT_EQ(FormatLabel(OutputFormat::Gif, SizePreset::Tv, ""), "GIF - 360P");
-  EXPECT_EQ(FormatLabel(OutputFormat::Mkv, SizePreset::Tv, ""), "MKV - 640x480");
-  EXPECT_EQ(FormatLabel(OutputFormat::Mp3, SizePreset::Audio128, ""), "MP3 - 128 kbps");
   EXPECT_STREQ(StartButtonTextKey(ConvertKind::Audio), "BtnExtractTxt");
   EXPECT_STREQ(StartButtonTextKey(ConvertKind::Merge), "BtnMergeTxt");
   EXPECT_STREQ(StartButtonTextKey(ConvertKind::Gif), "BtnConverTxt");
-  EXPECT_EQ(AudioBitRateLabel(SizePreset::Audio128, "192"), "128 kbps");
-  EXPECT_EQ(AudioBitRateLabel(SizePreset::Origin, "192"), "192 kbps");
-  EXPECT_EQ(AudioBitRateLabel(SizePreset::Origin, ""), "");
 }
 
 TEST(Dpi, SnapsDownToTheFourSteps) {
