@@ -56,6 +56,8 @@ struct ListSession::Impl {
   std::vector<ItemPtr> coversToDelete;
   std::string mergeFolder;
   bool mergeRunning = false;
+  // The last pending item was a merge part: "all converted" waits for the join.
+  bool allConvertedAfterJoin = false;
   bool shutDown = false;
 
   std::vector<ItemPtr>& List(ConvertKind list) { return lists[Index(list)]; }
@@ -192,6 +194,7 @@ struct ListSession::Impl {
     item->state = ItemState::Queued;
     queue->Enqueue(item);
     pending.insert(item.get());
+    allConvertedAfterJoin = false;  // new work: the report comes when it is done
     listener->OnItemChanged(*item);
   }
 
@@ -262,8 +265,11 @@ struct ListSession::Impl {
     tracks[raw].running = false;
     const bool wasPending = pending.erase(raw) > 0;
     listener->OnItemDone(*item);
+    const bool joinComes = item->listKind == ConvertKind::Merge && AllPartsDone();
     if (item->listKind == ConvertKind::Merge) inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
-    if (wasPending && pending.empty()) listener->OnAllConverted();
+    if (!wasPending || !pending.empty()) return;
+    if (joinComes) allConvertedAfterJoin = true;
+    else listener->OnAllConverted();
   }
 
   void OnFailed(VideoItem* raw, bool startFailed) {
@@ -451,7 +457,8 @@ void ListSession::ClearList(ConvertKind list) {
 }
 
 bool ListSession::MoveItem(const ItemPtr& item, int delta) {
-  if (!item || !impl_->Find(item.get())) return false;
+  // The order is the join's: it stays while parts wait or convert.
+  if (!item || !impl_->Find(item.get()) || Busy(item->listKind)) return false;
   std::vector<ItemPtr>& list = impl_->List(item->listKind);
   const long index = std::find(list.begin(), list.end(), item) - list.begin();
   const long to = index + delta;
@@ -541,7 +548,7 @@ void ListSession::PrepareOutput(const ItemPtr& item, const std::string& outputFo
 }
 
 void ListSession::StopItem(const ItemPtr& item) {
-  if (!item || !impl_->Find(item.get())) return;
+  if (!item || !impl_->Find(item.get()) || !IsBusy(item->state.load())) return;
   impl_->queue->Remove(item);
   impl_->tracks[item.get()].running = false;
   impl_->listener->OnItemChanged(*item);
@@ -557,11 +564,21 @@ int ListSession::PendingCount() const { return static_cast<int>(impl_->pending.s
 
 void ListSession::SetMergeRunning(bool running) { impl_->mergeRunning = running; }
 
+void ListSession::EndMerge(bool succeeded) {
+  impl_->mergeRunning = false;
+  // After a failed join the parts stay done: a join that succeeds later still counts.
+  if (!succeeded || !impl_->allConvertedAfterJoin) return;
+  impl_->allConvertedAfterJoin = false;
+  if (impl_->pending.empty()) impl_->listener->OnAllConverted();
+}
+
 bool ListSession::MergeRunning() const { return impl_->mergeRunning; }
 
 int ListSession::SecondsLeft(const VideoItem& item) const { return impl_->SecondsLeft(item); }
 
 int ListSession::ListSecondsLeft(ConvertKind list) const { return impl_->ListSecondsLeft(list); }
+
+const EngineDirs& ListSession::Dirs() const { return impl_->dirs; }
 
 ConvertQueue& ListSession::Queue() { return *impl_->queue; }
 

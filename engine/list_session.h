@@ -42,12 +42,15 @@ struct SessionListener {
   virtual void OnItemFailed(VideoItem& /*item*/, bool /*startFailed*/) {}
   // Every part of the merge list is Done: the join may run with this request.
   // From here the merge counts as running (no second one is offered) until
-  // the front end calls SetMergeRunning(false) when its join has ended.
+  // the front end calls EndMerge (or SetMergeRunning(false)) once its join
+  // has ended.
   virtual void OnMergeReady(const MergeRequest& /*request*/) {}
   // A merge part failed: the later parts went back to Idle (each was
   // reported through OnItemChanged before this).
   virtual void OnMergePartFailed() {}
   // The last pending item succeeded: nothing queued is left (power-off).
+  // When that item completes the merge's parts, this waits for the join:
+  // it comes from EndMerge(true).
   virtual void OnAllConverted() {}
 };
 
@@ -139,6 +142,9 @@ class ListSession {
   // The merge runs on the parts; while it runs no second one is offered.
   void SetMergeRunning(bool running);
   bool MergeRunning() const;
+  // The join has ended; after a success the "all converted" that waited for
+  // it is reported.
+  void EndMerge(bool succeeded);
 
   // --- time left -----------------------------------------------------------
   // Seconds left for a converting item, estimated from its progress once it
@@ -147,6 +153,9 @@ class ListSession {
   // Seconds left for everything waiting or converting in the list; -1 while
   // unknown.
   int ListSecondsLeft(ConvertKind list) const;
+
+  // Where this session's engine writes.
+  const EngineDirs& Dirs() const;
 
   // The queue, for what the verbs above do not cover (tests).
   ConvertQueue& Queue();

@@ -82,9 +82,7 @@ void CMainFrame::RequeueItem(QWidget* row) {
 void CMainFrame::StopItem(QWidget* row) {
   engine::ItemPtr item = ItemPtrOfRow(row);
   if (!item || Ask("ConfirmStop", true) == app::kIdNo) return;
-  // The answer took a while: the item may have finished meanwhile.
-  const ItemState s = item->state.load();
-  if (s != ItemState::Queued && s != ItemState::Converting) return;
+  // The answer took a while: an item that finished meanwhile stays as it is.
   session_->StopItem(item);
   UpdateRowState(row, *item);
   RefreshTimeLeft();
@@ -139,8 +137,12 @@ void CMainFrame::FinishRename(QWidget* control) {
   edit->setEnabled(false);
   finishing = false;
   const std::string name = edit->text().trimmed().toStdString();
+  const ItemState s = item->state.load();
+  // An item that began converting meanwhile keeps the name its job uses.
+  const bool busy = s == ItemState::Queued || s == ItemState::Converting;
   std::string error;
-  if (name != item->outputName && !name.empty() && !session_->RenameItem(*item, name, &error)) {
+  if (!busy && name != item->outputName && !name.empty() &&
+      !session_->RenameItem(*item, name, &error)) {
     edit->setText(Q(item->outputName));
     MessageBoxText(this, MessageWith("BadName", name), Q(app::LangText("Error", "Message")),
                    kMbIconError);
@@ -213,22 +215,12 @@ void CMainFrame::OnMergePartFailed() {
 
 void CMainFrame::OnMergeReady(const engine::MergeRequest& request) {
   // The dialog runs its own loop: open it once this report has returned.
-  session_->SetMergeRunning(true);
   QTimer::singleShot(0, this, [this, request] { RunMerge(request); });
 }
 
 void CMainFrame::OnAllConverted() {
-  // A merge about to run is part of the work the user waits for.
-  if (session_->MergeRunning()) {
-    powerOffAfterMerge_ = true;
-    return;
-  }
-  PowerOffIfAsked();
-}
-
-void CMainFrame::PowerOffIfAsked() {
   auto* powerOff = FindControl<QAbstractButton>(QStringLiteral("ckb_poweroff"));
-  if (!powerOff || !powerOff->isChecked() || session_->PendingCount() > 0) return;
+  if (!powerOff || !powerOff->isChecked()) return;
   const std::string command = app::Settings().PowerOffCommand();
   app::RunLog("power off: %s", command.c_str());
   platform::Process process;

@@ -132,8 +132,8 @@ void ShowOutputChoice(QWidget* row, const engine::VideoItem& item) {
   SetVisible(row, "layNewAudio", sound);
   if (sound) {
     // A source without a known bit rate keeps what the row showed.
-    if (!item.outputAudioBitRateText.empty())
-      SetText(row, "audio_bitrate", Text(item.outputAudioBitRateText + " kbps"));
+    const std::string label = engine::AudioBitRateLabel(item.sizePreset, item.outputAudioBitRateText);
+    if (!label.empty()) SetText(row, "audio_bitrate", Text(label));
   } else {
     SetText(row, "video_resolution_new", Text(item.outputResolutionText));
   }

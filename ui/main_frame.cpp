@@ -376,7 +376,7 @@ void CMainFrame::Teardown() {
   popupMenu_.reset();
   // The engine first: a job or a cover still running would fill the folders again.
   if (session_) session_->Shutdown();
-  engine::EngineDirs dirs = engine::EngineDirs::ForApp(app::Paths());
+  const engine::EngineDirs& dirs = session_->Dirs();
   platform::EmptyFolder(dirs.cover);
   for (const std::string& dir : {dirs.scratch, dirs.work}) {
     platform::EmptyFolder(dir);

@@ -91,7 +91,6 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void PlayResult(QWidget* row);
   void MoveRow(QWidget* row, int delta);
   void RunMerge(const engine::MergeRequest& request);
-  void PowerOffIfAsked();
   void RefreshTimeLeft();
   engine::ItemPtr ItemPtrOfRow(QWidget* row) const;
 
@@ -111,8 +110,6 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   std::unique_ptr<app::PopupMenu> popupMenu_;
   bool tornDown_ = false;
   bool closing_ = false;
-  // The power-off waits for a merge that is about to run.
-  bool powerOffAfterMerge_ = false;
 };
 
 }  // namespace ui

@@ -24,24 +24,19 @@ void CMainFrame::RunMerge(const engine::MergeRequest& request) {
   std::string reason;
   bool stopped = false;
   {
-    CMergeDlg merge(this, request, engine::EngineDirs::ForApp(app::Paths()));
+    CMergeDlg merge(this, request, session_->Dirs());
     merge.ShowModal();
     succeeded = merge.Succeeded();
     stopped = merge.Stopped();
     reason = merge.FailureReason();
   }
-  session_->SetMergeRunning(false);
+  session_->EndMerge(succeeded);
   if (succeeded) {
-    if (powerOffAfterMerge_) {
-      powerOffAfterMerge_ = false;
-      PowerOffIfAsked();
-    }
     if (MessageBoxByKey("TransformSuccess", this, kMbIconInformation | kMbYesNo) == app::kIdYes)
       app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(request.outputFolder)).toString());
     return;
   }
   // A merge the user stopped needs no box; a failed one says why.
-  powerOffAfterMerge_ = false;
   if (stopped) return;
   QString text = QString::fromStdString(
       app::FillTextPlaceholder(app::LangText("MergeFailed", "Message"), reason));

@@ -11,23 +11,11 @@
 #include "platform/files.h"
 
 namespace ui {
-namespace {
-
-// The joined file is named in the user's language unless the caller chose a name.
-engine::MergeRequest WithLocalName(engine::MergeRequest request) {
-  if (request.mergeName == engine::MergeRequest().mergeName) {
-    const std::string name = app::LangText(app::langkey::kMergeFileName, app::kSectionText);
-    if (!name.empty()) request.mergeName = name;
-  }
-  return request;
-}
-
-}  // namespace
 
 CMergeDlg::CMergeDlg(QWidget* owner, const engine::MergeRequest& request,
                      const engine::EngineDirs& dirs)
     : MyBaseWindow(owner, Kind::kDialog),
-      request_(WithLocalName(request)),
+      request_(request),
       dirs_(dirs),
       // Runs on the join's threads: only schedules the drain on ours. The
       // threads are joined before this object goes away, and a drain queued
@@ -49,17 +37,6 @@ CMergeDlg::~CMergeDlg() {
 
 void CMergeDlg::OnLayoutReady(const app::Notification&) {
   ShowPercent(0);
-  // The transcoder ends its input quietly at a part it cannot open, which
-  // would pass a file without the later parts for a finished merge.
-  for (const std::string& part : request_.parts) {
-    if (platform::IsRegularFile(part)) continue;
-    ended_ = true;
-    failureReason_ = "a part to join is missing: " + part;
-    app::RunLog("merge failed: %s", failureReason_.c_str());
-    // Closed from the event loop, once the dialog is up.
-    QMetaObject::invokeMethod(this, [this] { Close(app::kIdNo); }, Qt::QueuedConnection);
-    return;
-  }
   join_ = std::make_unique<engine::MergeJoin>(request_, &inbox_, dirs_);
   join_->Start();
 }

@@ -94,8 +94,8 @@ class MergeDlgTest : public uitest::UiTest {
 };
 
 TEST_F(MergeDlgTest, ShowsTheProgressAndEndsWithTheJoinedFile) {
-  const engine::MergeRequest request = Parts();
-  app::SetCurrentLanguageId(1141);  // German: the file takes its merge name
+  engine::MergeRequest request = Parts();
+  request.mergeName = "Zusammengefügt";  // the list names it in the user's language
   CMergeDlg dialog(nullptr, request, dirs_);
   ASSERT_TRUE(dialog.Create());
   QProgressBar* bar = Bar(dialog);
