@@ -1,7 +1,6 @@
 #include "ui/startup.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -80,11 +79,6 @@ std::string AbsoluteFrom(const std::string& startDir, const std::string& path) {
     pos = end + 1;
   }
   return out.empty() ? "/" : out;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string StartDir() {
@@ -236,7 +230,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args, const std::str
     }
     if (path.empty() || (path[0] != '/' && startDir.empty())) continue;
     path = AbsoluteFrom(startDir, path);
-    if (!IsRegularFile(path)) continue;
+    if (!platform::IsRegularFile(path)) continue;
     if (std::find(line.files.begin(), line.files.end(), path) == line.files.end())
       line.files.push_back(path);
   }
