@@ -86,7 +86,6 @@ void EngineTest::SetUp() {
   platform::CreateFolders(out_);
   engine::Timing().analysisPoll = std::chrono::milliseconds(10);
   engine::Timing().progressPoll = std::chrono::milliseconds(100);
-  engine::Timing().finalDelay = std::chrono::milliseconds(200);
 }
 
 void EngineTest::TearDown() {
