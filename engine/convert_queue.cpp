@@ -151,13 +151,17 @@ void ConvertQueue::AnalysisMain() {
     if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
       MakeItemCover(*item, dirs_.cover, dirs_.work);
     {
-      // Stopped while in hand: the probe or the cover may have been cut short,
-      // so the item does not count as analysed.
+      // Decided once, here. Stopped while in hand: the probe or the cover may
+      // have been cut short, so the item stays unanalysed and a later Enqueue
+      // hands it over again. Remove sets the state before it kills the cover
+      // and only then marks analysingStopped_: either one counts.
       std::lock_guard<std::mutex> lock(pendingMutex_);
-      if (analysingStopped_) continue;
+      if (analysingStopped_ || item->state.load() == ItemState::Stopped) continue;
     }
-    if (!analysisStop_ && item->state.load() != ItemState::Stopped)
-      owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
+    // Past that point the facts are whole: they are reported even if a stop
+    // comes meanwhile (the owner ignores an item it no longer lists), so an
+    // analysed item's owner always learned them.
+    if (!analysisStop_) owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
     item->analysed = true;
   }
 }
