@@ -316,9 +316,11 @@ int FrontEnd::Convert() {
 }
 
 int FrontEnd::Join() {
-  // The last part's success brings the request in the next round.
-  while (!mergeReady_)
+  // The last part's success brings the request in the next round, unless the
+  // queue finds a part failed after all: then no request ever comes.
+  while (!mergeReady_ && !mergeFailed_)
     if (!Pump(100)) return 1;
+  if (mergeFailed_) return 1;  // OnMergePartFailed() said why
   int result = 0;  // the merge message that ended the join
   joinInbox_ = std::make_unique<engine::Inbox>();
   join_ = std::make_unique<engine::MergeJoin>(mergeRequest_, joinInbox_.get(), dirs_);

@@ -1,7 +1,6 @@
 #include "engine/convert_queue.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "engine/messages.h"
 #include "engine/transform.h"
@@ -152,13 +151,17 @@ void ConvertQueue::AnalysisMain() {
     if (ProbeItem(*item) && item->cacheKind == media::CacheKind::None && makeCovers_)
       MakeItemCover(*item, dirs_.cover, dirs_.work);
     {
-      // Stopped while in hand: the probe or the cover may have been cut short,
-      // so the item does not count as analysed.
+      // Decided once, here. Stopped while in hand: the probe or the cover may
+      // have been cut short, so the item stays unanalysed and a later Enqueue
+      // hands it over again. Remove sets the state before it kills the cover
+      // and only then marks analysingStopped_: either one counts.
       std::lock_guard<std::mutex> lock(pendingMutex_);
-      if (analysingStopped_) continue;
+      if (analysingStopped_ || item->state.load() == ItemState::Stopped) continue;
     }
-    if (!analysisStop_ && item->state.load() != ItemState::Stopped)
-      owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
+    // Past that point the facts are whole: they are reported even if a stop
+    // comes meanwhile (the owner ignores an item it no longer lists), so an
+    // analysed item's owner always learned them.
+    if (!analysisStop_) owner_->send(WM_ITEM_INFO_CHANGED, item.get(), 0, &analysisStop_);
     item->analysed = true;
   }
 }
@@ -183,13 +186,24 @@ void ConvertQueue::ConversionMain() {
 }
 
 void ConvertQueue::RunBatch(const std::vector<ItemPtr>& batch) {
+  // The worker only ever moves an item on from Converting: a state that the
+  // owner set meanwhile (Stopped, Done, Failed, Queued again) stands.
+  auto leaveConverting = [](const ItemPtr& item, ItemState to) {
+    ItemState converting = ItemState::Converting;
+    item->state.compare_exchange_strong(converting, to);
+    return converting;  // the state it had: Converting when it moved
+  };
+  // A merge that lost a part cannot be joined: the later parts go back to
+  // Idle. Only a part that failed makes that a failure; a stop is the user's.
+  bool mergeBroken = false;
   bool mergeFailed = false;
+  bool partsReset = false;
   for (int pass : {1, 0}) {
     for (const ItemPtr& item : batch) {
       if (conversionStop_) break;
-      if (item->runFirst != pass || item->state.load() != ItemState::Converting) continue;
-      if (mergeFailed && item->listKind == ConvertKind::Merge) {
-        item->state = ItemState::Idle;
+      if (item->runFirst.load() != pass || item->state.load() != ItemState::Converting) continue;
+      if (mergeBroken && item->listKind == ConvertKind::Merge) {
+        if (leaveConverting(item, ItemState::Idle) == ItemState::Converting) partsReset = true;
         continue;
       }
       std::shared_ptr<CUtilTransform> job;
@@ -203,22 +217,28 @@ void ConvertQueue::RunBatch(const std::vector<ItemPtr>& batch) {
         job->Start();
       }
       job->RunnerEnded().wait();
+      if (item->listKind != ConvertKind::Merge) continue;
 
-      if (item->listKind == ConvertKind::Merge) {
-        // A part counts by its job's verdict, not by whether some file is there.
-        ItemState state = item->state.load();
-        bool partOk = state != ItemState::Stopped && state != ItemState::Failed &&
-                      job->Verdict() == JobVerdict::Succeeded &&
-                      platform::FileSize(job->OutputPath()) > 0;
-        if (!partOk) {
-          mergeFailed = true;
-          if (state != ItemState::Stopped) item->state = ItemState::Failed;
-        }
+      // A part counts by its job's verdict, not by whether some file is there.
+      // A runner that ended without one was stopped.
+      const JobVerdict verdict = job->Verdict();
+      if (verdict == JobVerdict::Stopped || verdict == JobVerdict::Pending ||
+          item->state.load() == ItemState::Stopped) {
+        mergeBroken = true;
+        continue;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (verdict == JobVerdict::Succeeded && platform::FileSize(job->OutputPath()) > 0) continue;
+      // Failed, or its file went. Once the owner took the part as Done, the
+      // part is the owner's: the join checks its file before it runs.
+      const ItemState was = leaveConverting(item, ItemState::Failed);
+      if (was == ItemState::Done) continue;
+      mergeBroken = true;
+      mergeFailed = true;
     }
   }
-  if (mergeFailed && !conversionStop_) owner_->post(WM_MERGE_FAILED, nullptr, 0);
+  if (conversionStop_) return;
+  if (mergeFailed) owner_->post(WM_MERGE_FAILED, nullptr, 0);
+  else if (partsReset) owner_->post(WM_MERGE_PARTS_RESET, nullptr, 0);
 }
 
 }  // namespace engine

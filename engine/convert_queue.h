@@ -57,6 +57,9 @@ class ConvertQueue {
  private:
   void AnalysisMain();
   void ConversionMain();
+  // Runs the batch, items started on their own first. A merge part that
+  // failed or was stopped sends the later parts back to Idle; then the owner
+  // gets WM_MERGE_FAILED for a failure, else WM_MERGE_PARTS_RESET.
   void RunBatch(const std::vector<ItemPtr>& batch);
   // Under queueMutex_.
   void DestroyJobLocked(VideoItem* item);

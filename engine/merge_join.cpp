@@ -250,8 +250,7 @@ void MergeJoin::MonitorMain() {
   while (signals_.Poll(Timing().progressPoll)) {
     if (signals_.RunnerEnded().isSet()) {
       if (succeeded_) {
-        if (signals_.Sleep(Timing().finalDelay) && !signals_.StopRequested())
-          target_->post(WM_MERGE_DONE, nullptr, 0);
+        if (!signals_.StopRequested()) target_->post(WM_MERGE_DONE, nullptr, 0);
       } else if (failed_ && !signals_.StopRequested()) {
         if (outputBegun_ && outputOurs_) platform::DeleteFile(OutputPath());
         app::RunLog("merge failed: %s", FailureReason().c_str());

@@ -15,6 +15,9 @@ constexpr int WM_MERGE_PART_DONE = WM_USER + 8004;
 constexpr int WM_MERGE_PROGRESS = WM_USER + 8005;        // percent in wParam
 constexpr int WM_MERGE_DONE = WM_USER + 8006;
 constexpr int WM_MERGE_FAILED = WM_USER + 8007;
+// A merge part was stopped and nothing failed: the later parts of its batch
+// went back to Idle without running.
+constexpr int WM_MERGE_PARTS_RESET = WM_USER + 8008;
 
 // The window that receives engine messages.
 struct NotifyTarget {

@@ -8,8 +8,6 @@ namespace engine {
 struct EngineTiming {
   std::chrono::milliseconds analysisPoll{100};   // waiting for an item's analysis
   std::chrono::milliseconds progressPoll{1000};  // reading the progress file
-  // Before the final report. None: the report already waits for the judged file.
-  std::chrono::milliseconds finalDelay{0};
 };
 
 EngineTiming& Timing();

@@ -163,8 +163,7 @@ void CUtilTransform::MonitorMain() {
 
 void CUtilTransform::Finish(JobVerdict verdict) {
   if (verdict == JobVerdict::Succeeded) {
-    if (SleepUnlessStopped(Timing().finalDelay) && !StopRequested())
-      target_->post(WM_CONVERT_PROGRESS, item_, 100);
+    if (!StopRequested()) target_->post(WM_CONVERT_PROGRESS, item_, 100);
     return;
   }
   if (verdict != JobVerdict::Failed || StopRequested()) return;

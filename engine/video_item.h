@@ -43,7 +43,9 @@ struct VideoItem : media::MediaInfo {
   int cropWidth = 0;
   int cropHeight = 0;
   bool keepRatio = true;
-  int runFirst = 0;
+  // 1: run ahead of the rest of its batch. Written by the owner when it
+  // queues the item, read by the conversion worker.
+  std::atomic<int> runFirst{0};
   std::atomic<bool> analysed{false};
   std::atomic<ItemState> state{ItemState::Idle};
   // The job of the current run; only touched under the queue's lock.

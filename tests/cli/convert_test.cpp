@@ -136,6 +136,20 @@ TEST_F(ConvertProgramTest, MergeJoinsThePartsIntoOneFile) {
   EXPECT_EQ(Leftovers(), "");
 }
 
+TEST_F(ConvertProgramTest, AMergeWithAPartThatFailsEndsWithoutAJoin) {
+  std::string a = Clip("a.mp4", 1.0, 160, 120);
+  std::string bad = path("bad.mp4");
+  testsupport::WriteText(bad, std::string(2048, 'z'));
+  std::string c = Clip("c.mp4", 1.0, 160, 120);
+  Result r = Run({"--list", "merge", "--out", path("out"), a, bad, c});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("failed: " + bad + ": "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the merge stopped because a part could not be converted"),
+            std::string::npos) << r.err;
+  EXPECT_TRUE(platform::RemoveFolder(path("out"))) << "something was joined: " << r.out;
+  EXPECT_EQ(Leftovers(), "");
+}
+
 TEST_F(ConvertProgramTest, InterruptStopsCleanly) {
   std::string source = Clip("long.mp4", 30.0, 640, 480);
   platform::ProcessOptions options;

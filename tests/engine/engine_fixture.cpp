@@ -86,7 +86,6 @@ void EngineTest::SetUp() {
   platform::CreateFolders(out_);
   engine::Timing().analysisPoll = std::chrono::milliseconds(10);
   engine::Timing().progressPoll = std::chrono::milliseconds(100);
-  engine::Timing().finalDelay = std::chrono::milliseconds(200);
 }
 
 void EngineTest::TearDown() {
@@ -103,11 +102,11 @@ std::string EngineTest::Media(const std::string& name, const testsupport::MediaS
 
 std::string EngineTest::Media(const std::string& name) { return Media(name, {}); }
 
-int ChildTranscoders() {
-  int count = 0;
+std::vector<int> ChildTranscoderPids() {
+  std::vector<int> pids;
   const std::string self = std::to_string(getpid());
   DIR* proc = opendir("/proc");
-  if (!proc) return 0;
+  if (!proc) return pids;
   while (dirent* e = readdir(proc)) {
     std::string pid = e->d_name;
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -120,11 +119,13 @@ int ChildTranscoders() {
     std::string rest = stat.substr(close + 2);
     size_t sp = rest.find(' ');
     std::string ppid = rest.substr(sp + 1, rest.find(' ', sp + 1) - sp - 1);
-    if (comm == "ffmpeg" && ppid == self && rest[0] != 'Z') ++count;
+    if (comm == "ffmpeg" && ppid == self && rest[0] != 'Z') pids.push_back(std::stoi(pid));
   }
   closedir(proc);
-  return count;
+  return pids;
 }
+
+int ChildTranscoders() { return static_cast<int>(ChildTranscoderPids().size()); }
 
 std::vector<std::string> FolderEntries(const std::string& dir) {
   std::vector<std::string> names;

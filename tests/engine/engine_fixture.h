@@ -59,7 +59,8 @@ class EngineTest : public testsupport::SandboxTest {
   std::string out_;  // the output folder, ends with '/'
 };
 
-// Number of ffmpeg processes that are children of this process.
+// The ffmpeg processes that are children of this process, and their number.
+std::vector<int> ChildTranscoderPids();
 int ChildTranscoders();
 
 // Names of the entries directly inside a folder, sorted; empty when it is missing.

@@ -63,7 +63,6 @@ void MainFrameTest::SetUp() {
   // The engine's polls run faster; what they report stays the same.
   engine::Timing().analysisPoll = std::chrono::milliseconds(10);
   engine::Timing().progressPoll = std::chrono::milliseconds(100);
-  engine::Timing().finalDelay = std::chrono::milliseconds(0);
   app::SetAddressOpener([this](const QString& address) {
     opened_.push_back(address);
     return true;

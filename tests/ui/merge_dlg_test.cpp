@@ -54,7 +54,6 @@ class MergeDlgTest : public uitest::UiTest {
     out_ = path("out") + "/";
     ASSERT_TRUE(platform::CreateFolders(out_));
     engine::Timing().progressPoll = std::chrono::milliseconds(100);
-    engine::Timing().finalDelay = std::chrono::milliseconds(0);
   }
   void TearDown() override {
     engine::Timing() = engine::EngineTiming();
