@@ -215,7 +215,8 @@ struct ListSession::Impl {
       case WM_CONVERT_PROGRESS: return OnProgress(raw, static_cast<int>(m.lParam));
       case WM_CONVERT_START_FAILED: return OnFailed(raw, true);
       case WM_CONVERT_FAILED: return OnFailed(raw, false);
-      case WM_MERGE_FAILED: return OnMergeFailed();
+      case WM_MERGE_FAILED: return OnMergeFailed(true);
+      case WM_MERGE_PARTS_RESET: return OnMergeFailed(false);
       case WM_MERGE_PART_DONE: return TryStartMerge();
       default: return;
     }
@@ -288,13 +289,15 @@ struct ListSession::Impl {
     listener->OnItemFailed(*item, startFailed);
   }
 
-  void OnMergeFailed() {
+  // The parts after a failed or stopped one went back to Idle; only a
+  // failure is news for the user.
+  void OnMergeFailed(bool partFailed) {
     const std::vector<ItemPtr> parts = List(ConvertKind::Merge);
     for (const ItemPtr& p : parts) {
       tracks[p.get()].running = false;
       listener->OnItemChanged(*p);
     }
-    listener->OnMergePartFailed();
+    if (partFailed) listener->OnMergePartFailed();
   }
 
   void TryStartMerge() {
