@@ -24,6 +24,7 @@
 #include "app/core/app_settings.h"
 #include "app/core/language.h"
 #include "app/core/oem_config.h"
+#include "app/ui/shell.h"
 #include "app/ui/skin.h"
 #include "engine/video_item.h"
 #include "engine/work_dirs.h"
@@ -53,10 +54,12 @@ class PrivateFolders {
                                    home() + "/.cache", home() + "/Documents", root_ + "/tmp",
                                    root_ + "/etc", installDir(), mediaDir()})
       if (!platform::CreateFolders(dir)) return false;
+    if (!platform::CreateFolders(root_ + "/run", 0700)) return false;
     setenv("HOME", home().c_str(), 1);
     setenv("XDG_DATA_HOME", (home() + "/.local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home() + "/.config").c_str(), 1);
     setenv("XDG_CACHE_HOME", (home() + "/.cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root_ + "/run").c_str(), 1);
     setenv("TMPDIR", (root_ + "/tmp").c_str(), 1);
     setenv("PELMAR_MACHINE_REGISTRY", (root_ + "/etc/registry.ini").c_str(), 1);
     return true;
@@ -228,6 +231,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   engine::SetDirs(engine::EngineDirs::ForApp(appPaths));
+  // The help page of the first start is not opened.
+  app::SetAddressOpener([](const QString&) { return true; });
 
   // The window as the program opens it.
   auto* frame = new ui::CMainFrame;
