@@ -39,13 +39,43 @@ void BackgroundPicture::SetFile(const QString& path, const QWidget* owner) {
   Load(owner);
 }
 
-void BackgroundPicture::Load(const QWidget* owner) {
-  // Pictures of the file system are kept at the size they are shown at.
+namespace {
+
+bool Bounded(const QSize& size) {
+  return size.width() < QWIDGETSIZE_MAX && size.height() < QWIDGETSIZE_MAX;
+}
+
+// The device pixels a picture of the file system is kept at: the size it is
+// shown at. A control that has not had its size yet (in a row not shown yet)
+// takes the largest size of the nearest container that has one.
+QSize PictureBox(const QWidget* owner, const ImageString& named) {
   QSize box = owner->maximumSize();
-  if (box.width() >= QWIDGETSIZE_MAX || box.height() >= QWIDGETSIZE_MAX) box = owner->size();
-  if (!named_.dest.isNull()) box = named_.dest.size();
+  if (!Bounded(box)) {
+    box = owner->size();
+    const QWidget* w = owner->testAttribute(Qt::WA_Resized) ? nullptr : owner->parentWidget();
+    for (; w; w = w->parentWidget()) {
+      if (Bounded(w->maximumSize())) {
+        box = w->maximumSize();
+        break;
+      }
+    }
+  }
+  if (!named.dest.isNull()) box = named.dest.size();
   const qreal dpr = owner->devicePixelRatioF();
-  picture_ = SkinPicture::Load(named_, QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr)));
+  return QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr));
+}
+
+}  // namespace
+
+void BackgroundPicture::Load(const QWidget* owner) {
+  readFor_ = PictureBox(owner, named_);
+  picture_ = SkinPicture::Load(named_, readFor_);
+}
+
+void BackgroundPicture::Refit(const QWidget* owner) {
+  if (!named_.fullPath || picture_.IsNull() || picture_.IsVector()) return;
+  const QSize box = PictureBox(owner, named_);
+  if (box.width() > readFor_.width() || box.height() > readFor_.height()) Load(owner);
 }
 
 void BackgroundPicture::Paint(QPainter* painter, const QWidget* owner, ImageFit fit,
@@ -103,6 +133,11 @@ void SkinLabel::setFit(const QString& fit) {
 void SkinLabel::setRadius(int radius) {
   radius_ = radius;
   update();
+}
+
+void SkinLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  background_.Refit(this);
 }
 
 void SkinLabel::paintEvent(QPaintEvent* event) {

@@ -25,6 +25,9 @@ class BackgroundPicture {
   const SkinPicture& picture() const { return picture_; }
   // Paints into the owner's rectangle, or into `dest` when the string gave one.
   void Paint(QPainter* painter, const QWidget* owner, ImageFit fit, int radius) const;
+  // A picture file read for a smaller box than the owner has now (read before
+  // its control had its size) is read again.
+  void Refit(const QWidget* owner);
 
  private:
   void Load(const QWidget* owner);
@@ -32,6 +35,7 @@ class BackgroundPicture {
   QString text_;
   ImageString named_;
   SkinPicture picture_;
+  QSize readFor_;  // the device pixels a file of the file system was read for
 };
 
 // Every container of a layout: styled by the style sheet, with an optional
@@ -82,6 +86,7 @@ class SkinLabel : public QLabel {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   BackgroundPicture background_;
