@@ -1,7 +1,9 @@
 #include "app/ui/skin_controls.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyleOption>
 #include <QVBoxLayout>
 #include <QtGlobal>
@@ -23,6 +25,37 @@ QColor ColorProperty(const QWidget* w, const char* name, QColor fallback) {
   return c.isValid() ? c : fallback;
 }
 
+// The holder of a list's waiting rows: outside the window, so that the
+// window's style sheet leaves them alone.
+class WaitingRows : public QWidget {
+ public:
+  explicit WaitingRows(SkinList* list) : list(list) {}
+  SkinList* const list;
+};
+
+// A blank of a waiting row's height in the row's place.
+class RowPlace : public QWidget {
+ public:
+  explicit RowPlace(QWidget* row) : row(row) { setFixedHeight(row->minimumHeight()); }
+  QWidget* const row;
+};
+
+// A row may wait outside the window when its place can be kept without it:
+// its height is fixed.
+bool CanWait(const QWidget* row) {
+  return row->minimumHeight() > 0 && row->minimumHeight() == row->maximumHeight();
+}
+
+// The rows of a list answer to the pump of the list's window.
+void AttachToPumpAbove(QWidget* from, QWidget* row) {
+  for (QWidget* w = from; w; w = w->parentWidget()) {
+    if (auto* pump = w->findChild<NotifyPump*>(QString(), Qt::FindDirectChildrenOnly)) {
+      pump->Attach(row);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 void BackgroundPicture::Set(const QString& imageString, const QWidget* owner) {
@@ -39,13 +72,43 @@ void BackgroundPicture::SetFile(const QString& path, const QWidget* owner) {
   Load(owner);
 }
 
-void BackgroundPicture::Load(const QWidget* owner) {
-  // Pictures of the file system are kept at the size they are shown at.
+namespace {
+
+bool Bounded(const QSize& size) {
+  return size.width() < QWIDGETSIZE_MAX && size.height() < QWIDGETSIZE_MAX;
+}
+
+// The device pixels a picture of the file system is kept at: the size it is
+// shown at. A control that has not had its size yet (in a row not shown yet)
+// takes the largest size of the nearest container that has one.
+QSize PictureBox(const QWidget* owner, const ImageString& named) {
   QSize box = owner->maximumSize();
-  if (box.width() >= QWIDGETSIZE_MAX || box.height() >= QWIDGETSIZE_MAX) box = owner->size();
-  if (!named_.dest.isNull()) box = named_.dest.size();
+  if (!Bounded(box)) {
+    box = owner->size();
+    const QWidget* w = owner->testAttribute(Qt::WA_Resized) ? nullptr : owner->parentWidget();
+    for (; w; w = w->parentWidget()) {
+      if (Bounded(w->maximumSize())) {
+        box = w->maximumSize();
+        break;
+      }
+    }
+  }
+  if (!named.dest.isNull()) box = named.dest.size();
   const qreal dpr = owner->devicePixelRatioF();
-  picture_ = SkinPicture::Load(named_, QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr)));
+  return QSize(qCeil(box.width() * dpr), qCeil(box.height() * dpr));
+}
+
+}  // namespace
+
+void BackgroundPicture::Load(const QWidget* owner) {
+  readFor_ = PictureBox(owner, named_);
+  picture_ = SkinPicture::Load(named_, readFor_);
+}
+
+void BackgroundPicture::Refit(const QWidget* owner) {
+  if (!named_.fullPath || picture_.IsNull() || picture_.IsVector()) return;
+  const QSize box = PictureBox(owner, named_);
+  if (box.width() > readFor_.width() || box.height() > readFor_.height()) Load(owner);
 }
 
 void BackgroundPicture::Paint(QPainter* painter, const QWidget* owner, ImageFit fit,
@@ -105,6 +168,11 @@ void SkinLabel::setRadius(int radius) {
   update();
 }
 
+void SkinLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  background_.Refit(this);
+}
+
 void SkinLabel::paintEvent(QPaintEvent* event) {
   if (background_.IsNull()) {
     QLabel::paintEvent(event);
@@ -125,7 +193,8 @@ void SkinLabel::paintEvent(QPaintEvent* event) {
   }
 }
 
-SkinList::SkinList(QWidget* parent) : QScrollArea(parent) {
+SkinList::SkinList(QWidget* parent)
+    : QScrollArea(parent), waiting_(std::make_unique<WaitingRows>(this)) {
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -136,18 +205,33 @@ SkinList::SkinList(QWidget* parent) : QScrollArea(parent) {
   layout_->setSpacing(8);
   layout_->addStretch(1);
   setWidget(rows_);
+  rows_->installEventFilter(this);
+  viewport()->installEventFilter(this);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ShowRowsInView(); });
 }
+
+SkinList::~SkinList() = default;
 
 int SkinList::Count() const { return layout_->count() - 1; }
 
-QWidget* SkinList::RowAt(int index) const {
+QWidget* SkinList::PlaceAt(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
   return layout_->itemAt(index)->widget();
 }
 
+QWidget* SkinList::RowAt(int index) const {
+  QWidget* place = PlaceAt(index);
+  if (auto* blank = dynamic_cast<RowPlace*>(place)) return blank->row;
+  return place;
+}
+
 int SkinList::IndexOf(const QWidget* row) const {
-  if (!row || row->parentWidget() != rows_) return -1;
-  return layout_->indexOf(row);
+  if (!row) return -1;
+  if (row->parentWidget() == rows_) return layout_->indexOf(row);
+  if (row->parentWidget() != waiting_.get()) return -1;
+  for (int i = 0; i < Count(); ++i)
+    if (RowAt(i) == row) return i;
+  return -1;
 }
 
 void SkinList::Add(QWidget* row) { Insert(Count(), row); }
@@ -155,6 +239,15 @@ void SkinList::Add(QWidget* row) { Insert(Count(), row); }
 void SkinList::Insert(int index, QWidget* row) {
   if (!row || IndexOf(row) >= 0) return;
   index = qBound(0, index, Count());
+  if (CanWait(row)) {
+    row->setParent(waiting_.get());
+    auto* blank = new RowPlace(row);
+    layout_->insertWidget(index, blank);
+    blank->show();
+    AttachToPumpAbove(this, row);
+    QueueShowRowsInView();
+    return;
+  }
   layout_->insertWidget(index, row);
   row->show();
   NotifyPump::AttachToOwner(row);
@@ -164,17 +257,23 @@ bool SkinList::Move(QWidget* row, int index) {
   const int from = IndexOf(row);
   if (from < 0 || index < 0 || index >= Count()) return false;
   if (from == index) return true;
-  layout_->removeWidget(row);
-  layout_->insertWidget(index, row);
+  QWidget* place = PlaceAt(from);
+  layout_->removeWidget(place);
+  layout_->insertWidget(index, place);
+  QueueShowRowsInView();
   return true;
 }
 
 bool SkinList::Remove(QWidget* row) {
-  if (IndexOf(row) < 0) return false;
-  layout_->removeWidget(row);
+  const int index = IndexOf(row);
+  if (index < 0) return false;
+  QWidget* place = PlaceAt(index);
+  layout_->removeWidget(place);
+  if (place != row) delete place;
   row->hide();
   row->setParent(nullptr);
   row->deleteLater();
+  QueueShowRowsInView();
   return true;
 }
 
@@ -182,10 +281,46 @@ void SkinList::RemoveAll() {
   while (Count() > 0) Remove(RowAt(0));
 }
 
+bool SkinList::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == rows_ || watched == viewport()) &&
+      (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    QueueShowRowsInView();
+  return QScrollArea::eventFilter(watched, event);
+}
+
+void SkinList::QueueShowRowsInView() {
+  if (showQueued_) return;
+  showQueued_ = true;
+  QMetaObject::invokeMethod(this, [this] { ShowRowsInView(); }, Qt::QueuedConnection);
+}
+
+void SkinList::ShowRowsInView() {
+  showQueued_ = false;
+  if (!isVisible()) return;
+  // Blanks just added have no place yet; until the list has made room for
+  // all of them they are squeezed, and its resize comes back here.
+  layout_->activate();
+  if (rows_->height() < layout_->minimumSize().height()) return;
+  const int height = viewport()->height();
+  const QRect near(0, -rows_->y() - height, rows_->width(), 3 * height);
+  for (int i = 0; i < Count(); ++i) {
+    auto* blank = dynamic_cast<RowPlace*>(PlaceAt(i));
+    if (!blank || !blank->geometry().intersects(near)) continue;
+    QWidget* row = blank->row;
+    delete layout_->replaceWidget(blank, row);
+    delete blank;
+    row->show();
+  }
+}
+
 QWidget* SkinList::RowOf(QWidget* control, SkinList** list) {
   for (QWidget* w = control; w; w = w->parentWidget()) {
     QWidget* parent = w->parentWidget();
     if (!parent) break;
+    if (auto* waiting = dynamic_cast<WaitingRows*>(parent)) {
+      if (list) *list = waiting->list;
+      return w;
+    }
     // Rows sit in the list's row container: parent → viewport → list.
     for (QWidget* up = parent->parentWidget(); up; up = up->parentWidget()) {
       if (auto* l = qobject_cast<SkinList*>(up)) {

@@ -7,6 +7,8 @@
 #include <QScrollArea>
 #include <QWidget>
 
+#include <memory>
+
 #include "app/ui/skin_image.h"
 
 class QVBoxLayout;
@@ -25,6 +27,9 @@ class BackgroundPicture {
   const SkinPicture& picture() const { return picture_; }
   // Paints into the owner's rectangle, or into `dest` when the string gave one.
   void Paint(QPainter* painter, const QWidget* owner, ImageFit fit, int radius) const;
+  // A picture file read for a smaller box than the owner has now (read before
+  // its control had its size) is read again.
+  void Refit(const QWidget* owner);
 
  private:
   void Load(const QWidget* owner);
@@ -32,6 +37,7 @@ class BackgroundPicture {
   QString text_;
   ImageString named_;
   SkinPicture picture_;
+  QSize readFor_;  // the device pixels a file of the file system was read for
 };
 
 // Every container of a layout: styled by the style sheet, with an optional
@@ -82,6 +88,7 @@ class SkinLabel : public QLabel {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   BackgroundPicture background_;
@@ -92,11 +99,18 @@ class SkinLabel : public QLabel {
 // The list of a conversion kind: a scrolling column of rows. Removing a row
 // destroys it (once the current event has been handled, so a row may remove
 // itself from its own button's click).
+//
+// A row of a fixed height waits outside the window, a blank of its height in
+// its place, until it comes near the visible part of the list: the window's
+// style sheet costs a few milliseconds and more than half a megabyte per row
+// as a row joins the window, too much for hundreds of rows at once. A waiting
+// row has all its controls, which are read, changed and clicked as usual.
 class SkinList : public QScrollArea {
   Q_OBJECT
 
  public:
   explicit SkinList(QWidget* parent = nullptr);
+  ~SkinList() override;
 
   int Count() const;
   QWidget* RowAt(int index) const;
@@ -112,9 +126,21 @@ class SkinList : public QScrollArea {
   // row of a list. Null when the control is in no row.
   static QWidget* RowOf(QWidget* control, SkinList** list = nullptr);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The row or the blank at a place of the column.
+  QWidget* PlaceAt(int index) const;
+  // Shows the waiting rows within one list height of the visible part;
+  // queued, it runs once the current event has been handled.
+  void ShowRowsInView();
+  void QueueShowRowsInView();
+
   QWidget* rows_;
   QVBoxLayout* layout_;
+  std::unique_ptr<QWidget> waiting_;  // never shown; holds the waiting rows
+  bool showQueued_ = false;
 };
 
 // A check box drawn as a switch, for on/off choices.
