@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -188,6 +189,48 @@ TEST(NotifyTest, RowsOfAListReportToTheirWindowAndFindTheirRow) {
   list->RemoveAll();
   EXPECT_EQ(list->Count(), 0);
   EXPECT_EQ(list->RowAt(0), nullptr);
+}
+
+// A long list keeps far rows out of the window until they are scrolled near;
+// they are rows of the list all along and report like the others.
+TEST(NotifyTest, FarRowsOfALongListJoinTheWindowWhenScrolledNear) {
+  QWidget window;
+  new QVBoxLayout(&window);
+  window.resize(400, 300);
+  auto* list = Add<app::SkinList>(&window, "listVideo");
+  Seen seen;
+  NotifyPump pump(&window, [&](const Notification& n) { seen(n); });
+  pump.Attach(&window);
+  window.show();
+  std::vector<QWidget*> rows;
+  for (int i = 0; i < 60; ++i) {
+    QWidget* row = MakeRow("btn_del_video");
+    row->setFixedHeight(96);
+    list->Add(row);
+    rows.push_back(row);
+  }
+  QWidget* last = rows.back();
+  EXPECT_TRUE(uitest::WaitFor([&] { return rows.front()->isVisible(); }));
+  EXPECT_FALSE(last->isVisible());
+  EXPECT_NE(last->window(), &window);  // not styled nor laid out yet
+  EXPECT_EQ(list->IndexOf(last), 59);
+  EXPECT_EQ(list->RowAt(59), last);
+  auto* del = last->findChild<QPushButton*>("btn_del_video");
+  EXPECT_EQ(app::SkinList::RowOf(del), last);
+
+  // Moving a far row to the top brings it in; the row it passed keeps its place.
+  EXPECT_TRUE(list->Move(rows[58], 0));
+  EXPECT_TRUE(uitest::WaitFor([&] { return rows[58]->isVisible(); }));
+  EXPECT_EQ(list->IndexOf(rows[0]), 1);
+
+  list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+  EXPECT_TRUE(uitest::WaitFor([&] { return last->isVisible(); }));
+  EXPECT_EQ(last->window(), &window);
+  seen.Clear();
+  del->click();
+  EXPECT_EQ(seen.events, (Events{{"click", "btn_del_video"}}));
+  EXPECT_TRUE(list->Remove(last));
+  EXPECT_EQ(list->Count(), 59);
 }
 
 }  // namespace
