@@ -73,13 +73,24 @@ class ConversionTest : public MainFrameTest {
       return true;
     });
   }
-  // A clip that takes the transcoder a while: large GIF frames from a long source.
-  std::string SlowClip(const std::string& name) {
-    std::string file = path(name);
+  // The GIF list converting a clip that takes the transcoder a while (large
+  // frames from a long source), then the other files; returns the GIF items
+  // once the first one's job runs.
+  std::vector<engine::ItemPtr> StartSlowGif(const std::vector<std::string>& more = {}) {
+    std::string slow = path("slow.mp4");
     testsupport::MediaSpec spec = testsupport::Clip(40, 640, 360);
     spec.fps = 10;
-    EXPECT_EQ(testsupport::MakeMedia(file, spec), "");
-    return file;
+    EXPECT_EQ(testsupport::MakeMedia(slow, spec), "");
+    std::vector<std::string> files{slow};
+    files.insert(files.end(), more.begin(), more.end());
+    ClickBar("optConverGif");
+    frame_->AddFiles(files);
+    EXPECT_TRUE(AllAnalysed(ConvertKind::Gif));
+    frame_->ApplyFormatChoice("menuex_gif_dvd");
+    const auto items = frame_->Items(ConvertKind::Gif);
+    ClickBar("btn_transform");
+    EXPECT_TRUE(WaitUntil([&] { return frame_->session().Queue().JobOf(items[0].get()) != nullptr; }));
+    return items;
   }
   std::string OutputFolder() { return frame_->OutputFolder().toStdString(); }
 };
@@ -243,13 +254,7 @@ TEST_F(ConversionTest, AStartedListConvertsInOrderAndAStartTwiceQueuesNothingNew
 }
 
 TEST_F(ConversionTest, StopAsksFirstAndYesLeavesNoFile) {
-  ClickBar("optConverGif");
-  frame_->AddFiles({SlowClip("slow.mp4")});
-  ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
-  frame_->ApplyFormatChoice("menuex_gif_dvd");
-  auto item = frame_->Items(ConvertKind::Gif)[0];
-  ClickBar("btn_transform");
-  ASSERT_TRUE(WaitUntil([&] { return frame_->session().Queue().JobOf(item.get()) != nullptr; }));
+  const auto item = StartSlowGif()[0];
   QString text;
   AnswerNextBox(app::kIdNo, &text);
   Click(RowOf(item), "btn_stop_recode");
@@ -267,14 +272,8 @@ TEST_F(ConversionTest, StopAsksFirstAndYesLeavesNoFile) {
 }
 
 TEST_F(ConversionTest, RemovingAConvertingRowEndsItsConversion) {
-  ClickBar("optConverGif");
-  frame_->AddFiles({SlowClip("slow.mp4"), Clip("next.mp4", 1)});
-  ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
-  frame_->ApplyFormatChoice("menuex_gif_dvd");
-  auto first = frame_->Items(ConvertKind::Gif)[0];
-  auto second = frame_->Items(ConvertKind::Gif)[1];
-  ClickBar("btn_transform");
-  ASSERT_TRUE(WaitUntil([&] { return frame_->session().Queue().JobOf(first.get()) != nullptr; }));
+  const auto items = StartSlowGif({Clip("next.mp4", 1)});
+  const auto first = items[0], second = items[1];
   QString text;
   AnswerNextBox(app::kIdYes, &text);
   Click(RowOf(first), "btn_del_video");

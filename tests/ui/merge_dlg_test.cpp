@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -31,17 +30,8 @@ namespace {
 
 using ui::CMergeDlg;
 
-// Runs the event loop until `done`, for at most a minute: a join on a busy
-// machine may take a while.
-bool WaitLong(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 60000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+// A join on a busy machine may take a while.
+bool WaitLong(const std::function<bool()>& done) { return uitest::WaitFor(done, 60000); }
 
 class MergeDlgTest : public uitest::UiTest {
  protected:

@@ -71,11 +71,11 @@ void UiTest::TearDown() {
   SandboxTest::TearDown();
 }
 
-bool WaitFor(const std::function<bool()>& done) {
+bool WaitFor(const std::function<bool()>& done, int ms) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {
-    if (timer.elapsed() > 2000) return false;
+    if (timer.elapsed() > ms) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;

@@ -28,8 +28,9 @@ class UiTest : public testsupport::SandboxTest {
   QStringList opened_;
 };
 
-// Runs the event loop until `done` or about two seconds have passed.
-bool WaitFor(const std::function<bool()>& done);
+// Runs the event loop until `done` or the time (about two seconds unless
+// given) has passed.
+bool WaitFor(const std::function<bool()>& done, int ms = 2000);
 // Calls `action` with the first modal window once it is shown (gives up
 // after three seconds).
 void OnModal(std::function<void(QWidget* modal)> action);
