@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/crash.h"
@@ -82,6 +84,8 @@ void FrontEnd::Fail(const std::string& path, const std::string& why) {
   fprintf(err_, "failed: %s: %s\n", path.c_str(), why.c_str());
   fflush(err_);
 }
+
+void FrontEnd::OnItemStarted(VideoItem& item) { view_.Begin(Label(item)); }
 
 void FrontEnd::OnProgress(VideoItem& /*item*/, int percent) { view_.Update(percent); }
 
@@ -281,35 +285,17 @@ int FrontEnd::Convert() {
       break;
   }
   const std::vector<engine::ItemPtr> items = Items();
-  engine::ConvertQueue& queue = session_->Queue();
-  // Settled: nothing waits or converts, and every job's last report was handled.
+  // Done once the list has settled; a failed merge part is followed by the
+  // merge's own verdict.
   auto settled = [&] {
-    bool allDone = true;
-    for (const auto& item : items) {
-      ItemState s = item->state.load();
-      if (s == ItemState::Queued || s == ItemState::Converting || queue.JobOf(item.get()))
-        return false;
-      allDone = allDone && s == ItemState::Done;
-    }
-    // A failed merge part is followed by the merge's own verdict.
+    if (!session_->Settled(options_.list)) return false;
+    const bool allDone = std::all_of(items.begin(), items.end(), [](const engine::ItemPtr& item) {
+      return item->state.load() == ItemState::Done;
+    });
     return options_.list != ConvertKind::Merge || allDone || mergeFailed_;
   };
-  size_t begun = 0;  // items run in list order: the next to show is items[begun]
-  for (;;) {
-    while (begun < items.size()) {
-      const engine::ItemPtr& next = items[begun];
-      if (queue.JobOf(next.get())) {
-        view_.Begin(Label(*next));
-        ++begun;
-        break;
-      }
-      ItemState s = next->state.load();
-      if (s != ItemState::Done && s != ItemState::Failed) break;
-      ++begun;  // over before it could be shown
-    }
-    if (settled()) break;
+  while (!settled())
     if (!Pump(100)) return 1;
-  }
   for (const auto& item : items)
     if (item->state.load() == ItemState::Idle) anyFailed_ = true;  // skipped merge parts
   return anyFailed_ ? 1 : 0;

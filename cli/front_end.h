@@ -32,6 +32,7 @@ class FrontEnd : public engine::SessionListener {
   static void Interrupt();
 
   // What the session reports.
+  void OnItemStarted(engine::VideoItem& item) override;
   void OnProgress(engine::VideoItem& item, int percent) override;
   void OnItemDone(engine::VideoItem& item) override;
   void OnItemFailed(engine::VideoItem& item, bool startFailed) override;

@@ -327,6 +327,7 @@ struct ListSession::Impl {
         t.running = true;
         t.start = Clock::now();
         t.percent = 0;
+        listener->OnItemStarted(*item);
       }
     }
   }
@@ -561,6 +562,12 @@ bool ListSession::Busy(ConvertKind list) const {
   for (const ItemPtr& item : impl_->lists[Index(list)])
     if (IsBusy(item->state.load())) return true;
   return false;
+}
+
+bool ListSession::Settled(ConvertKind list) const {
+  for (const ItemPtr& item : impl_->lists[Index(list)])
+    if (IsBusy(item->state.load()) || impl_->queue->JobOf(item.get())) return false;
+  return true;
 }
 
 int ListSession::PendingCount() const { return static_cast<int>(impl_->pending.size()); }

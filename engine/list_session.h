@@ -33,6 +33,9 @@ struct SessionListener {
   // The item's state or output choice changed by the session's own doing
   // (queued, stopped, reset to Idle, a new format choice): redraw its row.
   virtual void OnItemChanged(VideoItem& /*item*/) {}
+  // The item's job has begun (seen when the session drains; an item that
+  // ended between two drains is reported done or failed only).
+  virtual void OnItemStarted(VideoItem& /*item*/) {}
   // Percent 0..99 of a converting item.
   virtual void OnProgress(VideoItem& /*item*/, int /*percent*/) {}
   // The item is Done; its outputPath names the finished file.
@@ -135,6 +138,9 @@ class ListSession {
   void StopItem(const ItemPtr& item);
   // Some item of the list waits or converts.
   bool Busy(ConvertKind list) const;
+  // Nothing of the list waits or converts, and every job's last report was
+  // handled.
+  bool Settled(ConvertKind list) const;
   // Items queued and not yet succeeded (stops and failures keep counting;
   // an item queued again still counts once; a removed item no longer counts).
   int PendingCount() const;
