@@ -173,7 +173,10 @@ void CMainFrame::OnItemChanged(VideoItem& item) {
   if (!row) return;
   ShowOutputChoice(row, item);
   UpdateRowState(row, item);
-  RefreshTimeLeft();
+  // A start reports every row it queued and then sums up once; only an item
+  // leaving the queue changes the list's time left here.
+  const ItemState s = item.state.load();
+  if (s != ItemState::Queued && s != ItemState::Converting) RefreshTimeLeft();
 }
 
 void CMainFrame::OnProgress(VideoItem& item, int percent) {
