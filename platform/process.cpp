@@ -13,6 +13,8 @@
 
 #include "platform/files.h"
 
+extern char** environ;
+
 namespace platform {
 namespace {
 
@@ -26,10 +28,19 @@ bool CanRun(const std::string& path) {
   return !path.empty() && access(path.c_str(), X_OK) == 0 && !IsDirectory(path);
 }
 
+// The step of the child's set-up that failed, sent to the parent with errno.
+enum ChildStep : int { kDeathSignal, kGroup, kWorkDir, kNullFiles, kStderr, kStdout, kDup, kExec };
+
+struct ChildError {
+  int step;
+  int err;
+};
+
 // Everything below runs in the child between fork and exec: only
 // async-signal-safe calls.
-[[noreturn]] void ChildFail(int pipeFd, int err) {
-  ssize_t ignored = write(pipeFd, &err, sizeof err);
+[[noreturn]] void ChildFail(int pipeFd, ChildStep step, int err) {
+  const ChildError e{step, err};
+  ssize_t ignored = write(pipeFd, &e, sizeof e);
   (void)ignored;
   _exit(127);
 }
@@ -76,6 +87,25 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
+  // The environment, also made before fork.
+  std::vector<std::string> envStore;
+  std::vector<char*> envList;
+  char** envp = environ;
+  if (!options.environment.empty()) {
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    for (char** e = environ; e && *e; ++e) {
+      const std::string entry = *e;
+      bool replaced = false;
+      for (const std::string& mine : options.environment)
+        if (nameOf(mine) == nameOf(entry)) replaced = true;
+      if (!replaced) envStore.push_back(entry);
+    }
+    envStore.insert(envStore.end(), options.environment.begin(), options.environment.end());
+    for (std::string& entry : envStore) envList.push_back(entry.data());
+    envList.push_back(nullptr);
+    envp = envList.data();
+  }
+
   int errPipe[2];
   if (pipe2(errPipe, O_CLOEXEC) != 0) return fail(std::string("pipe: ") + strerror(errno));
 
@@ -92,43 +122,46 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
     return fail(std::string("fork: ") + strerror(e));
   }
   if (pid == 0) {
+    int failPipe = errPipe[1];
     if (options.killWithParent) {
-      if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFail(errPipe[1], errno);
+      if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFail(failPipe, kDeathSignal, errno);
       if (getppid() != parent) _exit(127);  // the parent died before prctl took effect
     }
+    if (setpgid(0, 0) != 0) ChildFail(failPipe, kGroup, errno);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (workDir && chdir(workDir) != 0) ChildFail(errPipe[1], errno);
+    if (workDir && chdir(workDir) != 0) ChildFail(failPipe, kWorkDir, errno);
     int nullIn = open("/dev/null", O_RDONLY);
     int nullOut = open("/dev/null", O_WRONLY);
-    if (nullIn < 0 || nullOut < 0) ChildFail(errPipe[1], errno);
+    if (nullIn < 0 || nullOut < 0) ChildFail(failPipe, kNullFiles, errno);
     int errFd = nullOut;
     if (stderrPath) {
       errFd = open(stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (errFd < 0) ChildFail(errPipe[1], errno);
+      if (errFd < 0) ChildFail(failPipe, kStderr, errno);
     }
     int outFd = nullOut;
     if (stdoutPath) {
       outFd = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (outFd < 0) ChildFail(errPipe[1], errno);
+      if (outFd < 0) ChildFail(failPipe, kStdout, errno);
     }
-    if (dup2(nullIn, 0) < 0) ChildFail(errPipe[1], errno);
-    if ((stdoutPath || !options.keepStdout) && dup2(outFd, 1) < 0) ChildFail(errPipe[1], errno);
-    if (dup2(errFd, 2) < 0) ChildFail(errPipe[1], errno);
+    if (dup2(nullIn, 0) < 0) ChildFail(failPipe, kDup, errno);
+    if ((stdoutPath || !options.keepStdout) && dup2(outFd, 1) < 0) ChildFail(failPipe, kDup, errno);
+    if (dup2(errFd, 2) < 0) ChildFail(failPipe, kDup, errno);
     // Keep only the error pipe (close-on-exec) above the standard three.
-    int keep = errPipe[1];
-    if (keep != 3) {
-      if (dup3(keep, 3, O_CLOEXEC) < 0) ChildFail(keep, errno);
-      keep = 3;
+    if (failPipe != 3) {
+      if (dup3(failPipe, 3, O_CLOEXEC) < 0) ChildFail(failPipe, kDup, errno);
+      failPipe = 3;
     }
     CloseFrom(4);
-    execv(program.c_str(), args.data());
-    ChildFail(keep, errno);
+    execve(program.c_str(), args.data(), envp);
+    ChildFail(failPipe, kExec, errno);
   }
+  // Set here too, so that a kill of the group right after start finds it.
+  setpgid(pid, pid);
 
   close(errPipe[1]);
-  int childErr = 0;
+  ChildError childErr{};
   ssize_t n;
   do {
     n = read(errPipe[0], &childErr, sizeof childErr);
@@ -136,11 +169,25 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   close(errPipe[0]);
 
   if (n > 0) {
-    // exec failed: reap the child now, it never ran the program.
+    // The child never ran the program: reap it now and say which step failed.
     int status;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return fail("cannot run " + program + ": " + strerror(childErr));
+    const std::string why = strerror(childErr.err);
+    switch (childErr.step) {
+      case kWorkDir:
+        return fail("cannot enter the working folder " + options.workDir + ": " + why);
+      case kStderr:
+        return fail("cannot write the error output of " + program + ": " +
+                    DescribeUnwritable(options.stderrFile, childErr.err));
+      case kStdout:
+        return fail("cannot write the output of " + program + ": " +
+                    DescribeUnwritable(options.stdoutFile, childErr.err));
+      case kExec:
+        return fail("cannot run " + program + ": " + why);
+      default:
+        return fail("cannot prepare the start of " + program + ": " + why);
+    }
   }
 
   std::lock_guard<std::mutex> lock(mutex_);
@@ -150,7 +197,11 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
   reaped_ = false;
   exitCode_ = -1;
   // A kill that came while the child was being made.
-  if (killed_) ::kill(pid, SIGKILL);
+  endSignal_ = 0;
+  if (killed_) {
+    ::kill(pid, SIGKILL);
+    ::kill(-pid, SIGKILL);
+  }
   return true;
 }
 
@@ -172,9 +223,15 @@ int Process::wait() {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status)) exitCode_ = 128 + WTERMSIG(status);
-    else exitCode_ = -1;
+    endSignal_ = 0;
+    if (WIFEXITED(status)) {
+      exitCode_ = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+      endSignal_ = WTERMSIG(status);
+      exitCode_ = 128 + endSignal_;
+    } else {
+      exitCode_ = -1;
+    }
     reaped_ = true;
   }
   return exitCode_;
@@ -184,9 +241,17 @@ bool Process::kill() {
   std::lock_guard<std::mutex> lock(mutex_);
   killed_ = true;
   if (pid_ < 0 || reaped_) return false;
-  if (pidfd_ >= 0) return PidfdSendSignal(pidfd_, SIGKILL) == 0;
-  // Not reaped (checked under the lock reaping takes), so the id is still the child's.
-  return ::kill(pid_, SIGKILL) == 0;
+  // Not reaped (checked under the lock reaping takes), so the id is still the
+  // child's, and so is the group it leads.
+  const bool ended = pidfd_ >= 0 ? PidfdSendSignal(pidfd_, SIGKILL) == 0
+                                 : ::kill(pid_, SIGKILL) == 0;
+  ::kill(-pid_, SIGKILL);
+  return ended;
+}
+
+int Process::endSignal() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return reaped_ ? endSignal_ : 0;
 }
 
 void Process::Detach() {
@@ -212,6 +277,25 @@ int RunAndWait(const std::vector<std::string>& argv, const ProcessOptions& optio
   Process p;
   if (!p.start(argv, options, error)) return -1;
   return p.wait();
+}
+
+std::string DescribeUnwritable(const std::string& path, int err) {
+  std::string folder = ParentDir(path);
+  if (folder.empty()) folder = ".";
+  if (err == ENOENT && !IsDirectory(folder)) {
+    // Name the folder that is there and why the missing one could not be made.
+    std::string existing = ParentDir(folder);
+    while (!existing.empty() && existing != "/" && !IsDirectory(existing))
+      existing = ParentDir(existing);
+    std::string why = "the folder " + folder + " does not exist";
+    if (!existing.empty() && access(existing.c_str(), W_OK) != 0)
+      why += " and cannot be made in " + existing + " (" + strerror(errno) + ")";
+    return why;
+  }
+  if (err == ENOSPC || err == EDQUOT) return "the folder " + folder + " is full (" + strerror(err) + ")";
+  if (err == EACCES || err == EPERM || err == EROFS)
+    return "the folder " + folder + " cannot be written (" + strerror(err) + ")";
+  return path + ": " + strerror(err);
 }
 
 std::string ProgramDir() {

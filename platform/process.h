@@ -13,9 +13,15 @@ struct ProcessOptions {
   bool killWithParent = true;  // PR_SET_PDEATHSIG(SIGKILL); off for launches meant to outlive us
   bool keepStdout = false;     // normally standard output goes to /dev/null
   std::string stdoutFile;      // standard output into this file instead
+  // "NAME=value" entries put into the child's environment, replacing an
+  // inherited entry of the same name.
+  std::vector<std::string> environment;
 };
 
 // One child process at a time; after wait() the object may start another.
+// Each child leads a process group of its own: a Ctrl-C typed in our
+// terminal reaches us, not the child, and we stop it ourselves. kill() ends
+// the whole group, so helpers a child started go with it.
 // start() and wait() belong to one thread (the one the child's death signal
 // follows); kill() may be called from any thread and never signals a reused
 // process id.
@@ -27,13 +33,17 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   // program: a path, or a bare name looked up with FindProgram().
-  // On failure returns false and sets error (the program is missing, cannot be run, ...).
+  // On failure returns false and sets error: which step failed and why (the
+  // program is missing or cannot be run, the working folder or the folder of
+  // an output file cannot be used, ...).
   bool start(const std::vector<std::string>& argv, const ProcessOptions& options,
              std::string* error = nullptr);
 
   // Blocks until the child ends. Returns its exit code, 128 + signal number
   // when a signal ended it, or -1 when no child was started.
   int wait();
+  // After wait(): the signal that ended the child, 0 when it exited by itself.
+  int endSignal() const;
 
   // SIGKILL, like TerminateProcess. Also refuses every later start, so a
   // child that was about to be started never runs. Returns false when there
@@ -54,7 +64,12 @@ class Process {
   bool reaped_ = false;
   bool killed_ = false;
   int exitCode_ = -1;
+  int endSignal_ = 0;
 };
+
+// Why a file could not be made at `path`, from the errno of the failed open:
+// names the folder that is missing, read-only or full.
+std::string DescribeUnwritable(const std::string& path, int err);
 
 // Runs argv to its end and returns its exit code (or -1 when it could not start).
 int RunAndWait(const std::vector<std::string>& argv, const ProcessOptions& options = {},

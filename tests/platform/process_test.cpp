@@ -185,3 +185,104 @@ TEST_F(ProcessTest, FindProgramLooksInExtraFoldersThenPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The process group a process belongs to, from /proc; -1 when it is gone.
+int GroupOf(int pid) {
+  std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  int ppid = 0, pgrp = -1;
+  char state = 0;
+  if (sscanf(stat.c_str() + close + 2, "%c %d %d", &state, &ppid, &pgrp) != 3) return -1;
+  return pgrp;
+}
+
+// A Ctrl-C typed in our terminal goes to our process group: a child in its
+// own group never gets it, and a kill ends what the child started too.
+TEST_F(ProcessTest, ChildLeadsItsOwnGroupAndAKillEndsTheWholeGroup) {
+  const std::string grandchild = path("grandchild.pid");
+  Process p;
+  ASSERT_TRUE(p.start({"/bin/sh", "-c", "sleep 300 & echo $! > \"$0\"; wait", grandchild}, {}));
+  EXPECT_EQ(GroupOf(p.pid()), p.pid());
+  EXPECT_NE(GroupOf(p.pid()), getpgrp());
+  int helper = 0;
+  for (int i = 0; i < 2000 && helper == 0; ++i) {
+    helper = atoi(ReadText(grandchild).c_str());
+    if (helper == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_GT(helper, 0) << "the child never started its helper";
+  EXPECT_EQ(GroupOf(helper), p.pid());
+  EXPECT_TRUE(p.kill());
+  EXPECT_EQ(p.wait(), 128 + SIGKILL);
+  EXPECT_TRUE(WaitDead(helper, std::chrono::seconds(30))) << "the helper outlived the kill";
+}
+
+// A failed start says which step failed and names the folder it could not use.
+TEST_F(ProcessTest, StartFailuresNameTheFolderThatCouldNotBeUsed) {
+  const std::string missing = path("gone/deeper");
+  struct Case {
+    const char* name;
+    ProcessOptions options;
+    std::vector<std::string> expected;
+  };
+  ProcessOptions noWorkDir;
+  noWorkDir.workDir = missing;
+  ProcessOptions noErrFolder;
+  noErrFolder.stderrFile = missing + "/err.log";
+  ProcessOptions noOutFolder;
+  noOutFolder.stdoutFile = missing + "/out.txt";
+  const std::vector<Case> cases = {
+      {"working folder", noWorkDir, {"working folder " + missing, "No such file"}},
+      {"error output", noErrFolder, {"the folder " + missing + " does not exist"}},
+      {"output", noOutFolder, {"the folder " + missing + " does not exist"}},
+  };
+  for (const Case& c : cases) {
+    Process p;
+    std::string error;
+    EXPECT_FALSE(p.start({"/bin/true"}, c.options, &error)) << c.name;
+    for (const std::string& part : c.expected)
+      EXPECT_NE(error.find(part), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.find("cannot run"), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+TEST_F(ProcessTest, TheEndingSignalIsToldApartFromAnExitCode) {
+  struct Case {
+    const char* script;
+    int code;
+    int signal;
+  };
+  const std::vector<Case> cases = {
+      {"exit 137", 137, 0},          // looks like a kill, is not one
+      {"kill -9 $$", 128 + SIGKILL, SIGKILL},
+      {"kill -TERM $$", 128 + SIGTERM, SIGTERM},
+      {"exit 0", 0, 0},
+  };
+  for (const Case& c : cases) {
+    Process p;
+    ASSERT_TRUE(p.start({"/bin/sh", "-c", c.script}, {})) << c.script;
+    EXPECT_EQ(p.endSignal(), 0) << c.script << ": not ended yet";
+    EXPECT_EQ(p.wait(), c.code) << c.script;
+    EXPECT_EQ(p.endSignal(), c.signal) << c.script;
+  }
+}
+
+TEST_F(ProcessTest, EnvironmentEntriesReplaceInheritedOnes) {
+  setenv("PELMAR_TEST_KEPT", "kept", 1);
+  setenv("PELMAR_TEST_REPLACED", "old", 1);
+  ProcessOptions options;
+  options.stdoutFile = path("env.txt");
+  options.environment = {"PELMAR_TEST_REPLACED=new", "PELMAR_TEST_ADDED=a b=c"};
+  EXPECT_EQ(RunAndWait({"/bin/sh", "-c",
+                        "echo \"$PELMAR_TEST_KEPT|$PELMAR_TEST_REPLACED|$PELMAR_TEST_ADDED\";"
+                        " env | grep -c '^PELMAR_TEST_REPLACED='"},
+                       options),
+            0);
+  unsetenv("PELMAR_TEST_KEPT");
+  unsetenv("PELMAR_TEST_REPLACED");
+  EXPECT_EQ(ReadText(path("env.txt")), "kept|new|a b=c\n1\n");
+}
+
+}  // namespace
