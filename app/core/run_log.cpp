@@ -53,8 +53,9 @@ std::string RunLogLine(int month, int day, int hour, int minute, int second,
   return head + body + "\r\n";
 }
 
-void RunLogText(const std::string& message) {
-  std::string path = RunLogPath();
+void RunLogText(const std::string& message) { RunLogTextTo(RunLogPath(), message); }
+
+void RunLogTextTo(const std::string& path, const std::string& message) {
   if (path.empty()) return;
   platform::LocalTime t = platform::LocalNow();
   std::string line = RunLogLine(t.month, t.day, t.hour, t.minute, t.second, message);

@@ -16,6 +16,9 @@ std::string RunLogPath();
 // at most kRunLogLineBytes bytes, never cutting a UTF-8 sequence in half.
 void RunLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void RunLogText(const std::string& message);
+// The same line into the given file, for what happens before the start
+// sequence has set the path.
+void RunLogTextTo(const std::string& path, const std::string& message);
 
 constexpr size_t kRunLogLineBytes = 528;
 

@@ -1,3 +1,7 @@
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/oem_config.h"
@@ -148,6 +152,81 @@ TEST_F(ConfigTest, ServerValuesAreReadAtEachUse) {
   EXPECT_EQ(server.FormatAnalysis(), 0);
   WriteText(paths_.DataFile("cd.dat"), "garbage\x01\x02[");
   EXPECT_EQ(server.OpenUninstallFeedback(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// One bad value must not break every conversion (Size=abc once went into
+// the transcoder's command as it stood): it gives the default, and the run
+// log says which file and key to mend.
+TEST_F(ConfigTest, BadValuesFallBackToTheirDefaultsAndAreLogged) {
+  struct Case {
+    const char* name;
+    bool install;        // the install Config.ini, else the per-user one
+    const char* lines;   // the file's text
+    std::function<std::string(const AppSettings&)> read;
+    std::string expected;
+    const char* logged;  // a part of the run log line; nullptr: nothing logged
+  };
+  auto size = [](const AppSettings& s) { return s.MuxingQueueSize(); };
+  const std::vector<Case> cases = {
+      {"size text", true, "[Config]\nSize=abc\n", size, "34500", "[Config] Size=abc"},
+      {"size negative", true, "[Config]\nSize=-5\n", size, "34500", "Size=-5"},
+      {"size zero", true, "[Config]\nSize=0\n", size, "34500", "Size=0"},
+      {"size too large", true, "[Config]\nSize=99999999999\n", size, "34500", "Size=9999"},
+      {"size with a tail", true, "[Config]\nSize=12 packets\n", size, "34500", "Size=12 packets"},
+      {"size with blanks", true, "[Config]\nSize= 9999 \n", size, "9999", nullptr},
+      {"send action word", false, "[Setting]\nSendAction=yes\n",
+       [](const AppSettings& s) { return std::to_string(s.sendAction); }, "1", "SendAction=yes"},
+      {"send action off", false, "[Setting]\nSendAction=0\n",
+       [](const AppSettings& s) { return std::to_string(s.sendAction); }, "0", nullptr},
+      {"border word", true, "[Setting]\nShowDlgBorder=on\n",
+       [](const AppSettings& s) { return std::to_string(s.showDlgBorder); }, "0",
+       "ShowDlgBorder=on"},
+      {"shadow word", true, "[Setting]\nEnableShadow=off\n",
+       [](const AppSettings& s) { return std::to_string(s.enableShadow); }, "1",
+       "EnableShadow=off"},
+      {"tutorial word", false, "[Setting]\nOpenTutorial=no\n",
+       [](const AppSettings& s) { return std::to_string(s.openTutorial); }, "1",
+       "OpenTutorial=no"},
+      {"locale word", false, "[Setting]\nLCID=german\n",
+       [](const AppSettings& s) { return std::to_string(s.ReadLanguageLcid()); }, "0",
+       "LCID=german"},
+      {"installer word", false, "[main]\nHasNewInstaller=x\n",
+       [](const AppSettings& s) { return std::to_string(s.HasNewInstaller()); }, "0",
+       "HasNewInstaller=x"},
+  };
+  for (const Case& c : cases) {
+    platform::DeleteFile(userIni());
+    platform::DeleteFile(installIni());
+    platform::DeleteFile(paths_.DataFile("run.dat"));
+    WriteText(c.install ? installIni() : userIni(), c.lines);
+    AppSettings s;
+    s.Read(paths_);
+    EXPECT_EQ(c.read(s), c.expected) << c.name;
+    EXPECT_EQ(c.read(s), c.expected) << c.name << ", read again";
+    const std::string log = ReadText(paths_.DataFile("run.dat"));
+    if (!c.logged) {
+      EXPECT_EQ(log, "") << c.name;
+      continue;
+    }
+    const size_t at = log.find(c.logged);
+    EXPECT_NE(at, std::string::npos) << c.name << ": " << log;
+    EXPECT_NE(log.find(c.install ? installIni() : userIni()), std::string::npos) << log;
+    // Read for every command, logged once.
+    EXPECT_EQ(log.find(c.logged, at + 1), std::string::npos) << c.name << ": " << log;
+  }
+}
+
+TEST_F(ConfigTest, AnOutputFolderThatIsNoFullPathIsNotUsed) {
+  WriteText(paths_.DataFile("path.ini"), "[path]\noutput_path=Videos/out\n");
+  EXPECT_EQ(ReadOutputPath(paths_), "");
+  EXPECT_NE(ReadText(paths_.DataFile("run.dat")).find("output_path=Videos/out"),
+            std::string::npos);
+  WriteText(paths_.DataFile("path.ini"), "[path]\noutput_path=/srv/videos/\n");
+  EXPECT_EQ(ReadOutputPath(paths_), "/srv/videos/");
 }
 
 }  // namespace
