@@ -97,30 +97,46 @@ bool FindInStream(std::string bytes, const std::u16string& key, std::u16string* 
   return false;
 }
 
-// The section stream of a compound file; false when it is missing or unreadable.
-bool ReadSection(GsfInput* source, const std::string& section, std::string* bytes) {
+bool HasChild(GsfInfile* ole, const char* name) {
+  Ref<GsfInput> child(gsf_infile_child_by_name(ole, name));
+  return child.p != nullptr;
+}
+
+// The section stream of a compound file into bytes; otherwise says what is missing.
+LangLookup ReadSection(GsfInput* source, const std::string& section, std::string* bytes) {
   GError* err = nullptr;
   Ref<GsfInfile> ole(gsf_infile_msole_new(source, &err));
   if (err) g_error_free(err);
-  if (!ole.p) return false;
+  if (!ole.p) return LangLookup::Damaged;
   Ref<GsfInput> stream(gsf_infile_child_by_name(ole.p, section.c_str()));
-  if (!stream.p) return false;
+  if (!stream.p) {
+    // A language file without any section the program reads is no language file.
+    return HasChild(ole.p, "Text") || HasChild(ole.p, "Message") ? LangLookup::NoSection
+                                                                 : LangLookup::Damaged;
+  }
   // A storage of that name is not a section.
-  if (GSF_IS_INFILE(stream.p) && gsf_infile_num_children(GSF_INFILE(stream.p)) >= 0) return false;
+  if (GSF_IS_INFILE(stream.p) && gsf_infile_num_children(GSF_INFILE(stream.p)) >= 0)
+    return LangLookup::NoSection;
   gsf_off_t size = gsf_input_size(stream.p);
-  if (size <= 0) return false;
+  if (size <= 0) return LangLookup::NoSection;
   size_t n = static_cast<size_t>(std::min<gsf_off_t>(size, kLangStreamLimit));
   bytes->assign(n, '\0');
-  return gsf_input_read(stream.p, n, reinterpret_cast<guint8*>(&(*bytes)[0])) != nullptr;
+  // A stream that cannot be read in full lies past the end of a cut-off file.
+  if (gsf_input_read(stream.p, n, reinterpret_cast<guint8*>(&(*bytes)[0])) == nullptr)
+    return LangLookup::Damaged;
+  return LangLookup::Found;
 }
 
 bool ReadFromSource(GsfInput* source, const std::string& section, const std::string& key,
-                    const std::string& defaultValue, std::string* value, size_t bufferChars) {
+                    const std::string& defaultValue, std::string* value, size_t bufferChars,
+                    LangLookup* how) {
   std::string bytes;
   std::u16string found;
-  if (source && ReadSection(source, section, &bytes) &&
-      FindInStream(std::move(bytes), Utf8ToUtf16(key), &found))
-    return Finish(found, true, value, bufferChars);
+  LangLookup outcome = source ? ReadSection(source, section, &bytes) : LangLookup::NoFile;
+  if (outcome == LangLookup::Found && !FindInStream(std::move(bytes), Utf8ToUtf16(key), &found))
+    outcome = LangLookup::NoKey;
+  if (how) *how = outcome;
+  if (outcome == LangLookup::Found) return Finish(found, true, value, bufferChars);
   return Finish(Utf8ToUtf16(defaultValue), false, value, bufferChars);
 }
 
@@ -220,23 +236,62 @@ bool WriteLangFile(const std::string& path, const std::vector<LangSection>& sect
 
 bool ReadLangValue(const std::string& section, const std::string& key,
                    const std::string& defaultValue, std::string* value, size_t bufferChars,
-                   const std::string& path) {
+                   const std::string& path, LangLookup* how) {
   auto gsf = UseGsf();
   GError* err = nullptr;
   Ref<GsfInput> source(gsf_input_stdio_new(path.c_str(), &err));
   if (err) g_error_free(err);
-  return ReadFromSource(source.p, section, key, defaultValue, value, bufferChars);
+  if (!source.p && platform::FileExists(path)) {
+    // There, but not to be read: as good as damaged.
+    Finish(Utf8ToUtf16(defaultValue), false, value, bufferChars);
+    if (how) *how = LangLookup::Damaged;
+    return false;
+  }
+  return ReadFromSource(source.p, section, key, defaultValue, value, bufferChars, how);
 }
 
 bool ReadLangValueFromBytes(const std::string& section, const std::string& key,
                             const std::string& defaultValue, std::string* value,
-                            size_t bufferChars, const void* fileBytes, size_t fileSize) {
+                            size_t bufferChars, const void* fileBytes, size_t fileSize,
+                            LangLookup* how) {
   auto gsf = UseGsf();
   Ref<GsfInput> source(
       fileSize == 0 ? nullptr
                     : gsf_input_memory_new(static_cast<const guint8*>(fileBytes),
                                            static_cast<gsf_off_t>(fileSize), FALSE));
-  return ReadFromSource(source.p, section, key, defaultValue, value, bufferChars);
+  return ReadFromSource(source.p, section, key, defaultValue, value, bufferChars, how);
+}
+
+std::vector<LangSection> ParseLangSource(const std::string& text) {
+  std::vector<LangSection> sections;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    if (line[0] == '[' && line.back() == ']' && line.size() > 2) {
+      sections.push_back(LangSection{line.substr(1, line.size() - 2), {}});
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0 || sections.empty()) continue;
+    LangEntry entry{line.substr(0, eq), ""};
+    const std::string raw = line.substr(eq + 1);
+    for (size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] == '\\' && i + 1 < raw.size()) {
+        const char c = raw[++i];
+        entry.value.push_back(c == 'n' ? '\n' : c == 't' ? '\t' : c);
+      } else {
+        entry.value.push_back(raw[i]);
+      }
+    }
+    sections.back().entries.push_back(std::move(entry));
+  }
+  return sections;
 }
 
 std::u16string Utf8ToUtf16(const std::string& text) {

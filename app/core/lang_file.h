@@ -53,6 +53,10 @@ bool BuildLangFile(const std::vector<LangSection>& sections, std::string* file,
 bool WriteLangFile(const std::string& path, const std::vector<LangSection>& sections,
                    std::string* error);
 
+// How a lookup ended. A file that exists but cannot be read as a language
+// file, or holds neither of the sections "Text" and "Message", is damaged.
+enum class LangLookup { Found, NoKey, NoSection, NoFile, Damaged };
+
 // The value of `key` (exact, case-sensitive) in `section` of the language file
 // at `path`. When the file, the section or the key is missing, or the file is
 // damaged, gives `defaultValue` and returns false. Either text is cut to
@@ -61,11 +65,17 @@ bool WriteLangFile(const std::string& path, const std::vector<LangSection>& sect
 // anew on each call.
 bool ReadLangValue(const std::string& section, const std::string& key,
                    const std::string& defaultValue, std::string* value, size_t bufferChars,
-                   const std::string& path);
+                   const std::string& path, LangLookup* how = nullptr);
 // The same over the bytes of a compound file held in memory.
 bool ReadLangValueFromBytes(const std::string& section, const std::string& key,
                             const std::string& defaultValue, std::string* value,
-                            size_t bufferChars, const void* fileBytes, size_t fileSize);
+                            size_t bufferChars, const void* fileBytes, size_t fileSize,
+                            LangLookup* how = nullptr);
+
+// The entries of a language text source (the format lang/*.txt is written
+// in): "[Section]" lines, "key=value" lines with \n, \t and \\ escapes,
+// '#' comments. Lines that fit none of these are skipped.
+std::vector<LangSection> ParseLangSource(const std::string& text);
 
 // UTF-8 <-> UTF-16 as the language files need them; malformed sequences and
 // lone surrogates become U+FFFD.

@@ -1,18 +1,24 @@
 #include "app/core/language.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <set>
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/crash.h"
 #include "app/core/lang_file.h"
 #include "app/core/oem_config.h"
+#include "app/core/run_log.h"
 #include "platform/files.h"
 
 namespace app {
 namespace {
+
+#include "app/core/builtin_english.inc"
 
 std::atomic<int> g_languageId{0};
 
@@ -46,7 +52,42 @@ int Base64Value(char c) {
   return -1;
 }
 
+// A damaged file is logged once for each state of it (size and time).
+void LogDamagedFile(const std::string& path) {
+  static std::mutex mutex;
+  static std::set<std::string> logged;
+  struct stat st {};
+  stat(path.c_str(), &st);
+  const std::string state = path + "\n" + std::to_string(st.st_size) + "\n" +
+                            std::to_string(st.st_mtim.tv_sec) + "." +
+                            std::to_string(st.st_mtim.tv_nsec);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!logged.insert(state).second) return;
+  }
+  RunLog("language file %s is damaged; the built-in English texts are used", path.c_str());
+}
+
+std::string CutToBuffer(const std::string& text, size_t bufferChars) {
+  std::u16string units = Utf8ToUtf16(text);
+  if (units.size() < bufferChars) return text;
+  units.resize(bufferChars - 1);
+  if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF) units.pop_back();
+  return Utf16ToUtf8(units);
+}
+
 }  // namespace
+
+std::string BuiltInEnglishText(const std::string& key, const std::string& section) {
+  static const std::vector<LangSection> sections = ParseLangSource(
+      std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource), sizeof kBuiltinEnglishSource));
+  for (const LangSection& s : sections) {
+    if (s.name != section) continue;
+    for (const LangEntry& e : s.entries)
+      if (e.key == key) return CutToBuffer(e.value, kLangTextChars);
+  }
+  return {};
+}
 
 const std::vector<LanguageInfo>& Languages() {
   static const std::vector<LanguageInfo> table = {
@@ -117,9 +158,13 @@ std::string LanguageFilePath(int languageId, const std::string& installDir) {
 
 std::string LangText(const std::string& key, const std::string& section) {
   std::string value;
-  ReadLangValue(section, key, "", &value, kLangTextChars,
-                LanguageFilePath(CurrentLanguageId(), Paths().installDir));
-  return value;
+  LangLookup how = LangLookup::NoFile;
+  const std::string path = LanguageFilePath(CurrentLanguageId(), Paths().installDir);
+  ReadLangValue(section, key, "", &value, kLangTextChars, path, &how);
+  if (how != LangLookup::Damaged) return value;
+  // A blank window helps nobody: English, and the damage in the run log.
+  LogDamagedFile(path);
+  return BuiltInEnglishText(key, section);
 }
 
 std::string LangTextB64(const std::string& base64Key, const std::string& section) {

@@ -108,9 +108,13 @@ inline constexpr const char* kMessageKeysB64[] = {
 constexpr size_t kLangTextChars = 260;
 
 // The value of `key` in `section` of the current language's file; "" when the
-// file, the section or the key is missing. Reads the file on every call.
+// file, the section or the key is missing. Reads the file on every call. A
+// damaged file gives the built-in English text instead (and a run log line).
 std::string LangText(const std::string& key, const std::string& section);
-// The same for a key held as standard Base64 of its name.
+// The English text compiled into the program (from the English text source);
+// "" when it has no such key.
+std::string BuiltInEnglishText(const std::string& key, const std::string& section);
+// The same as LangText for a key held as standard Base64 of its name.
 std::string LangTextB64(const std::string& base64Key, const std::string& section);
 // Standard Base64; decoding stops at "=" or at the first character outside the alphabet.
 std::string DecodeBase64(const std::string& text);

@@ -11,6 +11,7 @@
 #include "app/core/lang_file.h"
 #include "app/core/message_text.h"
 #include "app/core/oem_config.h"
+#include "app/core/run_log.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/support/sandbox.h"
@@ -290,6 +291,76 @@ TEST_F(LanguageTest, BuiltFilesHoldEveryKeyWithEnglishsPlaceholders) {
     names.insert(LangText(langkey::kProductName, kSectionText));
   }
   EXPECT_EQ(names.size(), Languages().size());
+}
+
+}  // namespace
+
+namespace {
+
+// A damaged language file once left every text of the window empty. Its
+// texts come from the English compiled into the program instead, and the run
+// log names the file, once.
+TEST_F(LanguageTest, ADamagedLanguageFileGivesTheBuiltInEnglishTexts) {
+  std::string built;
+  ASSERT_TRUE(platform::ReadFile(std::string(PELMAR_BIN_DIR) + "/language/pt.dat", &built));
+  ASSERT_GT(built.size(), 1024u);
+  std::string random(4096, '\0');
+  unsigned seed = 12345;
+  for (char& c : random) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"random bytes", random},
+      {"cut after the header", built.substr(0, 600)},
+      {"cut in half", built.substr(0, built.size() / 2)},
+      {"only the signature", built.substr(0, 8)},
+  };
+  const std::string file = LanguageFilePath(860, paths_.installDir);
+  const std::string log = paths_.DataFile("run.dat");
+  SetRunLogPath(log);
+  SetPaths(paths_);
+  SetCurrentLanguageId(860);
+  for (const auto& [name, bytes] : cases) {
+    platform::CreateFolders(paths_.InstallFile("language"));
+    WriteText(file, bytes);
+    platform::DeleteFile(log);
+    EXPECT_EQ(LangText(langkey::kProductName, kSectionText), "Pelmar Video Converter") << name;
+    EXPECT_EQ(LangText(langkey::kBtnConverTxt, kSectionText), "Convert") << name;
+    EXPECT_EQ(LangTextB64(langkey::kConfirmCloseB64, kSectionMessage),
+              BuiltInEnglishText("ConfirmClose", kSectionMessage))
+        << name;
+    EXPECT_FALSE(LangTextB64(langkey::kConfirmCloseB64, kSectionMessage).empty()) << name;
+    EXPECT_EQ(LangText("NoSuchKey", kSectionText), "") << name;
+    const std::string lines = testsupport::ReadText(log);
+    const std::string said = "language file " + file + " is damaged";
+    const size_t at = lines.find(said);
+    EXPECT_NE(at, std::string::npos) << name << ": " << lines;
+    EXPECT_EQ(lines.find("damaged", at + said.size()), std::string::npos)
+        << name << ": logged twice";
+  }
+  SetRunLogPath("");
+
+  // A sound file still speaks its own language, and a key it lacks stays empty.
+  WriteText(file, built);
+  EXPECT_NE(LangText(langkey::kProductName, kSectionText), "");
+  EXPECT_NE(LangText(langkey::kBtnConverTxt, kSectionText), "Convert");
+  EXPECT_EQ(LangText("NoSuchKey", kSectionText), "");
+}
+
+// The built-in English is the English text source itself, every key of it.
+TEST_F(LanguageTest, TheBuiltInEnglishMatchesTheEnglishLanguageFile) {
+  const std::string english = std::string(PELMAR_BIN_DIR) + "/language/en.dat";
+  for (const char* key : langkey::kTextKeys) {
+    std::string value;
+    ASSERT_TRUE(ReadLangValue(kSectionText, key, "", &value, kLangTextChars, english)) << key;
+    EXPECT_EQ(BuiltInEnglishText(key, kSectionText), value) << key;
+  }
+  std::vector<std::string> messageKeys(std::begin(langkey::kMessageKeys),
+                                        std::end(langkey::kMessageKeys));
+  for (const char* b64 : langkey::kMessageKeysB64) messageKeys.push_back(DecodeBase64(b64));
+  for (const std::string& key : messageKeys) {
+    std::string value;
+    ASSERT_TRUE(ReadLangValue(kSectionMessage, key, "", &value, kLangTextChars, english)) << key;
+    EXPECT_EQ(BuiltInEnglishText(key, kSectionMessage), value) << key;
+  }
 }
 
 }  // namespace
