@@ -54,6 +54,26 @@ void CloseFrom(int first) {
   for (int fd = first; fd < max; ++fd) close(fd);
 }
 
+// Why a folder could not be used, from the errno of what failed in it.
+std::string DescribeFolder(std::string folder, int err) {
+  folder = WithoutTrailingSlash(folder);
+  if (err == ENOENT && !IsDirectory(folder)) {
+    // Name the folder that is there and why the missing one could not be made.
+    std::string existing = ParentDir(folder);
+    while (!existing.empty() && existing != "/" && !IsDirectory(existing))
+      existing = ParentDir(existing);
+    std::string why = "the folder " + folder + " does not exist";
+    if (!existing.empty() && access(existing.c_str(), W_OK) != 0)
+      why += " and cannot be made in " + existing + " (" + strerror(errno) + ")";
+    return why;
+  }
+  if (err == ENOSPC || err == EDQUOT)
+    return "the folder " + folder + " is full (" + strerror(err) + ")";
+  if (err == EACCES || err == EPERM || err == EROFS)
+    return "the folder " + folder + " cannot be written (" + strerror(err) + ")";
+  return "the folder " + folder + ": " + strerror(err);
+}
+
 }  // namespace
 
 Process::~Process() {
@@ -176,7 +196,8 @@ bool Process::start(const std::vector<std::string>& argv, const ProcessOptions& 
     const std::string why = strerror(childErr.err);
     switch (childErr.step) {
       case kWorkDir:
-        return fail("cannot enter the working folder " + options.workDir + ": " + why);
+        return fail("cannot enter the working folder: " +
+                    DescribeFolder(options.workDir, childErr.err));
       case kStderr:
         return fail("cannot write the error output of " + program + ": " +
                     DescribeUnwritable(options.stderrFile, childErr.err));
@@ -280,22 +301,8 @@ int RunAndWait(const std::vector<std::string>& argv, const ProcessOptions& optio
 }
 
 std::string DescribeUnwritable(const std::string& path, int err) {
-  std::string folder = ParentDir(path);
-  if (folder.empty()) folder = ".";
-  if (err == ENOENT && !IsDirectory(folder)) {
-    // Name the folder that is there and why the missing one could not be made.
-    std::string existing = ParentDir(folder);
-    while (!existing.empty() && existing != "/" && !IsDirectory(existing))
-      existing = ParentDir(existing);
-    std::string why = "the folder " + folder + " does not exist";
-    if (!existing.empty() && access(existing.c_str(), W_OK) != 0)
-      why += " and cannot be made in " + existing + " (" + strerror(errno) + ")";
-    return why;
-  }
-  if (err == ENOSPC || err == EDQUOT) return "the folder " + folder + " is full (" + strerror(err) + ")";
-  if (err == EACCES || err == EPERM || err == EROFS)
-    return "the folder " + folder + " cannot be written (" + strerror(err) + ")";
-  return path + ": " + strerror(err);
+  const std::string folder = ParentDir(path);
+  return DescribeFolder(folder.empty() ? "." : folder, err);
 }
 
 std::string ProgramDir() {
