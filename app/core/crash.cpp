@@ -1,5 +1,6 @@
 #include "app/core/crash.h"
 
+#include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -49,6 +50,8 @@ struct CrashSetup {
 
 std::atomic<const CrashSetup*> g_setup{nullptr};
 std::atomic<bool> g_installed{false};
+// Set when this process is the crash box itself.
+std::atomic<bool> g_isCrashBox{false};
 // The thread that is reporting; 0 until a crash.
 std::atomic<pid_t> g_crashingThread{0};
 
@@ -68,7 +71,7 @@ CrashSetup DefaultSetup() {
                                platform::JoinPath(platform::DataHome(), kProductFolder));
   // The running program file, even when it was replaced on disk since.
   s.boxArgs = {"/proc/self/exe", kCrashBoxSwitch};
-  s.showBox = DisplayPresent();
+  s.showBox = DisplayPresent() && !g_isCrashBox.load();
   return s;
 }
 
@@ -277,13 +280,44 @@ void SetCrashBoxCommand(const std::vector<std::string>& argv) {
   const bool display = DisplayPresent();
   Update([&](CrashSetup* s) {
     s->boxArgs = args;
-    s->showBox = display;
+    s->showBox = display && !g_isCrashBox.load();
   });
 }
 
 const char* CrashBoxMessage(int argc, char** argv) {
-  if (argc >= 3 && strcmp(argv[1], kCrashBoxSwitch) == 0) return argv[2];
-  return nullptr;
+  if (argc < 3 || strcmp(argv[1], kCrashBoxSwitch) != 0) return nullptr;
+  if (!g_isCrashBox.exchange(true)) Update([](CrashSetup* s) { s->showBox = false; });
+  return argv[2];
+}
+
+bool DisplayCanBeOpened(const std::string& displayName, std::string* why) {
+  auto fail = [&](const std::string& text) {
+    if (why) *why = text;
+    return false;
+  };
+  const char* env = getenv("DISPLAY");
+  const std::string name = !displayName.empty() ? displayName : env ? env : "";
+  if (name.empty()) return fail("DISPLAY is not set");
+  // The X protocol library, looked up when needed: the programs without
+  // windows never load it.
+  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!xcb) return fail("the X protocol library cannot be loaded");
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+  auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+  auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+  bool ok = false;
+  if (connect && hasError && disconnect) {
+    // Even a failed connection is an object to be freed.
+    void* connection = connect(name.c_str(), nullptr);
+    ok = connection && hasError(connection) == 0;
+    if (connection) disconnect(connection);
+  }
+  dlclose(xcb);
+  if (!ok) return fail("the X server at " + name + " cannot be reached or refuses the connection");
+  return true;
 }
 
 bool ApplyCrashRecordRule(const AppPaths& paths, int sendAction) {

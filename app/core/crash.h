@@ -40,8 +40,15 @@ void SetCrashMessageFormat(const std::string& format);
 void SetCrashBoxCommand(const std::vector<std::string>& argv);
 
 // The message to show with the caption "except" when the program was started
-// as the crash box; nullptr otherwise.
+// as the crash box; nullptr otherwise. A program that is the crash box never
+// starts another one, whatever SetCrashBoxCommand says later: a box that
+// crashes (no display, a broken Qt) would start boxes without end.
 const char* CrashBoxMessage(int argc, char** argv);
+
+// Whether a connection to the X display (DISPLAY, or `displayName` when not
+// empty) can be opened, trying it for real; on false, why says what failed.
+// Programs that show windows ask before they start Qt, which would abort.
+bool DisplayCanBeOpened(const std::string& displayName, std::string* why);
 
 // The crash-record rule at start: when sendAction is not 0 and the report is
 // there with a modification time other than the registry's UpDumpDay, stores

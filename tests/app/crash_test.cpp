@@ -85,6 +85,7 @@ TEST_F(CrashTest, EveryFatalSignalLeavesAReportAndEndsWithItsStatus) {
       {"segv", SIGSEGV, "SIGSEGV", true},     {"abort", SIGABRT, "SIGABRT", false},
       {"fpe", SIGFPE, "SIGFPE", true},        {"ill", SIGILL, "SIGILL", false},
       {"overflow", SIGSEGV, "SIGSEGV", true},  // reported from the signal stack
+      {"thread-overflow", SIGSEGV, "SIGSEGV", true},  // from the worker's own signal stack
   };
   const std::string boxFile = path("box.txt");
   for (const Case& c : cases) {
@@ -166,6 +167,21 @@ TEST_F(CrashTest, WithoutAWritableInstallFolderTheReportLivesInTheDataFolder) {
   EXPECT_FALSE(platform::FileExists(paths_.InstallFile("Error.tmp")));
   EXPECT_TRUE(ApplyCrashRecordRule(elsewhere, 1));
   EXPECT_FALSE(ApplyCrashRecordRule(paths_, 1));  // nothing in the install folder
+}
+
+}  // namespace
+
+namespace {
+
+// The crash box that crashes itself (no display, a broken Qt) starts no
+// other box: one run once left more than 150 processes behind.
+TEST_F(CrashTest, ACrashBoxThatCrashesStartsNoOtherBox) {
+  const std::string boxFile = path("boxes.txt");
+  setenv("PELMAR_TEST_BOX_CRASHES", "1", 1);
+  const int code = Crash("segv", boxFile);
+  unsetenv("PELMAR_TEST_BOX_CRASHES");
+  EXPECT_EQ(code, 128 + SIGSEGV) << ReadText(path("helper-stderr.txt"));
+  EXPECT_EQ(ReadText(boxFile), "box\n") << "boxes started boxes";
 }
 
 }  // namespace
