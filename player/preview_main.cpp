@@ -2,14 +2,20 @@
 // files by hand and for the tests. Keys: space pauses and resumes, left and
 // right seek ten seconds, up and down change the volume, q or Escape quits, as
 // do SIGINT and SIGTERM. On the way out it prints what it showed and dropped.
+// A file that cannot be opened ends it at once with exit code 1.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -30,11 +36,35 @@ constexpr int kVolumeStep = 16;
 // The picture's size from the file's header, shrunk to fit 1280 x 720;
 // 640 x 360 when the header does not tell (or there is no picture). The
 // header alone is cheap: no frame is decoded before the player starts.
-void WindowSizeFor(const std::string& path, int* width, int* height) {
+// False, with the reason, when the file cannot be opened at all: then there
+// is nothing to show and no window to open.
+bool WindowSizeFor(const std::string& path, int* width, int* height, std::string* error) {
   *width = 640;
   *height = 360;
+  // Missing, a folder, or not ours to read: said in the system's words.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  close(fd);
+  if (!regular) {
+    *error = "not a regular file";
+    return false;
+  }
   AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0) return;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  const int err = avformat_open_input(&ic, path.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (err < 0) {
+    char text[AV_ERROR_MAX_STRING_SIZE];
+    av_strerror(err, text, sizeof text);
+    *error = text;
+    return false;
+  }
   int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index >= 0) {
     const AVCodecParameters* par = ic->streams[index]->codecpar;
@@ -45,6 +75,7 @@ void WindowSizeFor(const std::string& path, int* width, int* height) {
     }
   }
   avformat_close_input(&ic);
+  return true;
 }
 
 void Seek(int delta) {
@@ -106,14 +137,20 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
+  // A file that cannot be opened ends the preview at once, before any window.
+  int width, height;
+  std::string error;
+  if (!WindowSizeFor(path, &width, &height, &error)) {
+    fprintf(stderr, "%s: cannot open %s: %s\n", argv[0], path.c_str(), error.c_str());
+    return 1;
+  }
+
   XInitThreads();
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     fprintf(stderr, "%s: cannot open the X display\n", argv[0]);
     return 1;
   }
-  int width, height;
-  WindowSizeFor(path, &width, &height);
   const int screen = DefaultScreen(display);
   Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
                                       unsigned(height), 0, BlackPixel(display, screen),
