@@ -25,11 +25,19 @@ struct RunResult {
   std::string reason;  // for NotStarted and Failed
 };
 
-// Runs the command in process until it ends. `started` is set once the child
+// Runs the command in process until it ends. A failure's reason names what
+// ended the transcoder (exit code or signal), its error line and a full
+// output folder. `started` is set once the child
 // exists (from then on the output is this run's). A stop kills the process.
 // Success needs the final progress block, a clean exit and an output that
 // holds at least one stream: the transcoder writes the final block also when
 // it failed, and when a cut lies past the end of the file.
+// The line of the transcoder's output that says why it failed: its first
+// error message (one naming a system error such as a full disk preferred),
+// never its statistics or its closing "Conversion failed!". reportPath is
+// the error-level report the run asks for; without one, the end of stderrPath.
+std::string TranscoderErrorLine(const std::string& reportPath, const std::string& stderrPath);
+
 RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
                       const std::atomic<bool>& stop, std::atomic<bool>& started);
 
