@@ -37,8 +37,13 @@ int main(int argc, char** argv) {
   // The libraries' own complaints about damaged files would drown the front end's lines.
   av_log_set_level(AV_LOG_QUIET);
 
+  // A Ctrl-C in the terminal, a kill or a closed terminal stop the run: the
+  // transcoders run in process groups of their own, so the signal reaches
+  // only us, and the front end stops them and removes what they left half
+  // written. The same signal a second time ends the front end at once.
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
+  sa.sa_flags = SA_RESETHAND;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
