@@ -181,6 +181,21 @@ TEST_F(FrontEndSignalTest, ATranscoderKilledFromOutsideIsReportedAsKilled) {
   EXPECT_EQ(err.find("exit code 137"), std::string::npos) << err;
 }
 
+// A front end (or window) killed outright cannot stop anything itself: its
+// transcoder must not run on by itself.
+TEST_F(FrontEndSignalTest, NoTranscoderOutlivesAKilledFrontEnd) {
+  const std::string source = SlowSource();
+  Start({"--list", "gif", "--out", out_, source});
+  const int frontEnd = FrontEnd();
+  ASSERT_GT(frontEnd, 0) << Err();
+  const int transcoder = Transcoder(frontEnd);
+  ASSERT_GT(transcoder, 0) << Err();
+  ASSERT_EQ(kill(frontEnd, SIGKILL), 0);
+  Finish();
+  EXPECT_TRUE(WaitUntil([&] { return !Running(transcoder); }))
+      << "the transcoder outlived the killed front end";
+}
+
 // The reason names what a person can mend: the full disk, the folder that
 // cannot be written. Both need a file system of their own, which root makes
 // in a private mount namespace.
