@@ -28,6 +28,7 @@ void PlayerStats::Reset() {
   showMode = ShowNone;
   audioOpen = false;
   videoOpen = false;
+  openFailed = false;
   maxAvDrift = 0.0;
   avDriftSamples = 0;
   startMicros = 0;

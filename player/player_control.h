@@ -52,6 +52,8 @@ struct PlayerStats {
   std::atomic<int> showMode{ShowNone};  // set once the streams are open
   std::atomic<bool> audioOpen{false};
   std::atomic<bool> videoOpen{false};
+  // The file could not be opened for playing: nothing will ever show.
+  std::atomic<bool> openFailed{false};
   // Largest |video clock - audio clock| seen when a picture was shown, and the
   // number of such samples (both only while sound and picture play together).
   std::atomic<double> maxAvDrift{0.0};

@@ -170,10 +170,16 @@ int main(int argc, char** argv) {
 
   player::PlayerThread player;
   player.Start(window, path, start);
+  bool openFailed = false;
   while (!player.finished()) {
     pollfd fd{ConnectionNumber(display), POLLIN, 0};
     poll(&fd, 1, 50);
     if (quitSignal) player::Control().command = player::QuitRequested;
+    // Opened above, refused by the player (its error is printed): no empty window.
+    if (player::Stats().openFailed && !openFailed) {
+      openFailed = true;
+      player::Control().command = player::QuitRequested;
+    }
     while (XPending(display)) {
       XEvent event;
       XNextEvent(display, &event);
@@ -199,5 +205,5 @@ int main(int argc, char** argv) {
           static_cast<long long>(stats.framesDroppedLate));
   XDestroyWindow(display, window);
   XCloseDisplay(display);
-  return result == 0 ? 0 : 1;
+  return result == 0 && !openFailed ? 0 : 1;
 }

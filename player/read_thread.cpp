@@ -188,8 +188,9 @@ void ReadThread(VideoState* is) {
   NameThisThread("read_thread");
   AVFormatContext* ic = nullptr;
   // A file that cannot be played leaves the player running with nothing to
-  // show until its host quits it.
+  // show until its host quits it; the stats tell the host.
   if (OpenInput(is, &ic)) ReadLoop(is, ic);
+  else Stats().openFailed = true;
   if (ic && !is->ic) avformat_close_input(&ic);
 }
 
