@@ -4,8 +4,9 @@
 #include <string.h>
 #include <sys/statvfs.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <vector>
 
 #include "engine/output_check.h"
@@ -128,7 +129,8 @@ std::string TranscoderErrorLine(const std::string& reportPath, const std::string
     // The report opens with the command line, which is no error.
     for (size_t i = 0; i < lines.size(); ++i) {
       if (lines[i] == "Command line:") {
-        lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(i + 2, lines.size())));
+        const size_t skip = std::min(i + 2, lines.size());
+        lines.erase(lines.begin(), lines.begin() + static_cast<long>(skip));
         break;
       }
     }

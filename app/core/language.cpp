@@ -80,7 +80,8 @@ std::string CutToBuffer(const std::string& text, size_t bufferChars) {
 
 std::string BuiltInEnglishText(const std::string& key, const std::string& section) {
   static const std::vector<LangSection> sections = ParseLangSource(
-      std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource), sizeof kBuiltinEnglishSource));
+      std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource),
+                  sizeof kBuiltinEnglishSource));
   for (const LangSection& s : sections) {
     if (s.name != section) continue;
     for (const LangEntry& e : s.entries)

@@ -111,7 +111,8 @@ TEST_F(NoDisplayTest, TheWindowProgramSaysSoAndEndsWithoutACrash) {
     argv.push_back(program);
     platform::ProcessOptions options;
     options.stderrFile = path("stderr.txt");
-    EXPECT_EQ(platform::RunAndWait(argv, options), 1) << c.name << ": " << ReadText(path("stderr.txt"));
+    EXPECT_EQ(platform::RunAndWait(argv, options), 1)
+        << c.name << ": " << ReadText(path("stderr.txt"));
     const std::string err = ReadText(path("stderr.txt"));
     EXPECT_NE(err.find("cannot open the display"), std::string::npos) << c.name << ": " << err;
     for (size_t i = 0; i < reports.size(); ++i) {

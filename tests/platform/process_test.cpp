@@ -234,7 +234,8 @@ TEST_F(ProcessTest, StartFailuresNameTheFolderThatCouldNotBeUsed) {
   ProcessOptions noOutFolder;
   noOutFolder.stdoutFile = missing + "/out.txt";
   const std::vector<Case> cases = {
-      {"working folder", noWorkDir, {"working folder", "the folder " + missing + " does not exist"}},
+      {"working folder", noWorkDir,
+       {"working folder", "the folder " + missing + " does not exist"}},
       {"error output", noErrFolder, {"the folder " + missing + " does not exist"}},
       {"output", noOutFolder, {"the folder " + missing + " does not exist"}},
   };

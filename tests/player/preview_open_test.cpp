@@ -28,7 +28,8 @@ TEST_F(PreviewOpenTest, AFileThatCannotBeOpenedEndsThePreviewAtOnce) {
     options.stderrFile = path("stderr.txt");
     // A preview that waits for its window to be closed never ends by itself:
     // timeout ends it (exit 124) so that the test can tell.
-    const int code = platform::RunAndWait({"timeout", "120", PELMAR_PREVIEW_PROGRAM, file}, options);
+    const int code =
+        platform::RunAndWait({"timeout", "120", PELMAR_PREVIEW_PROGRAM, file}, options);
     const std::string err = ReadText(path("stderr.txt"));
     EXPECT_EQ(code, 1) << name << ": " << err;
     EXPECT_NE(err.find("cannot open " + file), std::string::npos) << name << ": " << err;
