@@ -30,7 +30,7 @@ RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
   std::string why;
   if (exitCode != 0) why = platform::Format("the transcoder failed (exit code %d)", exitCode);
   else if (!reading.ended) why = "the transcoder ended without finishing";
-  else if (!OutputHasStreams(run.outputPath)) why = "the output holds no picture or sound";
+  else why = OutputFault(run.outputPath, run.command->NeedsPicture());
   if (why.empty()) {
     result.outcome = RunOutcome::Succeeded;
     return result;
