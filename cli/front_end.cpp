@@ -58,6 +58,14 @@ void PrintMediaInfo(FILE* out, const media::MediaInfo& m) {
   fprintf(out, "hasDataStream=%d\n", m.hasDataStream ? 1 : 0);
   fprintf(out, "rotation=%d\n", m.rotation);
   fprintf(out, "frameRate=%g\n", static_cast<double>(m.frameRate));
+  // What the commands take from the file beyond the shown fields.
+  fprintf(out, "audioTrack=%d\n", m.audioTrack);
+  fprintf(out, "pixelAspect=%d:%d\n", m.pixelAspectNum, m.pixelAspectDen);
+  fprintf(out, "interlaced=%d\n", m.interlaced ? 1 : 0);
+  std::string subtitles;
+  for (const media::SubtitleTrack& t : m.subtitles)
+    subtitles += (subtitles.empty() ? "" : ",") + t.codec + (t.text ? "" : "(picture)");
+  fprintf(out, "subtitles=%s\n", subtitles.c_str());
 }
 
 std::string Label(const VideoItem& item) { return platform::FileNameOf(item.sourcePath); }

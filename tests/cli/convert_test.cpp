@@ -73,7 +73,8 @@ TEST_F(ConvertProgramTest, ProbePrintsEveryField) {
         "resolutionText=320x240\n", "cacheKind=0\n", "durationSeconds=4\n", "height=240\n",
         "width=320\n", "audioChannels=2\n", "coverSeekSeconds=0\n", "hasDataStream=0\n",
         "rotation=0\n", "frameRate=25\n", "fileSizeText=", "coverPath=", "audioBitRateText=",
-        "bitRate=", "fileSize="})
+        "bitRate=", "fileSize=", "audioTrack=0\n", "pixelAspect=1:1\n", "interlaced=0\n",
+        "subtitles=\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
 
   testsupport::WriteText(path("junk.mp4"), "not a video");
