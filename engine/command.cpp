@@ -100,10 +100,11 @@ const char* MergeBitRate(media::SizePreset preset) {
 }
 
 // Every output is progressive: a picture stored as fields is made whole
-// first, else the combing of the fields stays in every frame. A quarter turn
-// comes before the filters and would make the fields columns: left alone.
+// first, else the combing of the fields stays in every frame. A turned
+// picture is turned before these filters, which moves the fields (a quarter
+// turn makes them columns): left alone.
 std::string DeinterlaceStep(const VideoItem& item) {
-  return item.interlaced && !item.QuarterTurn() ? "yadif," : "";
+  return item.interlaced && item.rotation == 0 ? "yadif," : "";
 }
 
 // The source's sound track to keep: the default one, else the first.

@@ -327,6 +327,8 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
       {"a quarter turn: neither crop nor fields", ConvertKind::Video,
        [](VideoItem& i) { i.interlaced = true; i.rotation = 270; },
        {}, {"yadif", "-filter_complex"}},
+      {"upside down: the fields would swap", ConvertKind::Video,
+       [](VideoItem& i) { i.interlaced = true; i.rotation = 180; }, {}, {"yadif"}},
       {"rotated, shown size kept: no -s", ConvertKind::Video,
        [](VideoItem& i) { i.rotation = 90; i.outputResolutionText = "720x1280"; }, {}, {" -s "}},
       {"rotated at a preset: the upright size", ConvertKind::Video,
