@@ -107,6 +107,30 @@ std::string DeinterlaceStep(const VideoItem& item) {
   return item.interlaced && item.rotation == 0 ? "yadif," : "";
 }
 
+// The source's size as stored or as shown (a rotated picture) means no size
+// change.
+bool SizeChanged(const VideoItem& item) {
+  const std::string shown = Format("%dx%d", item.DisplayWidth(), item.DisplayHeight());
+  return !item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText &&
+         item.outputResolutionText != shown;
+}
+
+// GIF stores no pixel shape: its pixels are square. The picture is scaled to
+// the chosen height, and to the width it shows at there (after any crop),
+// made even as the row's size is.
+std::string GifSizeStep(const VideoItem& item) {
+  int w = 0, h = 0;
+  std::string height;
+  if (SizeChanged(item) && ParseSizeText(item.outputResolutionText, &w, &h) && h > 0)
+    height = std::to_string(h);
+  else if (item.pixelAspectNum != item.pixelAspectDen)
+    height = "ih";
+  else
+    return {};
+  const std::string width = "trunc(" + height + "*dar)";
+  return "scale='" + width + "+mod(" + width + ",2)':" + height + ",setsar=1,";
+}
+
 // The source's sound track to keep: the default one, else the first.
 std::string AudioTrack(const VideoItem& item) { return Format("0:a:%d", item.audioTrack); }
 
@@ -160,6 +184,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
         item.cropHeight > 0)
       filter += CropFilter(item) + ",";
+    if (item.listKind == ConvertKind::Gif) filter += GifSizeStep(item);
     if (!filter.empty()) {
       filter.pop_back();  // the last step's comma
       cmd.Add({"-filter_complex", "[0:v]" + filter});
@@ -187,10 +212,8 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   }
   if (item.listKind == ConvertKind::Video) AddSubtitles(cmd, item);
   // No size chosen (yet) keeps the source's size: never an empty " -s ".
-  // The source's size counts as stored and as shown (a rotated picture).
-  const std::string shown = Format("%dx%d", item.DisplayWidth(), item.DisplayHeight());
-  if (!item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText &&
-      item.outputResolutionText != shown)
+  // A GIF got its size in the filter.
+  if (item.listKind != ConvertKind::Gif && SizeChanged(item))
     cmd.Add({"-s", item.outputResolutionText});
   AddCut(cmd, item);
   cmd.AddPath(in.outputPath);

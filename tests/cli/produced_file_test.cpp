@@ -109,6 +109,7 @@ TEST_F(ProducedFileTest, ChoicesShowInTheProducedFile) {
   const std::string lavfi = "lavfi";
   // Sources, as phones, cameras and muxers make them.
   ASSERT_EQ(testsupport::MakeMedia(path("land.mp4"), testsupport::Clip(2.0, 320, 240)), "");
+  ASSERT_EQ(testsupport::MakeMedia(path("tall.mp4"), testsupport::Clip(1.0, 1280, 960)), "");
   testsupport::MediaSpec portrait = testsupport::Clip(2.0, 320, 180);
   portrait.rotation = 90;  // recorded upright: shown 180x320
   ASSERT_EQ(testsupport::MakeMedia(path("portrait.mp4"), portrait), "");
@@ -207,6 +208,12 @@ TEST_F(ProducedFileTest, ChoicesShowInTheProducedFile) {
        [](const Produced& p) {
          EXPECT_EQ(p.width, 1024);
          EXPECT_EQ(p.height, 576);
+       }},
+      // The GIF's height is capped at 720; the cropped square stays square.
+      {"a square crop as GIF", {"--list", "gif", "--crop", "0,0,400,400", path("tall.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 720);
+         EXPECT_EQ(p.height, 720);
        }},
       {"wide PAL to mp4 keeps its pixel shape", {path("pal wide.mpg")},
        [](const Produced& p) {

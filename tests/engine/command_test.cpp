@@ -320,6 +320,22 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
       {"interlaced merge part", ConvertKind::Merge,
        [](VideoItem& i) { i.interlaced = true; },
        {" -filter_complex [0:v]yadif,crop=1280:720:0:0,scale="}, {}},
+      {"GIF at a smaller size: square pixels of the height chosen", ConvertKind::Gif,
+       [](VideoItem& i) { i.outputExtension = "gif"; i.outputResolutionText = "640x360"; },
+       {" -filter_complex [0:v]crop=1280:720:0:0,"
+        "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+       {" -s "}},
+      {"GIF of wide pixels at the source's height", ConvertKind::Gif,
+       [](VideoItem& i) {
+         i.outputExtension = "gif"; i.pixelAspectNum = 64; i.pixelAspectDen = 45;
+       },
+       {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1 "}, {" -s "}},
+      {"a rotated GIF is sized too", ConvertKind::Gif,
+       [](VideoItem& i) {
+         i.outputExtension = "gif"; i.rotation = 90; i.outputResolutionText = "202x360";
+       },
+       {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+       {}},
       {"interlaced GIF", ConvertKind::Gif,
        [](VideoItem& i) { i.interlaced = true; i.outputExtension = "gif"; },
        {"[0:v]yadif,crop="}, {}},
