@@ -247,6 +247,12 @@ TEST_F(ConvertProgramTest, APictureOutputWithoutFramesFails) {
   // The same range as sound is a result.
   Result r = Run({"--list", "audio", "--trim", "2-4", "--out", path("out"), source});
   EXPECT_EQ(r.code, 0) << r.err;
+  // The queue goes on after the failed file.
+  std::string good = Clip("good.mp4", 5.0, 160, 120);
+  r = Run({"--trim", "2-4", "--out", path("out"), source, good});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("failed: " + source + ": "), std::string::npos) << r.err;
+  EXPECT_TRUE(platform::FileExists(path("out/good.mp4"))) << r.out << r.err;
   EXPECT_EQ(Leftovers(), "");
 }
 
