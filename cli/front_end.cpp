@@ -58,6 +58,14 @@ void PrintMediaInfo(FILE* out, const media::MediaInfo& m) {
   fprintf(out, "hasDataStream=%d\n", m.hasDataStream ? 1 : 0);
   fprintf(out, "rotation=%d\n", m.rotation);
   fprintf(out, "frameRate=%g\n", static_cast<double>(m.frameRate));
+  // What the commands take from the file beyond the shown fields.
+  fprintf(out, "audioTrack=%d\n", m.audioTrack);
+  fprintf(out, "pixelAspect=%d:%d\n", m.pixelAspectNum, m.pixelAspectDen);
+  fprintf(out, "interlaced=%d\n", m.interlaced ? 1 : 0);
+  std::string subtitles;
+  for (const media::SubtitleTrack& t : m.subtitles)
+    subtitles += (subtitles.empty() ? "" : ",") + t.codec + (t.text ? "" : "(picture)");
+  fprintf(out, "subtitles=%s\n", subtitles.c_str());
 }
 
 std::string Label(const VideoItem& item) { return platform::FileNameOf(item.sourcePath); }
@@ -117,9 +125,9 @@ int FrontEnd::Run() {
     TearDown();
     return 1;
   }
-  if (!ApplyChoices()) {
+  if (int code = ApplyChoices(); code != 0) {
     TearDown();
-    return 2;
+    return code;
   }
   if (options_.printCommand) {
     int code = PrintCommands();
@@ -218,45 +226,61 @@ bool FrontEnd::Analyse() {
   }
 }
 
-bool FrontEnd::ApplyChoices() {
-  for (const auto& itemPtr : Items()) {
+std::string FrontEnd::CheckAgainstFile(VideoItem& item) const {
+  if (options_.trim && options_.trimEnd > item.durationSeconds)
+    return platform::Format("--trim %d-%d lies past the end (%d seconds)", options_.trimStart,
+                            options_.trimEnd, item.durationSeconds);
+  if (options_.crop) {
+    // The crop is a rectangle of the stored frame, which a rotated picture
+    // does not show as it is.
+    if (item.rotation != 0)
+      return platform::Format("--crop cannot be used on a rotated picture (turned %d degrees)",
+                              item.rotation);
+    if (options_.cropX + options_.cropWidth > item.width ||
+        options_.cropY + options_.cropHeight > item.height)
+      return platform::Format("--crop %d,%d,%d,%d lies outside the %dx%d picture",
+                              options_.cropX, options_.cropY, options_.cropWidth,
+                              options_.cropHeight, item.width, item.height);
+  }
+  return {};
+}
+
+int FrontEnd::ApplyChoices() {
+  // What depends on a file's contents fails that file alone; the others go on.
+  const std::vector<engine::ItemPtr> items = Items();
+  for (const auto& itemPtr : items) {
     VideoItem& item = *itemPtr;
-    const std::string label = item.sourcePath;
+    const std::string why = CheckAgainstFile(item);
+    if (!why.empty()) {
+      Fail(item.sourcePath, why);
+      session_->RemoveItem(itemPtr);
+      // A merge without one of its parts is no merge at all.
+      if (options_.list == ConvertKind::Merge) return 1;
+      continue;
+    }
     if (options_.trim) {
-      if (options_.trimEnd > item.durationSeconds) {
-        fprintf(err_, "pelmar-convert: --trim %d-%d lies past the end of %s (%d seconds)\n",
-                options_.trimStart, options_.trimEnd, label.c_str(), item.durationSeconds);
-        return false;
-      }
       item.trimStart = options_.trimStart;
       item.trimEnd = options_.trimEnd;
     }
     if (options_.crop) {
-      if (options_.cropX + options_.cropWidth > item.width ||
-          options_.cropY + options_.cropHeight > item.height) {
-        fprintf(err_, "pelmar-convert: --crop %d,%d,%d,%d lies outside the %dx%d picture of %s\n",
-                options_.cropX, options_.cropY, options_.cropWidth, options_.cropHeight,
-                item.width, item.height, label.c_str());
-        return false;
-      }
       item.cropX = options_.cropX;
       item.cropY = options_.cropY;
       item.cropWidth = engine::EvenCropSide(options_.cropWidth, options_.cropX, item.width);
       item.cropHeight = engine::EvenCropSide(options_.cropHeight, options_.cropY, item.height);
     }
-    std::string why;
-    if (!options_.name.empty() && !session_->RenameItem(item, options_.name, &why)) {
-      fprintf(err_, "pelmar-convert: --name: %s\n", why.c_str());
-      return false;
+    std::string nameWhy;
+    if (!options_.name.empty() && !session_->RenameItem(item, options_.name, &nameWhy)) {
+      fprintf(err_, "pelmar-convert: --name: %s\n", nameWhy.c_str());
+      return 2;
     }
   }
   if (options_.videoBitRate > 0 || options_.frameRate > 0)
     app::Settings().SetOverrides(options_.videoBitRate, options_.frameRate);
-  return true;
+  return 0;
 }
 
 int FrontEnd::PrintCommands() {
-  int code = 0;
+  int code = anyFailed_ ? 1 : 0;  // a file that did not fit the options
   for (const auto& item : Items()) {
     session_->PrepareOutput(item, outDir_);
     engine::NamingResult naming = engine::NameOutput(*item, dirs_);

@@ -25,7 +25,7 @@ class FrontEnd : public engine::SessionListener {
   ~FrontEnd() override;
 
   // Does everything the options ask; returns the exit code (0 all done,
-  // 1 something failed or was interrupted, 2 a choice that does not fit a file).
+  // 1 something failed or was interrupted, 2 a mistake in the command line).
   int Run();
 
   // Asks Run() to stop cleanly; safe from a signal handler.
@@ -44,7 +44,10 @@ class FrontEnd : public engine::SessionListener {
   bool SetUp();
   bool AddFiles();
   bool Analyse();
-  bool ApplyChoices();
+  // The options on each file: 0, else the exit code that ends the run.
+  int ApplyChoices();
+  // Why an option does not fit this file; "" when it does.
+  std::string CheckAgainstFile(engine::VideoItem& item) const;
   int PrintCommands();
   int Convert();
   int Join();

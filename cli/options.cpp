@@ -50,11 +50,12 @@ std::string UsageText() {
          "  --out DIR             output folder (default: the program's output folder)\n"
          "  --name NAME           output name (one FILE only)\n"
          "  --trim START-END      kept range in whole seconds\n"
-         "  --crop X,Y,W,H        crop rectangle in source pixels\n"
+         "  --crop X,Y,W,H        crop rectangle in source pixels (not on a rotated picture)\n"
          "  --video-bitrate KBPS  video bit rate for the first conversion\n"
          "  --frame-rate FPS      frame rate for the first conversion\n"
          "  --probe               print each FILE's media properties and exit\n"
-         "  --print-command       print each FILE's transcoder command and exit\n"
+         "  --print-command       print each FILE's transcoder command, quoted for a shell,\n"
+         "                        and exit\n"
          "  --help                this text\n";
 }
 

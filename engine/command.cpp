@@ -7,19 +7,32 @@ namespace engine {
 
 using platform::Format;
 
-Command::Command(const std::string& program) : args_{program}, display_(program) {}
+std::string ShellQuote(const std::string& arg) {
+  static const char kPlain[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=/.,:@%";
+  if (!arg.empty() && arg.find_first_not_of(kPlain) == std::string::npos) return arg;
+  std::string quoted = "'";
+  for (char c : arg) {
+    if (c == '\'') quoted += "'\\''";  // end the quote, an escaped quote, quote again
+    else quoted += c;
+  }
+  return quoted + "'";
+}
+
+Command::Command(const std::string& program) : display_(ShellQuote(program)) {
+  args_.push_back(program);
+}
+
+void Command::Append(const std::string& arg) {
+  args_.push_back(arg);
+  display_ += " " + ShellQuote(arg);
+}
 
 void Command::Add(std::initializer_list<std::string> args) {
-  for (const std::string& a : args) {
-    args_.push_back(a);
-    display_ += " " + a;
-  }
+  for (const std::string& a : args) Append(a);
 }
 
-void Command::AddPath(const std::string& path) {
-  args_.push_back(path);
-  display_ += " \"" + path + "\"";
-}
+void Command::AddPath(const std::string& path) { Append(path); }
 
 bool ParseSizeText(const std::string& text, int* width, int* height) {
   size_t x = text.find('x');
@@ -86,11 +99,70 @@ const char* MergeBitRate(media::SizePreset preset) {
   }
 }
 
+// Every output is progressive: a picture stored as fields is made whole
+// first, else the combing of the fields stays in every frame. A turned
+// picture is turned before these filters, which moves the fields (a quarter
+// turn makes them columns): left alone.
+std::string DeinterlaceStep(const VideoItem& item) {
+  return item.interlaced && item.rotation == 0 ? "yadif," : "";
+}
+
+// The source's size as stored or as shown (a rotated picture) means no size
+// change.
+bool SizeChanged(const VideoItem& item) {
+  const std::string shown = Format("%dx%d", item.DisplayWidth(), item.DisplayHeight());
+  return !item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText &&
+         item.outputResolutionText != shown;
+}
+
+// GIF stores no pixel shape: its pixels are square. The picture is scaled to
+// the chosen height, and to the width it shows at there (after any crop),
+// made even as the row's size is.
+std::string GifSizeStep(const VideoItem& item) {
+  int w = 0, h = 0;
+  std::string height;
+  if (SizeChanged(item) && ParseSizeText(item.outputResolutionText, &w, &h) && h > 0)
+    height = std::to_string(h);
+  else if (item.pixelAspectNum != item.pixelAspectDen)
+    height = "ih";
+  else
+    return {};
+  const std::string width = "trunc(" + height + "*dar)";
+  return "scale='" + width + "+mod(" + width + ",2)':" + height + ",setsar=1,";
+}
+
+// The source's sound track to keep: the default one, else the first.
+std::string AudioTrack(const VideoItem& item) { return Format("0:a:%d", item.audioTrack); }
+
+// Text subtitles go where the container takes them: Matroska as they are
+// (in a text form it stores), MP4 and MOV as timed text. Subtitles made of
+// pictures, and subtitles for other containers, are left out.
+void AddSubtitles(Command& cmd, const VideoItem& item) {
+  const std::string& ext = item.outputExtension;
+  const bool mkv = ext == "mkv";
+  if (!mkv && ext != "mp4" && ext != "mov") return;
+  int kept = 0;
+  for (size_t i = 0; i < item.subtitles.size(); ++i) {
+    const media::SubtitleTrack& track = item.subtitles[i];
+    if (!track.text) continue;
+    cmd.Add({"-map", Format("0:s:%d", static_cast<int>(i))});
+    std::string codec = "mov_text";
+    if (mkv) {
+      const bool stored = track.codec == "subrip" || track.codec == "ass" ||
+                          track.codec == "ssa" || track.codec == "webvtt" ||
+                          track.codec == "text";
+      codec = stored ? "copy" : "srt";
+    }
+    cmd.Add({Format("-c:s:%d", kept++), codec});
+  }
+}
+
 }  // namespace
 
 Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   Command cmd;
   AddStart(cmd, item, in);
+  cmd.SetNeedsPicture(true);
   const bool merge = item.listKind == ConvertKind::Merge;
   // A merge part from a silent source gets a silent track, so the joined file
   // keeps its sound through every part.
@@ -99,18 +171,24 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     cmd.Add({"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=44100"});
 
   if (merge) {
-    int w = item.width, h = item.height;
+    int w = item.DisplayWidth(), h = item.DisplayHeight();
     ParseSizeText(item.outputResolutionText, &w, &h);
-    std::string filter = "[0:v]";
+    std::string filter = "[0:v]" + DeinterlaceStep(item);
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
     AddVideoCodec(cmd, item);
     cmd.Add({"-b:v", MergeBitRate(item.sizePreset)});
   } else {
+    std::string filter = DeinterlaceStep(item);
     if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
         item.cropHeight > 0)
-      cmd.Add({"-filter_complex", "[0:v]" + CropFilter(item)});
+      filter += CropFilter(item) + ",";
+    if (item.listKind == ConvertKind::Gif) filter += GifSizeStep(item);
+    if (!filter.empty()) {
+      filter.pop_back();  // the last step's comma
+      cmd.Add({"-filter_complex", "[0:v]" + filter});
+    }
     AddVideoCodec(cmd, item);
     if (item.audioChannels >= 2) cmd.Add({"-ac", "2"});
   }
@@ -129,11 +207,13 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   if (silentPart) {
     cmd.Add({"-map", "0:v?", "-map", "1:a", "-shortest"});
   } else if (item.listKind != ConvertKind::Gif) {
-    // FLV holds one sound track only.
-    cmd.Add({"-map", "0:v?", "-map", item.outputExtension == "flv" ? "0:a:0?" : "0:a?"});
+    // One sound track: the one the source plays by default (FLV holds one only).
+    cmd.Add({"-map", "0:v?", "-map", AudioTrack(item) + "?"});
   }
+  if (item.listKind == ConvertKind::Video) AddSubtitles(cmd, item);
   // No size chosen (yet) keeps the source's size: never an empty " -s ".
-  if (!item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText)
+  // A GIF got its size in the filter.
+  if (item.listKind != ConvertKind::Gif && SizeChanged(item))
     cmd.Add({"-s", item.outputResolutionText});
   AddCut(cmd, item);
   cmd.AddPath(in.outputPath);
@@ -144,6 +224,9 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   Command cmd;
   AddStart(cmd, item, in);
   AddCut(cmd, item);
+  // The track the source plays by default, not the one the transcoder would
+  // pick (the one with the most channels).
+  cmd.Add({"-map", AudioTrack(item)});
   // A sound file never carries the picture along.
   if (item.outputExtension == "m4a") cmd.Add({"-c:a", "aac", "-vn"});
   else cmd.Add({"-c:a", "libmp3lame"});

@@ -1,5 +1,6 @@
 // Transcoder commands: an argument vector for the process, and the same
-// command as one line for logs, the front end and tests.
+// command as one line for logs, the front end and tests. The line quotes each
+// argument the way a POSIX shell reads it back, so it can be pasted as it is.
 #pragma once
 
 #include <cstdint>
@@ -14,18 +15,29 @@ struct VideoItem;
 class Command {
  public:
   explicit Command(const std::string& program = "ffmpeg");
-  // Options and values: each is one argument, shown after a blank.
+  // Options and values: each is one argument.
   void Add(std::initializer_list<std::string> args);
-  // A path: one argument, shown in double quotes.
+  // A path: one argument.
   void AddPath(const std::string& path);
 
   const std::vector<std::string>& args() const { return args_; }
   const std::string& Display() const { return display_; }
 
+  // The output must hold a picture with frames (video and GIF outputs).
+  void SetNeedsPicture(bool needs) { needsPicture_ = needs; }
+  bool NeedsPicture() const { return needsPicture_; }
+
  private:
+  void Append(const std::string& arg);
+
   std::vector<std::string> args_;
   std::string display_;
+  bool needsPicture_ = false;
 };
+
+// The argument as a POSIX shell word: as it is when it holds only characters
+// the shell leaves alone, else in single quotes.
+std::string ShellQuote(const std::string& arg);
 
 // What a command takes from outside the item.
 struct CommandInputs {

@@ -93,22 +93,27 @@ struct ListSession::Impl {
   // True when something changed.
   bool ApplyOutputs(VideoItem& item, const ListChoice& c) {
     int width = 0, height = 0;
+    double pixelAspect = 1.0;
     std::string sourceBitRate;
     if (MediaKnown(item)) {
-      width = item.width;
-      height = item.height;
+      width = item.DisplayWidth();  // sizes follow the picture as shown
+      height = item.DisplayHeight();
+      pixelAspect = item.DisplayPixelAspect();
       sourceBitRate = item.audioBitRateText;
     }
-    if (item.listKind == ConvertKind::Merge && c.preset == media::SizePreset::Origin) {
+    if (item.listKind == ConvertKind::Merge) {
+      // A preset's frame as it stands, whatever a part's shape.
       const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
       width = height = 0;
-      if (!parts.empty() && MediaKnown(*parts.front())) {
-        width = parts.front()->width;
-        height = parts.front()->height;
+      if (c.preset == media::SizePreset::Origin && !parts.empty() &&
+          MediaKnown(*parts.front())) {
+        width = parts.front()->DisplayWidth();
+        height = parts.front()->DisplayHeight();
       }
     }
     const std::string ext = FormatToken(c.format);
-    const std::string resolution = media::FormatOutputResolution(c.format, c.preset, width, height);
+    const std::string resolution =
+        media::FormatOutputResolution(c.format, c.preset, width, height, pixelAspect);
     const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
     bool changed = item.outputExtension != ext || item.sizePreset != c.preset ||
                    item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;

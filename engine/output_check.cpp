@@ -1,6 +1,7 @@
 #include "engine/output_check.h"
 
 #include <algorithm>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -40,6 +41,36 @@ bool OutputHasStreams(const std::string& path) {
   bool any = ctx->nb_streams > 0;
   avformat_close_input(&ctx);
   return any;
+}
+
+std::string OutputFault(const std::string& path, bool needsPicture) {
+  AVFormatContext* ctx = Open(path);
+  if (!ctx || ctx->nb_streams == 0) {
+    if (ctx) avformat_close_input(&ctx);
+    return "the output holds no picture or sound";
+  }
+  bool picture = !needsPicture;
+  std::vector<bool> isPicture(ctx->nb_streams, false);
+  bool anyPictureStream = false;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    isPicture[i] = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                   !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
+    anyPictureStream = anyPictureStream || isPicture[i];
+  }
+  // A frame of the picture: the muxer interleaves, so in a good file one
+  // comes early; an empty picture stream is read to the end.
+  AVPacket* packet = anyPictureStream && !picture ? av_packet_alloc() : nullptr;
+  while (packet && !picture && av_read_frame(ctx, packet) >= 0) {
+    picture = packet->stream_index >= 0 &&
+              static_cast<unsigned>(packet->stream_index) < ctx->nb_streams &&
+              isPicture[packet->stream_index] && packet->size > 0;
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&ctx);
+  if (picture) return {};
+  return "the output holds no picture: no frame of the source's video could be converted";
 }
 
 double MediaSeconds(const std::string& path) {

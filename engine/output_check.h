@@ -8,6 +8,11 @@ namespace engine {
 // True when the file opens as media and holds at least one stream.
 bool OutputHasStreams(const std::string& path);
 
+// Why a finished output is no result, in words for the user; "" when it is
+// one. It must open as media with a stream, and when a picture is needed
+// (video and GIF outputs) hold a video stream with at least one frame.
+std::string OutputFault(const std::string& path, bool needsPicture);
+
 // The file's playing length in seconds: the container's, else its longest
 // stream's; 0 when it is not media or tells no length.
 double MediaSeconds(const std::string& path);

@@ -181,7 +181,7 @@ RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
   std::string why;
   if (exitCode != 0) why = platform::Format("the transcoder failed (exit code %d)", exitCode);
   else if (!reading.ended) why = "the transcoder ended without finishing";
-  else if (!OutputHasStreams(run.outputPath)) why = "the output holds no picture or sound";
+  else why = OutputFault(run.outputPath, run.command->NeedsPicture());
   // A signal is no exit code of the transcoder's own: say which one ended it.
   const int sig = process.endSignal();
   if (sig == SIGSEGV || sig == SIGBUS || sig == SIGILL || sig == SIGFPE || sig == SIGABRT)

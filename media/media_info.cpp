@@ -25,4 +25,10 @@ void FillFromPath(const std::string& path, MediaInfo& info) {
   info.fileSizeText = size < 0 ? std::string() : platform::StrFormatByteSize(size);
 }
 
+double MediaInfo::DisplayPixelAspect() const {
+  if (pixelAspectNum <= 0 || pixelAspectDen <= 0) return 1.0;
+  const double aspect = static_cast<double>(pixelAspectNum) / pixelAspectDen;
+  return QuarterTurn() ? 1.0 / aspect : aspect;
+}
+
 }  // namespace media

@@ -4,11 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace media {
 
 // Proprietary video cache formats, from the source extension.
 enum class CacheKind : int { None = 0, Qsv = 1, Kux = 2, Qlv = 3 };
+
+// A subtitle stream: its codec name and whether it is text (as opposed to pictures).
+struct SubtitleTrack {
+  std::string codec;
+  bool text = false;
+};
 
 struct MediaInfo {
   std::string title;            // file name without folder and extension
@@ -29,6 +36,19 @@ struct MediaInfo {
   bool hasDataStream = false;
   int rotation = 0;             // degrees clockwise, 0-359
   float frameRate = 24.0f;
+  // What the commands need beyond the shown fields.
+  int audioTrack = 0;            // among the audio streams: the default one, else the first
+  int pixelAspectNum = 1;        // shape of a stored pixel, width to height
+  int pixelAspectDen = 1;
+  bool interlaced = false;       // the picture is stored as fields
+  std::vector<SubtitleTrack> subtitles;  // in stream order
+
+  // The picture as it is shown: a quarter turn swaps the stored sides.
+  bool QuarterTurn() const { return rotation == 90 || rotation == 270; }
+  int DisplayWidth() const { return QuarterTurn() ? height : width; }
+  int DisplayHeight() const { return QuarterTurn() ? width : height; }
+  // Width to height of a pixel of the picture as shown.
+  double DisplayPixelAspect() const;
 };
 
 // The fields that come from the path: title, extension, cacheKind, fileSize,

@@ -11,8 +11,11 @@ enum class SizePreset : int {
   Origin = 0, Size1080, Size720, Dvd, Tv, Phone, Audio256, Audio128, Audio96
 };
 
-// "%dx%d" of the output picture for a source of width x height; "" when the
-// size is unknown and the output follows the source (Origin or GIF).
-std::string FormatOutputResolution(OutputFormat format, SizePreset preset, int width, int height);
+// "%dx%d" of the output picture for a source shown as width x height (sides
+// as displayed, after any rotation); "" when the size is unknown and the
+// output follows the source (Origin or GIF). pixelAspect is the width to
+// height of a source pixel as shown: GIF output is made of square pixels.
+std::string FormatOutputResolution(OutputFormat format, SizePreset preset, int width, int height,
+                                   double pixelAspect = 1.0);
 
 }  // namespace media

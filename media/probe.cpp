@@ -7,6 +7,7 @@
 #include <memory>
 
 extern "C" {
+#include <libavcodec/codec_desc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 }
@@ -105,6 +106,9 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   }
 
   bool videoSeen = false;
+  int audioTracks = 0;
+  bool defaultAudioSeen = false;
+  info.subtitles.clear();
   for (unsigned i = 0; i < opened->nb_streams; ++i) {
     const AVStream* stream = opened->streams[i];
     const AVCodecParameters* par = stream->codecpar;
@@ -124,10 +128,27 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
         report.videoSizeFound = true;
       }
       info.resolutionText = platform::Format("%dx%d", info.width, info.height);
+      const AVRational sar = av_guess_sample_aspect_ratio(opened, const_cast<AVStream*>(stream),
+                                                          nullptr);
+      info.pixelAspectNum = sar.num > 0 && sar.den > 0 ? sar.num : 1;
+      info.pixelAspectDen = sar.num > 0 && sar.den > 0 ? sar.den : 1;
+      info.interlaced = par->field_order != AV_FIELD_UNKNOWN &&
+                        par->field_order != AV_FIELD_PROGRESSIVE;
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+      // The track a conversion takes, and so the one described: the default
+      // track, else the first.
+      const int track = audioTracks++;
+      const bool isDefault = (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
+      if (track != 0 && (defaultAudioSeen || !isDefault)) continue;
+      defaultAudioSeen = isDefault;
+      info.audioTrack = track;
       if (par->ch_layout.nb_channels > 0) info.audioChannels = par->ch_layout.nb_channels;
       info.audioBitRateText =
           platform::Format("%lld", static_cast<long long>(par->bit_rate / 1000));
+    } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+      const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
+      info.subtitles.push_back({avcodec_get_name(par->codec_id),
+                                desc && (desc->props & AV_CODEC_PROP_TEXT_SUB) != 0});
     }
   }
   report.usable = videoSeen || info.cacheKind != CacheKind::None;

@@ -73,7 +73,8 @@ TEST_F(ConvertProgramTest, ProbePrintsEveryField) {
         "resolutionText=320x240\n", "cacheKind=0\n", "durationSeconds=4\n", "height=240\n",
         "width=320\n", "audioChannels=2\n", "coverSeekSeconds=0\n", "hasDataStream=0\n",
         "rotation=0\n", "frameRate=25\n", "fileSizeText=", "coverPath=", "audioBitRateText=",
-        "bitRate=", "fileSize="})
+        "bitRate=", "fileSize=", "audioTrack=0\n", "pixelAspect=1:1\n", "interlaced=0\n",
+        "subtitles=\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
 
   testsupport::WriteText(path("junk.mp4"), "not a video");
@@ -83,19 +84,32 @@ TEST_F(ConvertProgramTest, ProbePrintsEveryField) {
 }
 
 TEST_F(ConvertProgramTest, PrintCommandShowsTheExactCommand) {
-  std::string source = Clip("clip.mp4", 1.0, 1280, 720);
+  // A name a shell would otherwise split, expand and run.
+  std::string source = Clip("clip $(touch pwned) 'q' *.mp4", 1.0, 1280, 720);
   Result r = Run({"--print-command", "--format", "mkv", "--out", path("out"), source});
   ASSERT_EQ(r.code, 0) << r.err;
-  const std::string head = "ffmpeg -hide_banner -progress \"";
-  const std::string tail = "\" -y -i \"" + source +
-                           "\" -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac"
-                           " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-                           " -r 25.000000 -map 0:v? -map 0:a? \"" +
-                           path("out") + "/clip.mkv\"\n";
-  EXPECT_EQ(r.out.compare(0, head.size(), head), 0) << r.out;
-  ASSERT_GE(r.out.size(), tail.size());
-  EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << r.out;
-  EXPECT_FALSE(platform::FileExists(path("out/clip.mkv")));
+  ASSERT_EQ(r.out.back(), '\n');
+  // Pasted into a shell, the line gives back the transcoder's arguments.
+  platform::ProcessOptions options;
+  options.stdoutFile = path("words");
+  options.workDir = sandbox().root();
+  ASSERT_EQ(platform::RunAndWait({"/bin/sh", "-c", "printf '%s\\0' " + r.out}, options), 0);
+  const std::string out = ReadText(path("words"));
+  std::vector<std::string> words;
+  for (size_t start = 0, end; (end = out.find('\0', start)) != std::string::npos; start = end + 1)
+    words.push_back(out.substr(start, end - start));
+  EXPECT_FALSE(platform::FileExists(path("pwned")));
+  const std::vector<std::string> head = {"ffmpeg", "-hide_banner", "-progress"};
+  ASSERT_GE(words.size(), head.size()) << r.out;
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), words.begin())) << r.out;
+  const std::vector<std::string> tail = {
+      "-i", source, "-filter_complex", "[0:v]crop=1280:720:0:0", "-ac", "2", "-c:a", "aac",
+      "-preset", "superfast", "-pix_fmt", "yuv420p", "-max_muxing_queue_size", "34500", "-r",
+      "25.000000", "-map", "0:v?", "-map", "0:a:0?", path("out") + "/" +
+      platform::RemoveExtension(platform::FileNameOf(source)) + ".mkv"};
+  ASSERT_GE(words.size(), tail.size()) << r.out;
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), words.end() - tail.size())) << r.out;
+  EXPECT_FALSE(platform::FileExists(words.back()));  // printed, not converted
 }
 
 TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
@@ -106,8 +120,9 @@ TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
     const char* says;
   } cases[] = {
       {{"--list", "nonsense", source}, 2, "--list"},
-      {{"--trim", "1-9", "--out", path("out"), source}, 2, "past the end"},
-      {{"--crop", "100,100,100,100", "--out", path("out"), source}, 2, "outside"},
+      // What depends on the file fails the file, not the command line.
+      {{"--trim", "1-9", "--out", path("out"), source}, 1, ": --trim 1-9 lies past the end"},
+      {{"--crop", "100,100,100,100", "--out", path("out"), source}, 1, "lies outside"},
       {{"--out", path("out"), path("missing.mp4"), source}, 1, "missing.mp4"},
   };
   for (const Case& c : cases) {
@@ -167,6 +182,77 @@ TEST_F(ConvertProgramTest, InterruptStopsCleanly) {
   EXPECT_EQ(program.wait(), 1);
   EXPECT_FALSE(platform::FileExists(path("out/long.mkv")));
   EXPECT_NE(ReadText(path("stderr.txt")).find("stopped"), std::string::npos);
+  EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
+  std::string good = path("good.flv");
+  ASSERT_EQ(testsupport::MakeMedia(good, testsupport::Clip(3.0, 160, 120)), "");
+  std::string empty = path("empty.mp4");
+  testsupport::WriteText(empty, "");
+  testsupport::MediaSpec upright = testsupport::Clip(1.0, 160, 120);
+  upright.rotation = 90;
+  std::string rotated = path("rotated.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(rotated, upright), "");
+  std::string plain = Clip("plain.mp4", 1.0, 160, 120);
+  struct Case {
+    std::vector<std::string> args;
+    std::string failed, says, made;
+  } cases[] = {
+      {{"--list", "gif", "--trim", "0-2", "--out", path("out1"), good, empty}, empty,
+       "--trim 0-2 lies past the end", path("out1/good.gif")},
+      // The crop would be silently lost on a turned picture.
+      {{"--crop", "0,0,80,60", "--out", path("out2"), rotated, plain}, rotated,
+       "--crop cannot be used on a rotated picture", path("out2/plain.mp4")},
+  };
+  for (const Case& c : cases) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("failed: " + c.failed + ": " + c.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("usage:"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(c.made), std::string::npos) << r.out;
+    EXPECT_TRUE(platform::FileExists(c.made));
+  }
+  EXPECT_FALSE(platform::FileExists(path("out2/rotated.mp4")));
+  EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(ConvertProgramTest, APictureOutputWithoutFramesFails) {
+  // A recording whose picture stops after a second while the sound goes on:
+  // the kept range holds sound only.
+  const std::string source = path("stopped camera.mkv");
+  platform::ProcessOptions options;
+  options.stderrFile = path("make.log");
+  ASSERT_EQ(platform::RunAndWait({testsupport::FfmpegPath(), "-nostdin", "-y", "-f", "lavfi",
+                                  "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi",
+                                  "-i", "sine=duration=5", "-c:v", "libx264", "-preset",
+                                  "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", source},
+                                 options),
+            0)
+      << ReadText(path("make.log"));
+  struct Case {
+    std::vector<std::string> choice;
+    const char* ext;
+  } cases[] = {{{"--format", "mp4"}, "mp4"}, {{"--format", "mkv"}, "mkv"},
+               {{"--list", "gif"}, "gif"}};
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.choice;
+    args.insert(args.end(), {"--trim", "2-4", "--out", path("out"), source});
+    Result r = Run(args);
+    EXPECT_EQ(r.code, 1) << c.ext << ": " << r.out << r.err;
+    EXPECT_NE(r.err.find("failed: " + source + ": the output holds no picture"),
+              std::string::npos) << c.ext << ": " << r.err;
+    EXPECT_FALSE(platform::FileExists(path("out/stopped camera.") + c.ext)) << c.ext;
+  }
+  // The same range as sound is a result.
+  Result r = Run({"--list", "audio", "--trim", "2-4", "--out", path("out"), source});
+  EXPECT_EQ(r.code, 0) << r.err;
+  // The queue goes on after the failed file.
+  std::string good = Clip("good.mp4", 5.0, 160, 120);
+  r = Run({"--trim", "2-4", "--out", path("out"), source, good});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("failed: " + source + ": "), std::string::npos) << r.err;
+  EXPECT_TRUE(platform::FileExists(path("out/good.mp4"))) << r.out << r.err;
   EXPECT_EQ(Leftovers(), "");
 }
 

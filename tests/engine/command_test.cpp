@@ -4,6 +4,8 @@
 #include "engine/command.h"
 #include "engine/video_item.h"
 #include "gtest/gtest.h"
+#include "platform/process.h"
+#include "tests/support/sandbox.h"
 
 using namespace engine;
 using media::CacheKind;
@@ -11,7 +13,7 @@ using media::SizePreset;
 
 namespace {
 
-const char* kStart = "ffmpeg -hide_banner -progress \"/log/p\" -y -i \"/in/clip.mp4\"";
+const char* kStart = "ffmpeg -hide_banner -progress /log/p -y -i /in/clip.mp4";
 
 // An analysed 1280x720 25 fps stereo file with nothing changed by the user.
 std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
@@ -32,8 +34,11 @@ std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
   return item;
 }
 
+// The arguments after the start, each after a blank (the display line
+// quotes them for a shell; these tests read the words themselves).
 std::string Tail(const Command& cmd) {
-  const std::string& d = cmd.Display();
+  std::string d;
+  for (const std::string& a : cmd.args()) d += (d.empty() ? "" : " ") + a;
   EXPECT_EQ(d.compare(0, strlen(kStart), kStart), 0) << d;
   return d.substr(strlen(kStart));
 }
@@ -52,7 +57,7 @@ TEST(VideoCommand, PlainMkvConversion) {
   EXPECT_EQ(Tail(cmd),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
             " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-            " -map 0:v? -map 0:a? \"/out/clip.mkv\"");
+            " -map 0:v? -map 0:a:0? /out/clip.mkv");
   // The argument vector holds the same words, paths unquoted and whole.
   std::vector<std::string> expected = {"ffmpeg", "-hide_banner", "-progress", "/log/p", "-y",
                                        "-i", "/in/clip.mp4", "-filter_complex",
@@ -71,19 +76,19 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
       {"wmv gets h264 main", [](VideoItem& i, CommandInputs&) { i.outputExtension = "wmv"; },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
        " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
-      {"flv keeps one sound track", [](VideoItem& i, CommandInputs&) { i.outputExtension = "flv"; },
+       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
+      {"flv gets h264 main too", [](VideoItem& i, CommandInputs&) { i.outputExtension = "flv"; },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
        " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-       " -map 0:v? -map 0:a:0? \"/out/clip.mp4\""},
+       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"rotated: no crop; mono: no -ac",
        [](VideoItem& i, CommandInputs&) { i.rotation = 90; i.audioChannels = 1; },
        " -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-       " -r 25.000000 -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+       " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"cache source: no crop",
        [](VideoItem& i, CommandInputs&) { i.cacheKind = CacheKind::Qsv; },
        " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-       " -r 25.000000 -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+       " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"size change, trim, data stream, overrides, odd rate and queue size",
        [](VideoItem& i, CommandInputs& in) {
          i.outputResolutionText = "1920x1080";
@@ -95,19 +100,19 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
        },
        " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 9999 -b:v 2500k -dn -r 29.970030"
-       " -map 0:v? -map 0:a? -s 1920x1080 -ss 0 -to 30 \"/out/clip.mp4\""},
+       " -map 0:v? -map 0:a:0? -s 1920x1080 -ss 0 -to 30 /out/clip.mp4"},
       {"frame rate override wins over the item's",
        [](VideoItem& i, CommandInputs& in) { in.customFrameRate = 15.0f; (void)i; },
        " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 15.000000"
-       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"odd crop becomes even: up inside the frame, down at its edge",
        [](VideoItem& i, CommandInputs&) {
          i.width = 853; i.height = 480; i.cropWidth = 853; i.cropHeight = 301; i.cropY = 10;
        },
        " -filter_complex [0:v]crop=852:302:0:10 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-       " -map 0:v? -map 0:a? \"/out/clip.mp4\""},
+       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Video, "mp4");
@@ -122,7 +127,7 @@ TEST(VideoCommand, GifHasNoCodecAndNoStreamMap) {
   item->outputResolutionText = "1280x720";
   EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/clip.gif"))),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
-            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 \"/out/clip.gif\"");
+            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 /out/clip.gif");
 }
 
 TEST(VideoCommand, MergePartsAreNormalised) {
@@ -139,13 +144,13 @@ TEST(VideoCommand, MergePartsAreNormalised) {
                           i.audioChannels = 1; },
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v msmpeg4 -b:v 2500k -c:a aac -preset superfast"
-           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a? \"/out/p\""},
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
       {"avi at 1080p uses xvid; rotated gets no crop",
        [](VideoItem& i) { i.outputExtension = "avi"; i.sizePreset = SizePreset::Size1080;
                           i.rotation = 90; },
        " -filter_complex [0:v]" + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libxvid -b:v 3000k -c:a aac -preset superfast"
-           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a? \"/out/p\""},
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
       {"silent source gets a silent track",
        [](VideoItem& i) { i.outputExtension = "wmv"; i.sizePreset = SizePreset::Phone;
                           i.audioBitRateText.clear(); },
@@ -153,7 +158,7 @@ TEST(VideoCommand, MergePartsAreNormalised) {
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v wmv2 -b:v 512k -c:a aac -preset superfast"
            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest"
-           " \"/out/p\""},
+           " /out/p"},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Merge, "mp4");
@@ -176,25 +181,25 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
     const char* tail;
   } cases[] = {
       {"stereo mp3, bit rate unchanged", [](VideoItem&, CommandInputs&) {},
-       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
-       " \"/out/clip.mp3\""},
+       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " /out/clip.mp3"},
       {"5.1 to mp3 at 256k after a cut",
        [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
                           i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
-       " -ss 10 -to 40 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
-       " -max_muxing_queue_size 34500 \"/out/clip.mp3\""},
+       " -ss 10 -to 40 -map 0:a:0 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
+       " -max_muxing_queue_size 34500 /out/clip.mp3"},
       {"m4a never carries the picture",
        [](VideoItem& i, CommandInputs& in) { i.outputExtension = "m4a"; in.outputPath = "/out/clip.m4a"; },
-       " -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
-       " \"/out/clip.m4a\""},
+       " -map 0:a:0 -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " /out/clip.m4a"},
       {"no target bit rate: no -b:a",
        [](VideoItem& i, CommandInputs&) { i.outputAudioBitRateText.clear(); },
-       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
-       " \"/out/clip.mp3\""},
+       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " /out/clip.mp3"},
       {"the configured muxing queue size, as for pictures",
        [](VideoItem&, CommandInputs& in) { in.muxingQueueSize = "9999"; },
-       " -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
-       " \"/out/clip.mp3\""},
+       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
+       " /out/clip.mp3"},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Audio, "mp3");
@@ -255,6 +260,129 @@ TEST(VideoItemRecord, NamesFromThePath) {
   VideoItem a("x.mp4", ConvertKind::Video), b("x.mp4", ConvertKind::Video);
   EXPECT_NE(a.itemId, b.itemId);  // the counter tells apart items of one microsecond
   EXPECT_EQ(a.sourcePath[0], '/');
+}
+
+// The display line, pasted into a real shell, gives back the very arguments.
+class CommandLineTest : public testsupport::SandboxTest {};
+
+TEST_F(CommandLineTest, TheShownLinePastesIntoAShell) {
+  Command cmd;
+  const std::vector<std::string> nasty = {
+      "/in/holiday clip.mp4", "/in/it's \"quoted\".mp4", "/in/$HOME `id` $(id).mp4",
+      "/in/a;b|c&d>e<f.mp4", "/in/*?[ab]~#!.mp4", "/in/back\\slash\ttab\nline.mp4", "",
+      "[0:v]crop=2:2:0:0,scale='trunc(min(4,4*dar)/2)*2'", "0:a:0?", "-plain_word=1,2:3@4%5"};
+  for (const std::string& n : nasty) cmd.AddPath(n);
+  ASSERT_EQ(cmd.args().size(), nasty.size() + 1);
+
+  platform::ProcessOptions options;
+  options.stdoutFile = path("words");
+  // printf repeats its format for each word: one NUL after each.
+  ASSERT_EQ(platform::RunAndWait({"/bin/sh", "-c", "printf '%s\\0' " + cmd.Display()}, options),
+            0)
+      << cmd.Display();
+  const std::string out = testsupport::ReadText(path("words"));
+  std::vector<std::string> words;
+  for (size_t start = 0, end; (end = out.find('\0', start)) != std::string::npos; start = end + 1)
+    words.push_back(out.substr(start, end - start));
+  EXPECT_EQ(words, cmd.args()) << cmd.Display();
+  // Plain words stay readable.
+  EXPECT_EQ(cmd.Display().compare(0, 7, "ffmpeg "), 0);
+  EXPECT_NE(cmd.Display().find(" -plain_word=1,2:3@4%5"), std::string::npos) << cmd.Display();
+}
+
+TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
+  using media::SubtitleTrack;
+  const std::vector<SubtitleTrack> subs = {
+      {"subrip", true}, {"hdmv_pgs_subtitle", false}, {"mov_text", true}};
+  struct Case {
+    const char* name;
+    ConvertKind kind;
+    std::function<void(VideoItem&)> change;
+    std::vector<std::string> has, lacks;
+  } cases[] = {
+      {"the default sound track, for pictures and for sound", ConvertKind::Video,
+       [](VideoItem& i) { i.audioTrack = 2; },
+       {" -map 0:v? -map 0:a:2? "}, {"0:a:0", "0:a?"}},
+      {"sound files take it too", ConvertKind::Audio,
+       [](VideoItem& i) { i.audioTrack = 1; i.outputExtension = "mp3"; },
+       {" -map 0:a:1 -c:a libmp3lame "}, {"0:a:0"}},
+      {"flv takes the default track, not the first", ConvertKind::Video,
+       [](VideoItem& i) { i.audioTrack = 1; i.outputExtension = "flv"; },
+       {" -map 0:a:1? "}, {"0:a:0"}},
+      {"merge parts too", ConvertKind::Merge,
+       [](VideoItem& i) { i.audioTrack = 1; }, {" -map 0:v? -map 0:a:1? "}, {}},
+      {"interlaced: fields made whole before the crop", ConvertKind::Video,
+       [](VideoItem& i) { i.interlaced = true; },
+       {" -filter_complex [0:v]yadif,crop=1280:720:0:0 "}, {}},
+      {"interlaced cache source: only the fields", ConvertKind::Video,
+       [](VideoItem& i) { i.interlaced = true; i.cacheKind = CacheKind::Kux; },
+       {" -filter_complex [0:v]yadif "}, {"crop"}},
+      {"interlaced merge part", ConvertKind::Merge,
+       [](VideoItem& i) { i.interlaced = true; },
+       {" -filter_complex [0:v]yadif,crop=1280:720:0:0,scale="}, {}},
+      {"GIF at a smaller size: square pixels of the height chosen", ConvertKind::Gif,
+       [](VideoItem& i) { i.outputExtension = "gif"; i.outputResolutionText = "640x360"; },
+       {" -filter_complex [0:v]crop=1280:720:0:0,"
+        "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+       {" -s "}},
+      {"GIF of wide pixels at the source's height", ConvertKind::Gif,
+       [](VideoItem& i) {
+         i.outputExtension = "gif"; i.pixelAspectNum = 64; i.pixelAspectDen = 45;
+       },
+       {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1 "}, {" -s "}},
+      {"a rotated GIF is sized too", ConvertKind::Gif,
+       [](VideoItem& i) {
+         i.outputExtension = "gif"; i.rotation = 90; i.outputResolutionText = "202x360";
+       },
+       {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+       {}},
+      {"interlaced GIF", ConvertKind::Gif,
+       [](VideoItem& i) { i.interlaced = true; i.outputExtension = "gif"; },
+       {"[0:v]yadif,crop="}, {}},
+      {"progressive: no deinterlacing", ConvertKind::Video, [](VideoItem&) {}, {}, {"yadif"}},
+      {"a quarter turn: neither crop nor fields", ConvertKind::Video,
+       [](VideoItem& i) { i.interlaced = true; i.rotation = 270; },
+       {}, {"yadif", "-filter_complex"}},
+      {"upside down: the fields would swap", ConvertKind::Video,
+       [](VideoItem& i) { i.interlaced = true; i.rotation = 180; }, {}, {"yadif"}},
+      {"rotated, shown size kept: no -s", ConvertKind::Video,
+       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText = "720x1280"; }, {}, {" -s "}},
+      {"rotated at a preset: the upright size", ConvertKind::Video,
+       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText = "480x640"; },
+       {" -s 480x640 "}, {}},
+      {"rotated merge part without a size: padded to its upright frame", ConvertKind::Merge,
+       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText.clear(); },
+       {",pad=720:1280:"}, {}},
+      {"mkv keeps text subtitles as they are, converts what it cannot store",
+       ConvertKind::Video, [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "mkv"; },
+       {" -map 0:s:0 -c:s:0 copy -map 0:s:2 -c:s:1 srt "}, {"0:s:1"}},
+      {"mp4 keeps them as timed text", ConvertKind::Video,
+       [&](VideoItem& i) { i.subtitles = subs; },
+       {" -map 0:s:0 -c:s:0 mov_text -map 0:s:2 -c:s:1 mov_text "}, {"0:s:1"}},
+      {"mov likewise", ConvertKind::Video,
+       [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "mov"; },
+       {" -c:s:1 mov_text "}, {}},
+      {"avi takes none", ConvertKind::Video,
+       [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "avi"; }, {}, {"0:s"}},
+      {"nor do merge parts", ConvertKind::Merge,
+       [&](VideoItem& i) { i.subtitles = subs; }, {}, {"0:s"}},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(c.kind, "mp4");
+    c.change(*item);
+    const std::string line = Tail(BuildCommand(*item, Inputs())) + " ";
+    for (const std::string& h : c.has)
+      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
+    for (const std::string& l : c.lacks)
+      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+  }
+}
+
+TEST(Command, PictureOutputsMustHoldAPicture) {
+  for (ConvertKind kind : {ConvertKind::Video, ConvertKind::Gif, ConvertKind::Merge})
+    EXPECT_TRUE(BuildCommand(*Item(kind, "mp4"), Inputs()).NeedsPicture())
+        << static_cast<int>(kind);
+  EXPECT_FALSE(BuildCommand(*Item(ConvertKind::Audio, "mp3"), Inputs()).NeedsPicture());
 }
 
 }  // namespace

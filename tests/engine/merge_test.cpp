@@ -49,8 +49,8 @@ TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
   EXPECT_EQ(plan.videoEncoder, "libx264");
   EXPECT_EQ(plan.videoBitRate, 900000);
   EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/o/M_1.mp4", plan).Display(),
-            "ffmpeg -safe 0 -hide_banner -progress \"/l/p\" -y -f concat -i \"/s/list.txt\""
-            " -map 0 -c:v libx264 -b:v 900k -c:a aac \"/o/M_1.mp4\"");
+            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -f concat -i /s/list.txt"
+            " -map 0 -c:v libx264 -b:v 900k -c:a aac /o/M_1.mp4");
 }
 
 TEST(JoinLength, OnlyAClearlyShortJoinFails) {

@@ -1,0 +1,260 @@
+// Choices checked on the file the front end produced: each case converts a
+// real source with the real transcoder and reads the result back.
+#include <functional>
+#include <map>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "tests/support/media.h"
+#include "tests/support/sandbox.h"
+
+using testsupport::ReadText;
+
+namespace {
+
+// What a produced file holds.
+struct Produced {
+  bool ok = false;
+  int videoStreams = 0, audioStreams = 0, subtitleStreams = 0;
+  int width = 0, height = 0;
+  AVRational pixelAspect{0, 1}, frameRate{0, 1};
+  int64_t videoBitRate = 0, audioBitRate = 0;
+  int channels = 0;  // of the first sound stream
+  std::string subtitleCodec;
+};
+
+Produced ReadProduced(const std::string& path) {
+  Produced p;
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return p;
+  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+    avformat_close_input(&ctx);
+    return p;
+  }
+  p.ok = true;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    AVStream* st = ctx->streams[i];
+    const AVCodecParameters* par = st->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && p.videoStreams++ == 0) {
+      p.width = par->width;
+      p.height = par->height;
+      p.pixelAspect = av_guess_sample_aspect_ratio(ctx, st, nullptr);
+      p.frameRate = st->avg_frame_rate;
+      p.videoBitRate = par->bit_rate;
+    } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && p.audioStreams++ == 0) {
+      p.channels = par->ch_layout.nb_channels;
+      p.audioBitRate = par->bit_rate;
+    } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE && p.subtitleStreams++ == 0) {
+      p.subtitleCodec = avcodec_get_name(par->codec_id);
+    }
+  }
+  avformat_close_input(&ctx);
+  return p;
+}
+
+bool SquarePixels(AVRational aspect) { return aspect.num == 0 || aspect.num == aspect.den; }
+
+class ProducedFileTest : public testsupport::SandboxTest {
+ protected:
+  // Runs the transcoder to make a source; fails the test when it cannot.
+  void MakeWith(const std::string& name, std::vector<std::string> args) {
+    args.insert(args.begin(), {testsupport::FfmpegPath(), "-nostdin", "-y"});
+    args.push_back(path(name));
+    platform::ProcessOptions options;
+    options.stderrFile = path("make.log");
+    ASSERT_EQ(platform::RunAndWait(args, options), 0) << name << ": " << ReadText(path("make.log"));
+  }
+
+  // Converts with pelmar-convert; returns the produced file's path, "" on failure.
+  std::string Convert(std::vector<std::string> args, const std::string& outDir) {
+    args.insert(args.begin(), PELMAR_CONVERT_PATH);
+    args.insert(args.end() - 1, {"--out", outDir});
+    platform::ProcessOptions options;
+    options.stdoutFile = path("stdout.txt");
+    options.stderrFile = path("stderr.txt");
+    const int code = platform::RunAndWait(args, options);
+    const std::string out = ReadText(path("stdout.txt"));
+    EXPECT_EQ(code, 0) << ReadText(path("stderr.txt"));
+    if (code != 0 || out.size() < 2) return {};
+    const size_t start = out.rfind('\n', out.size() - 2);
+    return out.substr(start == std::string::npos ? 0 : start + 1,
+                      out.size() - (start == std::string::npos ? 0 : start + 1) - 1);
+  }
+
+  // Interlacing the detector sees in the file's frames: fields minus whole frames.
+  int Combing(const std::string& file) {
+    platform::ProcessOptions options;
+    options.stderrFile = path("idet.log");
+    EXPECT_EQ(platform::RunAndWait({testsupport::FfmpegPath(), "-nostdin", "-hide_banner", "-i",
+                                    file, "-vf", "idet", "-an", "-f", "null", "-"},
+                                   options),
+              0);
+    const std::string log = ReadText(path("idet.log"));
+    const size_t at = log.find("Multi frame detection:");
+    if (at == std::string::npos) return 1 << 20;
+    int tff = 0, bff = 0, progressive = 0;
+    sscanf(log.c_str() + at, "Multi frame detection: TFF: %d BFF: %d Progressive: %d", &tff, &bff,
+           &progressive);
+    return tff + bff - progressive;
+  }
+};
+
+TEST_F(ProducedFileTest, ChoicesShowInTheProducedFile) {
+  if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  const std::string lavfi = "lavfi";
+  // Sources, as phones, cameras and muxers make them.
+  ASSERT_EQ(testsupport::MakeMedia(path("land.mp4"), testsupport::Clip(2.0, 320, 240)), "");
+  ASSERT_EQ(testsupport::MakeMedia(path("tall.mp4"), testsupport::Clip(1.0, 1280, 960)), "");
+  testsupport::MediaSpec portrait = testsupport::Clip(2.0, 320, 180);
+  portrait.rotation = 90;  // recorded upright: shown 180x320
+  ASSERT_EQ(testsupport::MakeMedia(path("portrait.mp4"), portrait), "");
+  testsupport::MediaSpec surround = testsupport::Clip(2.0, 160, 120);
+  surround.audioChannels = 6;
+  ASSERT_EQ(testsupport::MakeMedia(path("surround.mkv"), surround), "");
+  // Noisy enough that the encoder spends what it is given.
+  MakeWith("noisy.mp4", {"-f", lavfi, "-i", "testsrc=size=320x240:rate=25:duration=3", "-vf",
+                         "noise=alls=60:allf=t+u", "-c:v", "libx264", "-preset", "ultrafast",
+                         "-crf", "18", "-pix_fmt", "yuv420p"});
+  // The film's default track is mono and comes second, after a 5.1 dub.
+  MakeWith("dubbed.mkv", {"-f", lavfi, "-i", "testsrc=size=160x120:rate=25:duration=2", "-f",
+                          lavfi, "-i", "sine=duration=2", "-map", "0:v", "-map", "1:a", "-map",
+                          "1:a", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                          "yuv420p", "-c:a", "aac", "-ac:a:0", "6", "-ac:a:1", "1",
+                          "-disposition:a:0", "0", "-disposition:a:1", "default"});
+  // 16:9 PAL as a DVD or broadcast has it: 720x576, 64:45 pixels, stored as fields.
+  MakeWith("pal wide.mpg", {"-f", lavfi, "-i", "testsrc=size=720x576:rate=50:duration=2", "-f",
+                            lavfi, "-i", "sine=duration=2", "-vf", "interlace,setsar=64/45",
+                            "-c:v", "mpeg2video", "-flags", "+ildct+ilme", "-b:v", "6M", "-c:a",
+                            "mp2"});
+  testsupport::WriteText(path("words.srt"),
+                         "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n"
+                         "2\n00:00:01,000 --> 00:00:02,000\nWorld\n\n");
+  MakeWith("subtitled.mkv", {"-f", lavfi, "-i", "testsrc=size=160x120:rate=25:duration=2", "-f",
+                             lavfi, "-i", "sine=duration=2", "-i", path("words.srt"), "-map",
+                             "0:v", "-map", "1:a", "-map", "2:s", "-c:v", "libx264", "-preset",
+                             "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-c:s", "srt"});
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;  // the source last
+    std::function<void(const Produced&)> check;
+  } cases[] = {
+      {"720 preset", {"--preset", "720", path("land.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 1280);
+         EXPECT_EQ(p.height, 720);
+       }},
+      {"a portrait clip stays upright at its size", {"--format", "mkv", path("portrait.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 180);
+         EXPECT_EQ(p.height, 320);
+         EXPECT_TRUE(SquarePixels(p.pixelAspect));
+       }},
+      // Not 1280x720 with pixels of 81:256.
+      {"a portrait clip at 720: upright, square pixels", {"--preset", "720", path("portrait.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 720);
+         EXPECT_EQ(p.height, 1280);
+         EXPECT_TRUE(SquarePixels(p.pixelAspect))
+             << p.pixelAspect.num << ":" << p.pixelAspect.den;
+       }},
+      {"a portrait GIF", {"--list", "gif", path("portrait.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 180);
+         EXPECT_EQ(p.height, 320);
+       }},
+      {"video bit rate override", {"--video-bitrate", "300", path("noisy.mp4")},
+       [](const Produced& p) {
+         EXPECT_GT(p.videoBitRate, 150000);
+         EXPECT_LT(p.videoBitRate, 600000);  // the source's own rate is near 10 Mbit/s
+       }},
+      {"frame rate override", {"--frame-rate", "10", "--format", "mkv", path("land.mp4")},
+       [](const Produced& p) { EXPECT_EQ(av_cmp_q(p.frameRate, AVRational{10, 1}), 0); }},
+      {"audio 96k preset", {"--list", "audio", "--preset", "96", path("land.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.videoStreams, 0);
+         EXPECT_EQ(p.audioBitRate, 96000);
+       }},
+      {"audio 256k preset to m4a",
+       {"--list", "audio", "--format", "m4a", "--preset", "256", path("land.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.videoStreams, 0);
+         EXPECT_GT(p.audioBitRate, 160000);  // aac spends less on a sine, but well above 128k
+       }},
+      {"5.1 to mp3", {"--list", "audio", path("surround.mkv")},
+       [](const Produced& p) { EXPECT_EQ(p.channels, 2); }},
+      {"mp3 takes the default track, not the 5.1 dub", {"--list", "audio", path("dubbed.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.audioStreams, 1);
+         EXPECT_EQ(p.channels, 1);
+       }},
+      {"mp4 takes the default track", {path("dubbed.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.audioStreams, 1);
+         EXPECT_EQ(p.channels, 1);
+       }},
+      {"flv holds one track: the default one", {"--format", "flv", path("dubbed.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.videoStreams, 1);
+         EXPECT_EQ(p.audioStreams, 1);
+         EXPECT_EQ(p.channels, 1);
+       }},
+      {"GIF of wide PAL in square pixels", {"--list", "gif", path("pal wide.mpg")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 1024);
+         EXPECT_EQ(p.height, 576);
+       }},
+      // The GIF's height is capped at 720; the cropped square stays square.
+      {"a square crop as GIF", {"--list", "gif", "--crop", "0,0,400,400", path("tall.mp4")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 720);
+         EXPECT_EQ(p.height, 720);
+       }},
+      {"wide PAL to mp4 keeps its pixel shape", {path("pal wide.mpg")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.width, 720);
+         EXPECT_EQ(p.height, 576);
+         EXPECT_EQ(av_cmp_q(p.pixelAspect, AVRational{64, 45}), 0);
+       }},
+      {"subtitles kept in mkv", {"--format", "mkv", path("subtitled.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.subtitleStreams, 1);
+         EXPECT_EQ(p.subtitleCodec, "subrip");
+       }},
+      {"subtitles kept in mp4 as timed text", {path("subtitled.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.subtitleStreams, 1);
+         EXPECT_EQ(p.subtitleCodec, "mov_text");
+       }},
+      {"avi takes no subtitles", {"--format", "avi", path("subtitled.mkv")},
+       [](const Produced& p) { EXPECT_EQ(p.subtitleStreams, 0); }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = Convert(c.args, path(platform::Format("out%d", n++)));
+    if (file.empty()) continue;
+    const Produced p = ReadProduced(file);
+    ASSERT_TRUE(p.ok) << file;
+    c.check(p);
+  }
+}
+
+TEST_F(ProducedFileTest, FieldsAreMadeWholeForAProgressiveOutput) {
+  if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  // Two moments in every frame, one per field: the combing a camera leaves.
+  MakeWith("fields.mpg", {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=50:duration=2", "-vf",
+                          "interlace", "-c:v", "mpeg2video", "-flags", "+ildct+ilme", "-b:v",
+                          "4M"});
+  ASSERT_GT(Combing(path("fields.mpg")), 0);
+  const std::string file = Convert({"--format", "mkv", path("fields.mpg")}, path("out"));
+  ASSERT_FALSE(file.empty());
+  EXPECT_LT(Combing(file), 0) << ReadText(path("idet.log"));
+}
+
+}  // namespace
