@@ -1,0 +1,152 @@
+#include "engine/temp_output.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "engine/run_records.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace engine {
+namespace {
+
+std::string RandomHex() {
+  unsigned long long value = 0;
+  if (getrandom(&value, sizeof value, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof value))
+    value = static_cast<unsigned long long>(time(nullptr)) * 2654435761ULL ^
+            static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&value));
+  return platform::Format("%016llx", value);
+}
+
+std::string Why(const char* what, const std::string& path, int error) {
+  return std::string(what) + ": " + path + ": " + strerror(error);
+}
+
+}  // namespace
+
+TempOutput::~TempOutput() { Discard(); }
+
+bool TempOutput::Create(const std::string& folder, const std::string& extension,
+                        const std::string& runningDir, std::string* error) {
+  Discard();
+  folder_ = platform::WithTrailingSlash(folder);
+  // The output folder is the user's choice, links and all.
+  folderFd_ = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd_ < 0) {
+    *error = Why("the output folder cannot be opened", folder_, errno);
+    return false;
+  }
+  for (int attempt = 0; attempt < 8 && privateName_.empty(); ++attempt) {
+    const std::string name = kTempOutputPrefix + RandomHex();
+    // The record comes first: a kill right after the folder is made leaves it known.
+    record_ = RunRecord::Write(runningDir, "out", folder_ + name + "\n");
+    if (mkdirat(folderFd_, name.c_str(), 0700) == 0) {
+      privateName_ = name;
+      break;
+    }
+    const int e = errno;
+    record_.reset();
+    if (e != EEXIST) {
+      *error = Why("the output folder cannot be written", folder_, e);
+      Discard();
+      return false;
+    }
+  }
+  if (privateName_.empty()) {
+    *error = "no private name could be made in the output folder: " + folder_;
+    Discard();
+    return false;
+  }
+  privateFd_ = openat(folderFd_, privateName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (privateFd_ < 0 || fstat(privateFd_, &st) != 0 || st.st_uid != geteuid() ||
+      (st.st_mode & 077) != 0) {
+    *error = "the output folder changed while it was used: " + folder_;
+    Discard();
+    return false;
+  }
+  fileName_ = extension.empty() ? "out" : "out." + extension;
+  int fd = openat(privateFd_, fileName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *error = Why("the output folder cannot be written", folder_, errno);
+    Discard();
+    return false;
+  }
+  close(fd);
+  // Through /proc the path names our handle of the folder, not its name;
+  // without /proc the plain path still leads into our own private folder.
+  const std::string pinned = platform::Format("/proc/%d/fd/%d", static_cast<int>(getpid()), privateFd_);
+  writePath_ = access(pinned.c_str(), X_OK) == 0 ? pinned + "/" + fileName_ : ShownPath();
+  return true;
+}
+
+std::string TempOutput::ShownPath() const {
+  if (privateName_.empty()) return {};
+  return folder_ + privateName_ + "/" + fileName_;
+}
+
+int TempOutput::MoveInto(const std::vector<std::string>& names, std::string* error) {
+  if (privateFd_ < 0) {
+    *error = "there is no finished file to move";
+    return -1;
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    const int e = platform::MoveWithoutReplacing(privateFd_, fileName_, folderFd_, names[i]);
+    if (e == 0) {
+      Discard();
+      return static_cast<int>(i);
+    }
+    if (e != EEXIST) {
+      *error = Why("the finished file could not be put in place", folder_ + names[i], e);
+      return -1;
+    }
+  }
+  *error = "the output name is taken: " + folder_ + (names.empty() ? std::string() : names.back());
+  return -1;
+}
+
+bool TempOutput::Replace(const std::string& name, std::string* error) {
+  if (privateFd_ < 0) {
+    *error = "there is no finished file to move";
+    return false;
+  }
+  if (renameat(privateFd_, fileName_.c_str(), folderFd_, name.c_str()) != 0) {
+    *error = Why("the finished file could not be put in place", folder_ + name, errno);
+    return false;
+  }
+  Discard();
+  return true;
+}
+
+void TempOutput::Discard() {
+  if (privateFd_ >= 0) {
+    // Whatever the transcoder wrote in our folder: files only, never a link's target.
+    if (DIR* d = fdopendir(dup(privateFd_))) {
+      while (dirent* e = readdir(d)) {
+        struct stat st;
+        if (fstatat(privateFd_, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+          unlinkat(privateFd_, e->d_name, 0);
+      }
+      closedir(d);
+    }
+    close(privateFd_);
+    privateFd_ = -1;
+  }
+  if (folderFd_ >= 0) {
+    if (!privateName_.empty()) unlinkat(folderFd_, privateName_.c_str(), AT_REMOVEDIR);
+    close(folderFd_);
+    folderFd_ = -1;
+  }
+  privateName_.clear();
+  writePath_.clear();
+  record_.reset();
+}
+
+}  // namespace engine
