@@ -4,8 +4,10 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -23,6 +25,25 @@ std::string RandomHex() {
     value = static_cast<unsigned long long>(time(nullptr)) * 2654435761ULL ^
             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&value));
   return platform::Format("%016llx", value);
+}
+
+// File systems that keep no owners: every entry shows the owner the mount
+// gives (FAT, exFAT, NTFS, SMB). No link can be planted on most of them.
+bool KeepsNoOwners(int fd) {
+  struct statfs fs;
+  if (fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x4d44UL:      // FAT
+    case 0x2011bab0UL:  // exFAT
+    case 0x5346544eUL:  // NTFS
+    case 0x7366746eUL:  // NTFS3
+    case 0x65735546UL:  // FUSE (ntfs-3g and others)
+    case 0xff534d42UL:  // CIFS
+    case 0xfe534d42UL:  // SMB2
+      return true;
+    default:
+      return false;
+  }
 }
 
 std::string Why(const char* what, const std::string& path, int error) {
@@ -65,9 +86,13 @@ bool TempOutput::Create(const std::string& folder, const std::string& extension,
     return false;
   }
   privateFd_ = openat(folderFd_, privateName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat st;
-  if (privateFd_ < 0 || fstat(privateFd_, &st) != 0 || st.st_uid != geteuid() ||
-      (st.st_mode & 077) != 0) {
+  // Only we can have made a folder of ours there: nobody swapped another in.
+  struct stat st, parent;
+  const bool ours =
+      privateFd_ >= 0 && fstat(privateFd_, &st) == 0 &&
+      (st.st_uid == geteuid() ||
+       (KeepsNoOwners(privateFd_) && fstat(folderFd_, &parent) == 0 && st.st_uid == parent.st_uid));
+  if (!ours) {
     *error = "the output folder changed while it was used: " + folder_;
     Discard();
     return false;
@@ -80,10 +105,12 @@ bool TempOutput::Create(const std::string& folder, const std::string& extension,
     return false;
   }
   close(fd);
-  // Through /proc the path names our handle of the folder, not its name;
-  // without /proc the plain path still leads into our own private folder.
+  // Through /proc the path names our handle of the folder, not its name; the
+  // transcoder may follow it while this process can be inspected by its own
+  // user. Otherwise the plain path still leads into our own private folder.
   const std::string pinned = platform::Format("/proc/%d/fd/%d", static_cast<int>(getpid()), privateFd_);
-  writePath_ = access(pinned.c_str(), X_OK) == 0 ? pinned + "/" + fileName_ : ShownPath();
+  const bool reachable = prctl(PR_GET_DUMPABLE) == 1 && access(pinned.c_str(), X_OK) == 0;
+  writePath_ = reachable ? pinned + "/" + fileName_ : ShownPath();
   return true;
 }
 
