@@ -222,3 +222,42 @@ TEST_F(ClobberTest, KilledRunsLeaveNoBrokenFileAndTheNextStartRemovesTheirLeftov
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ClobberTest, LongTitlesAreShortenedSoThatEveryNameFits) {
+  // A title that fits only without the clash suffix, converted twice; and a
+  // source name as long as a file name can be, without an extension.
+  std::string accented;
+  for (int i = 0; i < 115; ++i) accented += "\xc3\xa9";
+  struct Case {
+    std::string source;  // file name
+    int runs;
+  } cases[] = {
+      {"a" + accented + ".mov", 2},  // a 231-byte title
+      {std::string(254, 'l'), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source.size());
+    const std::string out = path("out-" + std::to_string(c.source.size()));
+    // Made under a short name: the maker's own helper files take the name further.
+    const std::string source = path(c.source);
+    ASSERT_EQ(rename(Clip("short.mov", 1.0, 160, 120).c_str(), source.c_str()), 0);
+    std::vector<std::string> results;
+    for (int run = 0; run < c.runs; ++run) {
+      platform::Process program;
+      Start(program, "long", {"--out", out, source});
+      ASSERT_EQ(program.wait(), 0) << ReadText(path("long.err"));
+      results.push_back(Reported("long"));
+    }
+    for (const std::string& result : results) {
+      const std::string name = platform::FileNameOf(result);
+      EXPECT_LE(name.size(), 255u) << name;
+      EXPECT_EQ(name.compare(0, 10, c.source, 0, 10), 0) << name;
+      EXPECT_NEAR(Seconds(result), 1, 1) << result;
+    }
+    EXPECT_EQ(platform::ListFolder(out).size(), results.size());
+  }
+}
+
+}  // namespace
