@@ -243,10 +243,7 @@ void MergeJoin::RunnerMain() {
       const std::string writePath = temp_.WritePath();
       Command cmd = BuildJoinCommand(progressPath_, listPath, writePath,
                                      PlanJoin(formats, request_.outputExtension));
-      std::string shown = cmd.Display();
-      const size_t at = shown.rfind("\"" + writePath + "\"");
-      if (at != std::string::npos) shown.replace(at + 1, writePath.size(), temp_.ShownPath());
-      SetText(&commandLine_, shown);
+      SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
       TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath};
       RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
       if (result.outcome == RunOutcome::Succeeded) {

@@ -12,6 +12,7 @@
 
 #include <ctime>
 
+#include "app/core/run_log.h"
 #include "engine/run_records.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -85,6 +86,10 @@ bool TempOutput::Create(const std::string& folder, const std::string& extension,
     Discard();
     return false;
   }
+  // The run goes on; only a kill would leave the folder for the user to remove.
+  if (!record_ && !runningDir.empty())
+    app::RunLog("no record of %s%s could be written in %s", folder_.c_str(), privateName_.c_str(),
+                runningDir.c_str());
   privateFd_ = openat(folderFd_, privateName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   // Only we can have made a folder of ours there: nobody swapped another in.
   struct stat st, parent;
@@ -117,6 +122,13 @@ bool TempOutput::Create(const std::string& folder, const std::string& extension,
 std::string TempOutput::ShownPath() const {
   if (privateName_.empty()) return {};
   return folder_ + privateName_ + "/" + fileName_;
+}
+
+std::string TempOutput::ShownIn(const std::string& commandLine) const {
+  std::string shown = commandLine;
+  const size_t at = writePath_.empty() ? std::string::npos : shown.rfind(writePath_);
+  if (at != std::string::npos) shown.replace(at, writePath_.size(), ShownPath());
+  return shown;
 }
 
 int TempOutput::MoveInto(const std::vector<std::string>& names, std::string* error) {

@@ -32,6 +32,8 @@ class TempOutput {
   const std::string& WritePath() const { return writePath_; }
   // The same file by its plain path, for logs.
   std::string ShownPath() const;
+  // A command line with WritePath() shown as ShownPath().
+  std::string ShownIn(const std::string& commandLine) const;
 
   // Moves the finished file into the folder under the first of `names`
   // (file names with extension) that nobody holds. Returns the index of the

@@ -134,11 +134,8 @@ void CUtilTransform::BuildAndRun() {
   Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, writePath));
   {
     // The log shows the file by its plain name, not by our handle of its folder.
-    std::string shown = cmd.Display();
-    const size_t at = shown.rfind("\"" + writePath + "\"");
-    if (at != std::string::npos) shown.replace(at + 1, writePath.size(), temp_.ShownPath());
     std::lock_guard<std::mutex> lock(textMutex_);
-    commandLine_ = shown;
+    commandLine_ = temp_.ShownIn(cmd.Display());
   }
 
   TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, writePath};
