@@ -8,6 +8,7 @@
 #include "app/core/crash.h"
 #include "cli/front_end.h"
 #include "cli/options.h"
+#include "engine/run_records.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  engine::RemoveLeftovers();
   cli::FrontEnd front(parsed.options, stdout, stderr);
   return front.Run();
 }

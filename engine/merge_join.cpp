@@ -131,6 +131,19 @@ std::string ShortJoinReason(double outputSeconds, double partsSeconds, size_t pa
                           outputSeconds, partsSeconds);
 }
 
+std::vector<std::string> JoinedFileNames(const std::string& mergeName, long long stamp,
+                                         const std::string& extension) {
+  constexpr size_t kMaxFileName = 255;
+  std::vector<std::string> names;
+  for (int i = 0; i < 4; ++i) {
+    const std::string tail = platform::Format("_%lld", stamp) +
+                             (i > 0 ? platform::Format("_%d", i) : std::string()) + "." + extension;
+    if (tail.size() >= kMaxFileName) break;
+    names.push_back(platform::TruncateUtf8Bytes(mergeName, kMaxFileName - tail.size()) + tail);
+  }
+  return names;
+}
+
 MergeJoin::MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs)
     : request_(request),
       target_(target),
@@ -154,7 +167,7 @@ void MergeJoin::Stop() {
   process_.kill();
   if (runner_.joinable()) runner_.join();
   if (monitor_.joinable()) monitor_.join();
-  if (outputBegun_ && outputOurs_ && !succeeded_) platform::DeleteFile(OutputPath());
+  temp_.Discard();
 }
 
 std::string MergeJoin::OutputPath() const {
@@ -219,23 +232,37 @@ void MergeJoin::RunnerMain() {
   if (!listWritten) {
     fail("the list of parts could not be written: " + listPath);
   } else if (!signals_.StopRequested()) {
-    SetText(&outputPath_, platform::WithTrailingSlash(request_.outputFolder) + request_.mergeName +
-                              platform::Format("_%lld.", now) + request_.outputExtension);
-    outputOurs_ = !platform::FileExists(OutputPath());
-    Command cmd = BuildJoinCommand(progressPath_, listPath, OutputPath(),
-                                   PlanJoin(formats, request_.outputExtension));
-    SetText(&commandLine_, cmd.Display());
-    TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, OutputPath()};
-    RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
-    if (result.outcome == RunOutcome::Succeeded) {
-      // A clean exit says nothing about the parts after one it could not read.
-      std::string why = PartReadFailure(stderrPath, request_.parts, listPath);
-      if (why.empty())
-        why = ShortJoinReason(MediaSeconds(OutputPath()), partsSeconds, request_.parts.size());
-      if (why.empty()) succeeded_ = true;
-      else fail(why);
-    } else if (result.outcome != RunOutcome::Stopped) {
-      fail(result.reason);
+    const std::string folder = platform::WithTrailingSlash(request_.outputFolder);
+    const std::vector<std::string> names =
+        JoinedFileNames(request_.mergeName, now, request_.outputExtension);
+    SetText(&outputPath_, folder + names.front());
+    std::string error;
+    if (!temp_.Create(folder, request_.outputExtension, dirs_.running, &error)) {
+      fail(error);
+    } else {
+      const std::string writePath = temp_.WritePath();
+      Command cmd = BuildJoinCommand(progressPath_, listPath, writePath,
+                                     PlanJoin(formats, request_.outputExtension));
+      SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
+      TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath};
+      RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
+      if (result.outcome == RunOutcome::Succeeded) {
+        // A clean exit says nothing about the parts after one it could not read.
+        std::string why = PartReadFailure(stderrPath, request_.parts, listPath);
+        if (why.empty())
+          why = ShortJoinReason(MediaSeconds(writePath), partsSeconds, request_.parts.size());
+        int used = -1;
+        if (why.empty()) used = temp_.MoveInto(names, &why);
+        if (used >= 0) {
+          SetText(&outputPath_, folder + names[static_cast<size_t>(used)]);
+          succeeded_ = true;
+        } else {
+          fail(why);
+        }
+      } else if (result.outcome != RunOutcome::Stopped) {
+        fail(result.reason);
+      }
+      temp_.Discard();
     }
   }
   // The join's own helper files go whatever the outcome; the reason of a
@@ -252,7 +279,6 @@ void MergeJoin::MonitorMain() {
       if (succeeded_) {
         if (!signals_.StopRequested()) target_->post(WM_MERGE_DONE, nullptr, 0);
       } else if (failed_ && !signals_.StopRequested()) {
-        if (outputBegun_ && outputOurs_) platform::DeleteFile(OutputPath());
         app::RunLog("merge failed: %s", FailureReason().c_str());
         target_->post(WM_MERGE_FAILED, nullptr, 0);
       }

@@ -10,6 +10,7 @@
 #include "engine/command.h"
 #include "engine/output_check.h"
 #include "engine/run_signals.h"
+#include "engine/temp_output.h"
 #include "engine/work_dirs.h"
 #include "platform/process.h"
 
@@ -63,6 +64,12 @@ std::string PartReadFailure(const std::string& errorOutputPath,
 // than the picture. Without either length there is nothing to judge.
 std::string ShortJoinReason(double outputSeconds, double partsSeconds, size_t partCount);
 
+// The file names the joined file may take, in order: the merge name with the
+// time stamp, then the same with "_1" to "_3". The merge name is shortened at
+// a character boundary where needed, so that every name fits.
+std::vector<std::string> JoinedFileNames(const std::string& mergeName, long long stamp,
+                                         const std::string& extension);
+
 class MergeJoin {
  public:
   MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs);
@@ -73,10 +80,12 @@ class MergeJoin {
   // Starts the runner and the monitor; the monitor posts WM_MERGE_PROGRESS,
   // then WM_MERGE_DONE or WM_MERGE_FAILED. A missing or empty part fails the
   // join before it runs; a joined file that lost a part fails it afterwards
-  // and is removed. The concat list, the progress file and the error output
-  // go when the join ends, however it ends.
+  // and is removed. The joined file is written in a private folder beside
+  // its name and moved there only when it is judged whole, under a name that
+  // nobody holds. The concat list, the progress file and the error output go
+  // when the join ends, however it ends.
   void Start();
-  // Ends the join at once; a half-written output is removed. Posts nothing.
+  // Ends the join at once; what it wrote goes. Posts nothing.
   void Stop();
 
   bool Succeeded() const { return succeeded_.load(); }
@@ -98,7 +107,7 @@ class MergeJoin {
   std::atomic<bool> succeeded_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> outputBegun_{false};
-  std::atomic<bool> outputOurs_{false};  // no file of that name was there before
+  TempOutput temp_;  // the runner's; Stop() discards it after the join
   platform::Process process_;
   std::thread runner_, monitor_;
   std::mutex stopMutex_;

@@ -15,8 +15,10 @@ constexpr size_t kMaxFileName = 255;
 
 std::atomic<unsigned long long> g_jobFileCounter{1};
 
-bool FitsFileName(const std::string& name, const std::string& extension) {
-  return name.size() + 1 + extension.size() <= kMaxFileName;
+// The room a base name has beside ".<extension>".
+size_t NameRoom(const std::string& extension) {
+  const size_t taken = 1 + extension.size();
+  return taken < kMaxFileName ? kMaxFileName - taken : 0;
 }
 
 }  // namespace
@@ -31,9 +33,8 @@ NamingResult CheckOutputChoice(const VideoItem& item) {
     r.error = "the output name \"" + item.outputName + "\" holds a \"/\"";
     return r;
   }
-  if (!FitsFileName(item.outputName, item.outputExtension)) {
-    r.error = platform::Format("the output name is too long for a file name (%zu bytes)",
-                               item.outputName.size());
+  if (NameRoom(item.outputExtension) < 64) {
+    r.error = "the output extension is too long: " + item.outputExtension;
     return r;
   }
   if (item.listKind != ConvertKind::Merge && item.outputDir.empty()) {
@@ -44,29 +45,37 @@ NamingResult CheckOutputChoice(const VideoItem& item) {
   return r;
 }
 
+std::vector<std::string> OutputNameChoices(const VideoItem& item) {
+  const size_t room = NameRoom(item.outputExtension);
+  std::vector<std::string> names;
+  names.push_back(platform::TruncateUtf8Bytes(item.outputName, room));
+  std::string suffix;
+  for (int i = 0; i < 3; ++i) {
+    suffix += platform::Format("_%d_%s", i, item.itemId.c_str());
+    if (suffix.size() >= room) break;
+    names.push_back(platform::TruncateUtf8Bytes(item.outputName, room - suffix.size()) + suffix);
+  }
+  return names;
+}
+
 NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs) {
   NamingResult r = CheckOutputChoice(item);
   if (!r.ok) return r;
-  r.outputName = item.outputName;
+  const std::vector<std::string> names = OutputNameChoices(item);
+  r.outputName = names.front();
   if (item.listKind == ConvertKind::Merge) {
     r.outputPath = dirs.scratch + r.outputName + "." + item.outputExtension;
     platform::DeleteFile(r.outputPath);
     return r;
   }
   const std::string folder = platform::WithTrailingSlash(item.outputDir);
-  auto build = [&] { r.outputPath = folder + r.outputName + "." + item.outputExtension; };
-  build();
-  for (int i = 0; i < 3 && platform::FileExists(r.outputPath); ++i) {
-    std::string renamed = platform::Format("%s_%d_%s", r.outputName.c_str(), i, item.itemId.c_str());
-    // A longer name could not be made at all: the clash stays.
-    if (!FitsFileName(renamed, item.outputExtension)) break;
-    r.outputName = renamed;
-    build();
+  for (const std::string& name : names) {
+    r.outputName = name;
+    r.outputPath = folder + name + "." + item.outputExtension;
+    if (!platform::FileExists(r.outputPath)) return r;
   }
-  if (platform::FileExists(r.outputPath)) {
-    r.ok = false;
-    r.error = "the output name is taken: " + r.outputPath;
-  }
+  r.ok = false;
+  r.error = "the output name is taken: " + r.outputPath;
   return r;
 }
 

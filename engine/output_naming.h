@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace engine {
 
@@ -15,10 +16,18 @@ struct NamingResult {
   std::string outputName;  // the base name used: the item's, or its renamed form after a clash
 };
 
-// Chooses where the job writes; the item is only read (the conversion worker
-// calls this while the owner's thread may read the item). Merge parts go to
-// the scratch folder, replacing an old part; other outputs go to outputDir,
-// and an existing file is never touched: up to three renames, then a failure.
+// The base names an output may take, in order: the item's name, then up to
+// three renames after clashes, each "%s_%d_%s" of the name before, the try and
+// the item's id. A name is shortened at a character boundary where it must be,
+// so that with its extension it fits in a file name.
+std::vector<std::string> OutputNameChoices(const VideoItem& item);
+
+// Chooses where the job means to write; the item is only read (the conversion
+// worker calls this while the owner's thread may read the item). Merge parts
+// go to the scratch folder, replacing an old part; other outputs go to
+// outputDir under the first free name of OutputNameChoices(), and an existing
+// file is never touched. The job takes the name only when its output is
+// finished (TempOutput), and then the first name free at that moment.
 NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs);
 
 // A progress file in the log folder for one job of the item. Named by the
@@ -27,7 +36,7 @@ NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs);
 std::string NewProgressFilePath(const VideoItem& item, const EngineDirs& dirs);
 
 // The checks on the user's choices that naming relies on: an output folder
-// and a name without '/' that fits in a file name.
+// and a name without '/'.
 NamingResult CheckOutputChoice(const VideoItem& item);
 
 }  // namespace engine

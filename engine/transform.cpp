@@ -51,6 +51,8 @@ void CUtilTransform::Start() {
     outputPath_ = naming.outputPath;
     outputName_ = naming.outputName;
   }
+  if (item_->listKind == ConvertKind::Merge) names_ = {naming.outputName};
+  else names_ = OutputNameChoices(*item_);
   progressPath_ = NewProgressFilePath(*item_, dirs_);
   stderrPath_ = progressPath_ + ".log";
   platform::DeleteFile(progressPath_);
@@ -66,8 +68,9 @@ void CUtilTransform::Stop() {
   if (monitor_.joinable()) monitor_.join();
   JobVerdict pending = JobVerdict::Pending;
   verdict_.compare_exchange_strong(pending, JobVerdict::Stopped);
-  // A half-written output is useless and may look whole; a finished one stays.
-  if (outputBegun_ && verdict_ != JobVerdict::Succeeded) platform::DeleteFile(outputPath_);
+  // What the transcoder wrote is in our own private folder: a finished output
+  // is in place already, anything else goes.
+  temp_.Discard();
   if (!progressPath_.empty()) {
     platform::DeleteFile(progressPath_);
     platform::DeleteFile(stderrPath_);
@@ -120,14 +123,29 @@ void CUtilTransform::RunnerMain() {
 
 void CUtilTransform::BuildAndRun() {
   keptSeconds_ = item_->KeptSeconds();
-  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, outputPath_));
+  const std::string folder = platform::ParentDir(OutputPath());
+  std::string error;
+  if (!temp_.Create(folder, item_->outputExtension, dirs_.running, &error)) {
+    SetFailure(error);
+    verdict_ = JobVerdict::Failed;
+    return;
+  }
+  const std::string writePath = temp_.WritePath();
+  Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, writePath));
   {
+    // The log shows the file by its plain name, not by our handle of its folder.
     std::lock_guard<std::mutex> lock(textMutex_);
-    commandLine_ = cmd.Display();
+    commandLine_ = temp_.ShownIn(cmd.Display());
   }
 
-  TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, outputPath_};
+  TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, writePath};
   RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
+  if (result.outcome == RunOutcome::Succeeded && !PutInPlace()) {
+    temp_.Discard();
+    verdict_ = JobVerdict::Failed;
+    return;
+  }
+  temp_.Discard();
   switch (result.outcome) {
     case RunOutcome::NotStarted:
       // Reported by the monitor, which reports every failure once.
@@ -145,6 +163,29 @@ void CUtilTransform::BuildAndRun() {
       verdict_ = JobVerdict::Failed;
       break;
   }
+}
+
+bool CUtilTransform::PutInPlace() {
+  const std::string folder = platform::WithTrailingSlash(platform::ParentDir(OutputPath()));
+  const std::string dotExtension = "." + item_->outputExtension;
+  std::string error;
+  if (item_->listKind == ConvertKind::Merge) {
+    // A part in the private scratch folder replaces an older part of its item.
+    if (temp_.Replace(names_.front() + dotExtension, &error)) return true;
+    SetFailure(error);
+    return false;
+  }
+  std::vector<std::string> files;
+  for (const std::string& name : names_) files.push_back(name + dotExtension);
+  const int used = temp_.MoveInto(files, &error);
+  if (used < 0) {
+    SetFailure(error);
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(textMutex_);
+  outputName_ = names_[static_cast<size_t>(used)];
+  outputPath_ = folder + files[static_cast<size_t>(used)];
+  return true;
 }
 
 void CUtilTransform::MonitorMain() {
@@ -167,9 +208,6 @@ void CUtilTransform::Finish(JobVerdict verdict) {
     return;
   }
   if (verdict != JobVerdict::Failed || StopRequested()) return;
-  // Deleted once, here: by the time the job is destroyed the name may belong
-  // to the next job already.
-  if (outputBegun_.exchange(false)) platform::DeleteFile(outputPath_);
   std::string reason = FailureReason();
   app::RunLog("convert failed: %s: %s", item_->sourcePath.c_str(), reason.c_str());
   target_->post(failureMessage_.load(), item_, 0);

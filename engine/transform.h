@@ -7,8 +7,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/run_signals.h"
+#include "engine/temp_output.h"
 #include "engine/work_dirs.h"
 #include "platform/process.h"
 
@@ -38,9 +40,11 @@ class CUtilTransform {
 
   // Names the output and the progress file and starts the runner and the
   // monitor. A name that stays taken fails the job without running anything.
+  // The transcoder writes into a private folder beside the output (TempOutput);
+  // the finished, judged file is moved to the first free name.
   void Start();
   // Ends the transcoder at once, joins both threads, removes the progress file
-  // and an output that this job began but did not finish. Posts nothing.
+  // and what this job wrote but did not finish. Posts nothing.
   void Stop();
 
   // Set when the runner has ended (also when it never started).
@@ -52,8 +56,9 @@ class CUtilTransform {
   JobVerdict Verdict() const { return verdict_.load(); }
   // Why the job failed, with the end of the transcoder's error output.
   std::string FailureReason() const;
-  // The path this job writes, once named (the worker never writes it into
-  // the item; the owner takes it from here when the job is done).
+  // The path this job means to write, once named; once it succeeded, the path
+  // its file was put under (the worker never writes it into the item; the
+  // owner takes it from here when the job is done).
   std::string OutputPath() const;
   // The output's base name: the item's, or its renamed form after a clash.
   std::string OutputName() const;
@@ -81,6 +86,8 @@ class CUtilTransform {
   void RunnerMain();
   void MonitorMain();
   void BuildAndRun();
+  // Puts the judged file under its name; false with the reason set.
+  bool PutInPlace();
   void Finish(JobVerdict verdict);
 
   RunSignals signals_;
@@ -100,6 +107,8 @@ class CUtilTransform {
   std::string outputName_;
   std::string progressPath_;
   std::string stderrPath_;
+  std::vector<std::string> names_;  // the base names the output may take, in order
+  TempOutput temp_;                 // the runner's; Stop() discards it after the join
 };
 
 }  // namespace engine

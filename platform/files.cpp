@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <vector>
@@ -63,6 +64,18 @@ int EmptyFolder(const std::string& path) {
   }
   closedir(dir);
   return count;
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (dirent* e = readdir(dir)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  return names;
 }
 
 bool RemoveTree(const std::string& path) {
@@ -154,6 +167,33 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, unsign
   if (ok) ok = rename(name.data(), path.c_str()) == 0;
   if (!ok) unlink(name.data());
   return ok;
+}
+
+int MoveWithoutReplacing(int fromDirFd, const std::string& fromName, int toDirFd,
+                         const std::string& toName, int firstWay) {
+  constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+  if (firstWay <= 0) {
+    if (syscall(SYS_renameat2, fromDirFd, fromName.c_str(), toDirFd, toName.c_str(), kNoReplace) == 0)
+      return 0;
+    // Only a file system that does not know the flag sends us to the next way.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  }
+  if (firstWay <= 1) {
+    if (linkat(fromDirFd, fromName.c_str(), toDirFd, toName.c_str(), 0) == 0) {
+      unlinkat(fromDirFd, fromName.c_str(), 0);
+      return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+  }
+  // The name is ours once this exclusive create succeeds; the rename then
+  // replaces only our own empty file.
+  int fd = openat(toDirFd, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return errno;
+  close(fd);
+  if (renameat(fromDirFd, fromName.c_str(), toDirFd, toName.c_str()) == 0) return 0;
+  const int error = errno;
+  unlinkat(toDirFd, toName.c_str(), 0);
+  return error;
 }
 
 std::string LastLines(const std::string& path, int maxLines, int64_t maxBytes) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -20,6 +21,10 @@ bool CreateFolders(const std::string& path, unsigned mode = 0777);
 // sub-folders are not entered. Returns how many were deleted.
 int EmptyFolder(const std::string& path);
 
+// The names of the entries directly in a folder, unsorted; empty when it
+// cannot be read.
+std::vector<std::string> ListFolder(const std::string& path);
+
 // Removes a folder and everything below it without following links.
 bool RemoveTree(const std::string& path);
 
@@ -35,6 +40,15 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, unsign
 
 // The last lines of a text file (at most maxLines, read from its last maxBytes).
 std::string LastLines(const std::string& path, int maxLines, int64_t maxBytes = 8192);
+
+// Moves the entry `fromName` of the folder fromDirFd to `toName` in toDirFd
+// without ever replacing an entry of that name. Returns 0, or the error number
+// (EEXIST when the name is taken). Where the file system cannot rename without
+// replacing, a hard link and an unlink do the same; where it has no hard links
+// either, the name is first made as an empty file of ours and then replaced.
+// firstWay skips the better ways (0, 1 or 2), for tests of the others.
+int MoveWithoutReplacing(int fromDirFd, const std::string& fromName, int toDirFd,
+                         const std::string& toName, int firstWay = 0);
 
 // Path texts; '/' is the separator.
 std::string JoinPath(const std::string& dir, const std::string& name);

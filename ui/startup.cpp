@@ -25,6 +25,7 @@
 #include "app/core/server_config.h"
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
+#include "engine/run_records.h"
 #include "engine/work_dirs.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -320,6 +321,7 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   engine::SetDirs(engine::EngineDirs::ForApp(paths));
+  engine::RemoveLeftovers(engine::Dirs());
 
   auto* frame = new CMainFrame;
   if (!frame->Create()) {

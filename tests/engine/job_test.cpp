@@ -277,3 +277,53 @@ TEST_F(JobTest, OverridesApplyToTheNextVideoCommandOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(JobTest, TwoJobsOfOneNameKeepBothResultsAndAStopRemovesOnlyItsOwn) {
+  // Both jobs named their output before either finished: the name was free
+  // for both. Each must end under a name of its own, and stopping one must
+  // not touch what the other finished.
+  const std::string quickSource = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  platform::CreateFolders(path("slow"));
+  const std::string slowSource = path("slow/clip.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(slowSource, testsupport::Clip(30.0, 640, 480)), "");
+  auto slow = Prepared(slowSource, ConvertKind::Video, "mp4");
+  auto quick = Prepared(quickSource, ConvertKind::Video, "mp4");
+  auto other = Prepared(quickSource, ConvertKind::Video, "mp4");
+
+  auto running = std::make_shared<CUtilTransform>(slow.get(), &recorder_, dirs_);
+  running->Start();
+  auto first = std::make_shared<CUtilTransform>(quick.get(), &recorder_, dirs_);
+  auto second = std::make_shared<CUtilTransform>(other.get(), &recorder_, dirs_);
+  first->Start();
+  second->Start();
+  EXPECT_EQ(running->OutputPath(), out_ + "clip.mp4");
+  EXPECT_EQ(first->OutputPath(), out_ + "clip.mp4");
+  ASSERT_TRUE(first->ReportsEnded().waitFor(std::chrono::seconds(60)));
+  ASSERT_TRUE(second->ReportsEnded().waitFor(std::chrono::seconds(60)));
+  ASSERT_EQ(first->Verdict(), JobVerdict::Succeeded) << first->FailureReason();
+  ASSERT_EQ(second->Verdict(), JobVerdict::Succeeded) << second->FailureReason();
+  const std::string a = first->OutputPath(), b = second->OutputPath();
+  EXPECT_NE(a, b);
+  for (const std::string& done : {a, b}) {
+    EXPECT_EQ(platform::ParentDir(done) + "/", out_);
+    EXPECT_TRUE(OutputHasStreams(done)) << done;
+  }
+  // The other job's clash name is built from its own item's id.
+  const bool firstTookTheName = a == out_ + "clip.mp4";
+  EXPECT_EQ(firstTookTheName ? b : a,
+            out_ + "clip_0_" + (firstTookTheName ? other : quick)->itemId + ".mp4");
+
+  ASSERT_TRUE(recorder_.WaitFor(WM_CONVERT_PROGRESS, slow.get())) << "never ran";
+  running->Stop();
+  EXPECT_EQ(running->Verdict(), JobVerdict::Stopped);
+  EXPECT_TRUE(OutputHasStreams(a));
+  EXPECT_TRUE(OutputHasStreams(b));
+  // Nothing but the two results: the stopped job's unfinished file went.
+  std::vector<std::string> expected = {platform::FileNameOf(a), platform::FileNameOf(b)};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(out_), expected);
+}
+
+}  // namespace

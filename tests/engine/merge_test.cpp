@@ -1,4 +1,6 @@
 // Merging: parts made through the queue, then joined into one file.
+#include <sys/stat.h>
+
 #include "engine/convert_queue.h"
 #include "engine/merge_join.h"
 #include "engine/transform.h"
@@ -303,6 +305,80 @@ TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
   EXPECT_EQ(FolderEntries(dirs_.log), logBefore);
   join.reset();
   EXPECT_EQ(recorder_.Messages().size(), seen);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JoinedFileNamesTest, EveryNameFitsAndDiffers) {
+  std::string accented;
+  for (int i = 0; i < 150; ++i) accented += "\xc3\xa9";  // 300 bytes
+  struct Case {
+    std::string mergeName;
+    std::string first;  // "" when only the limits are checked
+  } cases[] = {
+      {"Merged", "Merged_1700000000000000.mkv"},
+      {std::string(250, 'm'), ""},
+      {accented, ""},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> names = JoinedFileNames(c.mergeName, 1700000000000000LL, "mkv");
+    ASSERT_EQ(names.size(), 4u) << c.mergeName;
+    if (!c.first.empty()) {
+      EXPECT_EQ(names[0], c.first);
+      EXPECT_EQ(names[1], "Merged_1700000000000000_1.mkv");
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_LE(names[i].size(), 255u) << names[i];
+      // Shortened before a character's first byte.
+      EXPECT_EQ(platform::TruncateUtf8Bytes(names[i], names[i].find("_1700")), names[i].substr(0, names[i].find("_1700")));
+      for (size_t j = 0; j < i; ++j) EXPECT_NE(names[i], names[j]);
+    }
+  }
+}
+
+TEST_F(MergeTest, TheJoinedFileAppearsUnderItsNameOnlyWhenWhole) {
+  // The join reads its list at the pace of playing, so that there is time to
+  // look while it writes; the real transcoder does all the work.
+  const std::string bin = path("bin");
+  platform::CreateFolders(bin);
+  const std::string real = testsupport::FfmpegPath();
+  WriteText(bin + "/ffmpeg", "#!/bin/sh\nfor a in \"$@\"; do\n  [ \"$a\" = concat ] && exec \"" +
+                                 real + "\" -re \"$@\"\ndone\nexec \"" + real + "\" \"$@\"\n");
+  ASSERT_EQ(chmod((bin + "/ffmpeg").c_str(), 0755), 0);
+  const std::string clip = Media("clip.mp4", testsupport::Clip(3.0, 160, 120));
+  MergeRequest request;
+  request.parts = {clip, clip};
+  request.outputExtension = "mp4";
+  request.outputFolder = out_;
+  request.totalSeconds = 6;
+  const std::string oldPath = getenv("PATH");
+  setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+  MergeJoin join(request, &recorder_, dirs_);
+  join.Start();
+  const bool progressed = recorder_.WaitFor(WM_MERGE_PROGRESS, nullptr);
+  const std::vector<std::string> during = FolderEntries(out_);
+  const bool seenDone = recorder_.Count(WM_MERGE_DONE) > 0;
+  setenv("PATH", oldPath.c_str(), 1);
+  ASSERT_TRUE(progressed) << join.FailureReason();
+  ASSERT_FALSE(seenDone) << "the join ended before it could be looked at";
+  ASSERT_EQ(during.size(), 1u);
+  EXPECT_EQ(during[0].rfind(".pelmar-tmp-", 0), 0u) << during[0];
+  EXPECT_FALSE(platform::FileExists(join.OutputPath()));
+  ASSERT_TRUE(recorder_.WaitUntil([](const std::vector<Message>& list) {
+    for (const Message& m : list)
+      if (m.msg == WM_MERGE_DONE || m.msg == WM_MERGE_FAILED) return true;
+    return false;
+  }));
+  ASSERT_TRUE(join.Succeeded()) << join.FailureReason();
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(join.OutputPath())});
+  media::MediaInfo info;
+  media::ProbeMedia(join.OutputPath(), info);
+  EXPECT_NEAR(info.durationSeconds, 6, 1);
+  // The log shows the file the transcoder wrote by its plain name.
+  EXPECT_NE(join.CommandLine().find("\"" + out_ + ".pelmar-tmp-"), std::string::npos)
+      << join.CommandLine();
 }
 
 }  // namespace

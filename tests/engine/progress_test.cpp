@@ -3,6 +3,7 @@
 #include "engine/video_item.h"
 #include "engine/work_dirs.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "tests/support/sandbox.h"
 
 using namespace engine;
@@ -79,19 +80,45 @@ TEST_F(NamingTest, CollisionsRenameAndNeverTouchTheExistingFile) {
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("taken"), std::string::npos);
 
-  // A name that only a rename past the longest file name would free.
-  VideoItem longName(path("src/clip.mov"), ConvertKind::Video);
-  longName.outputDir = path("out/");
-  longName.outputExtension = "mp4";
-  longName.outputName = std::string(240, 'n');
-  WriteText(path("out/" + longName.outputName + ".mp4"), "mine");
-  r = NameOutput(longName, dirs_);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("taken"), std::string::npos) << r.error;
-  longName.outputName = std::string(252, 'n');
-  r = NameOutput(longName, dirs_);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("too long"), std::string::npos) << r.error;
+  // A name that fits only without the clash suffix, and one that does not fit
+  // at all: both are shortened, never past a character's end, so that every
+  // name made fits in a file name.
+  const std::string e = "\xc3\xa9";  // two bytes
+  struct Long {
+    std::string name;
+    bool taken;  // the name as given exists
+  } longs[] = {
+      {std::string(231, 'n'), true},
+      {std::string(240, 'n'), true},
+      {std::string(252, 'n'), false},
+      {std::string(1, 'n') + [&] {
+         std::string s;
+         for (int i = 0; i < 126; ++i) s += e;
+         return s;
+       }(), false},
+  };
+  for (const Long& c : longs) {
+    VideoItem longName(path("src/clip.mov"), ConvertKind::Video);
+    longName.outputDir = path("out/");
+    longName.outputExtension = "mp4";
+    longName.outputName = c.name;
+    if (c.taken) WriteText(path("out/" + c.name + ".mp4"), "mine");
+    r = NameOutput(longName, dirs_);
+    ASSERT_TRUE(r.ok) << c.name.size() << ": " << r.error;
+    for (const std::string& name : OutputNameChoices(longName)) {
+      EXPECT_LE(name.size() + 4, 255u) << name;
+      // Cut before a sequence's first byte: the name stays valid UTF-8.
+      EXPECT_EQ(platform::TruncateUtf8Bytes(name, name.size()), name);
+      const size_t kept = name.find("_0_") == std::string::npos ? name.size() : name.find("_0_");
+      EXPECT_EQ(c.name.compare(0, kept, name, 0, kept), 0) << name;
+      EXPECT_NE(static_cast<unsigned char>(name[kept - 1]), 0xc3) << "a character cut in half";
+    }
+    EXPECT_EQ(r.outputName, OutputNameChoices(longName)[c.taken ? 1 : 0]);
+    EXPECT_EQ(r.outputPath, path("out/" + r.outputName + ".mp4"));
+    if (c.taken) {
+      EXPECT_EQ(ReadText(path("out/" + c.name + ".mp4")), "mine");
+    }
+  }
 }
 
 TEST_F(NamingTest, HelperFilesBelongToOneJobAndNeverComeFromTheTitle) {
