@@ -244,7 +244,8 @@ void MergeJoin::RunnerMain() {
       Command cmd = BuildJoinCommand(progressPath_, listPath, writePath,
                                      PlanJoin(formats, request_.outputExtension));
       SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
-      TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath};
+      TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath,
+                        folder + names.front()};
       RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
       if (result.outcome == RunOutcome::Succeeded) {
         // A clean exit says nothing about the parts after one it could not read.

@@ -201,7 +201,11 @@ RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
   const std::string detail = TranscoderErrorLine(reportPath, run.stderrPath);
   if (!detail.empty()) reason += ": " + detail;
   // What the transcoder may not say: that the folder it wrote to is full.
-  const std::string folder = platform::ParentDir(run.outputPath);
+  const std::string& shown = run.shownPath.empty() ? run.outputPath : run.shownPath;
+  for (size_t at = reason.find(run.outputPath); !run.outputPath.empty() && at != std::string::npos;
+       at = reason.find(run.outputPath, at + shown.size()))
+    reason.replace(at, run.outputPath.size(), shown);
+  const std::string folder = platform::ParentDir(shown);
   struct statvfs fs;
   if (!folder.empty() && statvfs(folder.c_str(), &fs) == 0 &&
       static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kFullFolderBytes)

@@ -16,6 +16,9 @@ struct TranscoderRun {
   std::string stderrPath;    // the transcoder's error output, for the reason of a failure
   std::string progressPath;  // the -progress file
   std::string outputPath;
+  // The output as the user knows it, named in reasons instead of the path the
+  // transcoder writes through.
+  std::string shownPath;
 };
 
 enum class RunOutcome { NotStarted, Stopped, Succeeded, Failed };

@@ -138,7 +138,8 @@ void CUtilTransform::BuildAndRun() {
     commandLine_ = temp_.ShownIn(cmd.Display());
   }
 
-  TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, writePath};
+  TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, writePath,
+                    OutputPath()};
   RunResult result = RunAndJudge(run, process_, signals_.StopFlag(), outputBegun_);
   if (result.outcome == RunOutcome::Succeeded && !PutInPlace()) {
     temp_.Discard();

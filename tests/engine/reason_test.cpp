@@ -30,7 +30,8 @@ class ReasonTest : public testsupport::SandboxTest {
     for (const std::string& a : input) cmd.Add({a});
     cmd.AddPath(output);
     platform::CreateFolders(path("log"));
-    TranscoderRun run{&cmd, sandbox().root(), path("log/job.log"), path("progress"), output};
+    TranscoderRun run{&cmd, sandbox().root(), path("log/job.log"), path("progress"), output,
+                      output};
     platform::Process process;
     std::atomic<bool> stop{false}, started{false};
     RunResult result = RunAndJudge(run, process, stop, started);
