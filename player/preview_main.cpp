@@ -17,6 +17,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "media/source_open.h"
 #include "player/player.h"
 
 namespace {
@@ -34,7 +35,7 @@ void WindowSizeFor(const std::string& path, int* width, int* height) {
   *width = 640;
   *height = 360;
   AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0) return;
+  if (media::OpenSourceFile(path, &ic, nullptr, nullptr) < 0) return;
   int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index >= 0) {
     const AVCodecParameters* par = ic->streams[index]->codecpar;
