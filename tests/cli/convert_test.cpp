@@ -87,7 +87,7 @@ TEST_F(ConvertProgramTest, PrintCommandShowsTheExactCommand) {
   Result r = Run({"--print-command", "--format", "mkv", "--out", path("out"), source});
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string head = "ffmpeg -hide_banner -progress \"";
-  const std::string tail = "\" -y -i \"" + source +
+  const std::string tail = "\" -y -protocol_whitelist file -f mov -i \"" + source +
                            "\" -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac"
                            " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
                            " -r 25.000000 -map 0:v? -map 0:a? \"" +
