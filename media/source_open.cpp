@@ -17,9 +17,10 @@ namespace {
 // concatenation list, IMF packages, Magic Lantern's numbered side files,
 // VobSub's .sub beside the .idx, AviSynth and VapourSynth scripts, and the
 // network descriptions. Named here because their flags do not tell.
-const char* const kReachingDemuxers[] = {"hls",  "applehttp",   "dash", "concat", "imf",
-                                         "mlv",  "vobsub",      "avisynth", "vapoursynth",
-                                         "sdp",  "rtsp",        "rtp",  "sap",    "lavfi"};
+const char* const kReachingDemuxers[] = {
+    "hls", "applehttp", "dash", "concat", "imf", "mlv", "vobsub",
+    "avisynth", "vapoursynth", "sdp", "rtsp", "rtp", "sap", "lavfi",
+};
 
 std::string AvErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
