@@ -1,6 +1,7 @@
 #include "engine/command.h"
 
 #include "engine/video_item.h"
+#include "media/source_open.h"
 #include "platform/text.h"
 
 namespace engine {
@@ -53,7 +54,13 @@ namespace {
 void AddStart(Command& cmd, const VideoItem& item, const CommandInputs& in) {
   cmd.Add({"-hide_banner", "-progress"});
   cmd.AddPath(in.progressPath);
-  cmd.Add({"-y", "-i"});
+  cmd.Add({"-y"});
+  // The source through the file protocol only, by the demuxer the probe chose
+  // (a cache file's own format is the transcoder's to find).
+  const std::vector<std::string> input = media::TranscoderInputOptions(
+      item.cacheKind == media::CacheKind::None ? item.inputFormat : std::string());
+  for (const std::string& arg : input) cmd.Add({arg});
+  cmd.Add({"-i"});
   cmd.AddPath(item.sourcePath);
 }
 

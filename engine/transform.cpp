@@ -112,7 +112,14 @@ int CUtilTransform::PrepareProgress() { return 0; }
 void CUtilTransform::RunnerMain() {
   while (!StopRequested() && !item_->analysed.load())
     SleepUnlessStopped(Timing().analysisPoll);
-  if (!StopRequested() && PrepareSource() == 1) {
+  // Analysed: the analysis wrote its findings before it said so. A source it
+  // could not read, or a picture list's file without one, never reaches the
+  // transcoder.
+  const std::string refusal = StopRequested() ? std::string() : SourceRefusal(*item_);
+  if (!refusal.empty()) {
+    SetFailure(refusal);
+    verdict_ = JobVerdict::Failed;
+  } else if (!StopRequested() && PrepareSource() == 1) {
     BuildAndRun();
   } else if (!StopRequested()) {
     if (FailureReason().empty()) SetFailure("the source could not be prepared");

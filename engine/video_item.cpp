@@ -34,7 +34,18 @@ bool ProbeItem(VideoItem& item) {
     item.cropWidth = item.width;
     item.cropHeight = item.height;
   }
+  item.analysisError = report.error;
+  item.hasPicture = report.pictureFound;
   return report.usable;
+}
+
+std::string SourceRefusal(const VideoItem& item) {
+  if (!item.analysisError.empty()) return item.analysisError;
+  // Cache files are read by the transcoder alone; the probe may not see their picture.
+  const bool pictureList = item.listKind != ConvertKind::Audio;  // merge parts are videos too
+  if (pictureList && !item.hasPicture && item.cacheKind == media::CacheKind::None)
+    return "this file has no picture; use the audio list";
+  return std::string();
 }
 
 bool MakeItemCover(VideoItem& item, const std::string& coverDir, const std::string& workDir) {

@@ -47,6 +47,10 @@ struct VideoItem : media::MediaInfo {
   // queues the item, read by the conversion worker.
   std::atomic<int> runFirst{0};
   std::atomic<bool> analysed{false};
+  // What the analysis found out about the source itself. Written by the
+  // analysis worker before it sets `analysed`, read only after it is set.
+  std::string analysisError;           // why the source could not be read; "" when it could
+  bool hasPicture = false;             // a video stream (or cover art standing for one)
   std::atomic<ItemState> state{ItemState::Idle};
   // The job of the current run; only touched under the queue's lock.
   std::shared_ptr<CUtilTransform> job;
@@ -62,8 +66,14 @@ struct VideoItem : media::MediaInfo {
 };
 
 // Probes the source; on the way sets the whole file as the kept range and the
-// whole frame as the crop. Does nothing for a stopped item.
+// whole frame as the crop, and keeps the probe's verdict (analysisError,
+// hasPicture) on the item. Does nothing for a stopped item.
 bool ProbeItem(VideoItem& item);
+
+// Why an analysed item must not reach the transcoder: its analysis failed, or
+// a list of pictures (video, GIF, merge) was given a file without a picture.
+// "" when it may.
+std::string SourceRefusal(const VideoItem& item);
 
 // Makes the item's cover in coverDir. Does nothing for a stopped item.
 bool MakeItemCover(VideoItem& item, const std::string& coverDir, const std::string& workDir);

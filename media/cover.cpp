@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "media/source_open.h"
 #include "media/transcoder.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -31,11 +32,15 @@ int64_t UniqueStamp() {
 }  // namespace
 
 std::vector<std::string> CoverCommand(const std::string& transcoder, const std::string& source,
-                                      int coverSeekSeconds, const std::string& coverPath) {
+                                      const std::string& inputFormat, int coverSeekSeconds,
+                                      const std::string& coverPath) {
+  std::vector<std::string> args = {transcoder, "-hide_banner"};
+  const std::vector<std::string> input = TranscoderInputOptions(inputFormat);
+  args.insert(args.end(), input.begin(), input.end());
   // Absolute names: a relative one holding ':' would be read as a protocol, one
   // starting with '-' as an option.
-  std::vector<std::string> args = {transcoder, "-hide_banner", "-i", platform::AbsolutePath(source),
-                                   "-y", "-f", "image2", "-t", "0.01"};
+  args.insert(args.end(),
+              {"-i", platform::AbsolutePath(source), "-y", "-f", "image2", "-t", "0.01"});
   if (coverSeekSeconds > 0) {
     args.insert(args.end(), {"-ss", platform::Format("%02d:%02d:%02d", coverSeekSeconds / 3600,
                                                      coverSeekSeconds / 60 % 60,
@@ -50,6 +55,10 @@ std::vector<std::string> CoverCommand(const std::string& transcoder, const std::
 bool MakeCover(const std::string& source, MediaInfo& info, const std::string& coverDir,
                const std::string& workDir, platform::Process& process) {
   if (!info.coverPath.empty() && platform::IsRegularFile(info.coverPath)) return true;
+  // Left to guess, the transcoder would follow a playlist to the files it names.
+  if (info.inputFormat.empty() ||
+      ReadsBeyondItself(av_find_input_format(info.inputFormat.c_str())))
+    return false;
 
   const std::string dir = platform::AbsolutePath(coverDir);
   platform::CreateFolders(dir);
@@ -63,8 +72,9 @@ bool MakeCover(const std::string& source, MediaInfo& info, const std::string& co
   platform::ProcessOptions options;
   options.workDir = workDir;
   options.killWithParent = true;
-  if (!process.start(CoverCommand(transcoder, source, info.coverSeekSeconds, info.coverPath),
-                     options))
+  if (!process.start(
+          CoverCommand(transcoder, source, info.inputFormat, info.coverSeekSeconds, info.coverPath),
+          options))
     return false;
   if (process.wait() != 0) {
     // Killed or failed: a half-written picture must not pass for the cover.

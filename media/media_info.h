@@ -24,6 +24,7 @@ struct MediaInfo {
   std::string durationText;     // rounded duration "%02lld:%02lld:%02lld"
   std::string resolutionText;   // "%dx%d"
   std::string coverPath;        // cover picture file
+  std::string inputFormat;      // the probed demuxer, as the transcoder's -f names it
   std::string audioBitRateText; // kbit/s, digits only
   CacheKind cacheKind = CacheKind::None;
   int durationSeconds = 0;      // truncated

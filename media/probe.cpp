@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include "media/source_open.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -75,13 +76,10 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   // Absolute, so that a name holding ':' is not taken for a protocol.
   const std::string url = platform::AbsolutePath(path);
   AVFormatContext* opened = nullptr;
-  int rc = avformat_open_input(&opened, url.c_str(), nullptr, nullptr);
-  if (rc < 0) {
-    report.error = "cannot open: " + AvError(rc);
-    return report;
-  }
+  if (OpenSourceFile(url, &opened, nullptr, &report.error) < 0) return report;
+  info.inputFormat = DemuxerName(opened->iformat);
   std::unique_ptr<AVFormatContext, InputCloser> input(opened);
-  rc = avformat_find_stream_info(opened, nullptr);
+  const int rc = avformat_find_stream_info(opened, nullptr);
   if (rc < 0) {
     report.error = "cannot read the streams: " + AvError(rc);
     return report;
@@ -151,6 +149,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
                                 desc && (desc->props & AV_CODEC_PROP_TEXT_SUB) != 0});
     }
   }
+  report.pictureFound = videoSeen;
   report.usable = videoSeen || info.cacheKind != CacheKind::None;
   return report;
 }

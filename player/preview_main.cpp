@@ -23,6 +23,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "media/source_open.h"
 #include "player/player.h"
 
 namespace {
@@ -55,16 +56,7 @@ bool WindowSizeFor(const std::string& path, int* width, int* height, std::string
     return false;
   }
   AVFormatContext* ic = nullptr;
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "file", 0);
-  const int err = avformat_open_input(&ic, path.c_str(), nullptr, &options);
-  av_dict_free(&options);
-  if (err < 0) {
-    char text[AV_ERROR_MAX_STRING_SIZE];
-    av_strerror(err, text, sizeof text);
-    *error = text;
-    return false;
-  }
+  if (media::OpenSourceFile(path, &ic, nullptr, error) < 0) return false;
   int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index >= 0) {
     const AVCodecParameters* par = ic->streams[index]->codecpar;

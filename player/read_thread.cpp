@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/avstring.h>
 }
 
+#include "media/source_open.h"
 #include "player/video_output.h"
 #include "player/video_state.h"
 
@@ -65,29 +66,14 @@ void Seek(VideoState* is, AVFormatContext* ic) {
 
 // Opens the input and its streams. False when nothing can be played.
 bool OpenInput(VideoState* is, AVFormatContext** icOut) {
-  AVFormatContext* ic = avformat_alloc_context();
+  AVIOInterruptCB interrupt{InterruptCallback, is};
+  std::string error;
+  AVFormatContext* ic = OpenPlayerFile(is->filename, interrupt, &error);
   if (!ic) {
-    av_log(nullptr, AV_LOG_FATAL, "Could not allocate context.\n");
-    return false;
-  }
-  ic->interrupt_callback.callback = InterruptCallback;
-  ic->interrupt_callback.opaque = is;
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
-  int err = avformat_open_input(&ic, is->filename.c_str(), nullptr, &options);
-  if (err < 0) {
-    char text[AV_ERROR_MAX_STRING_SIZE];
-    av_strerror(err, text, sizeof(text));
-    av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), text);
-    av_dict_free(&options);
+    av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), error.c_str());
     return false;
   }
   *icOut = ic;
-  av_dict_set(&options, "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE);
-  const AVDictionaryEntry* left = av_dict_get(options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
-  if (left) av_log(nullptr, AV_LOG_ERROR, "Option %s not found.\n", left->key);
-  av_dict_free(&options);
-  if (left) return false;
   is->ic = ic;
 
   av_format_inject_global_side_data(ic);
@@ -183,6 +169,21 @@ void ReadLoop(VideoState* is, AVFormatContext* ic) {
 }
 
 }  // namespace
+
+AVFormatContext* OpenPlayerFile(const std::string& filename, const AVIOInterruptCB& interrupt,
+                                std::string* error) {
+  AVFormatContext* ic = avformat_alloc_context();
+  if (!ic) {
+    *error = "out of memory";
+    return nullptr;
+  }
+  ic->interrupt_callback = interrupt;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+  const int err = media::OpenSourceFile(filename, &ic, &options, error);
+  av_dict_free(&options);  // what is left are options one demuxer has and another lacks
+  return err < 0 ? nullptr : ic;
+}
 
 void ReadThread(VideoState* is) {
   NameThisThread("read_thread");

@@ -162,6 +162,12 @@ bool AudioIsMaster(const VideoState& is);
 double MasterClock(const VideoState& is);
 void TogglePause(VideoState* is);
 void ReadThread(VideoState* is);
+// Opens the file for the read thread: a plain file, read through the file
+// protocol by a demuxer that reads nothing beyond it (a playlist posing as a
+// video is refused). interrupt ends a blocking read. Null, with the reason in
+// *error, when the file cannot be opened.
+AVFormatContext* OpenPlayerFile(const std::string& filename, const AVIOInterruptCB& interrupt,
+                                std::string* error);
 int StreamComponentOpen(VideoState* is, int streamIndex);
 void StreamComponentClose(VideoState* is, int streamIndex);
 void DecoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* fifo, WakeCondition* wake);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -13,7 +14,8 @@ using media::SizePreset;
 
 namespace {
 
-const char* kStart = "ffmpeg -hide_banner -progress /log/p -y -i /in/clip.mp4";
+const char* kStart =
+    "ffmpeg -hide_banner -progress /log/p -y -protocol_whitelist file -i /in/clip.mp4";
 
 // An analysed 1280x720 25 fps stereo file with nothing changed by the user.
 std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
@@ -60,6 +62,7 @@ TEST(VideoCommand, PlainMkvConversion) {
             " -map 0:v? -map 0:a:0? /out/clip.mkv");
   // The argument vector holds the same words, paths unquoted and whole.
   std::vector<std::string> expected = {"ffmpeg", "-hide_banner", "-progress", "/log/p", "-y",
+                                       "-protocol_whitelist", "file",
                                        "-i", "/in/clip.mp4", "-filter_complex",
                                        "[0:v]crop=1280:720:0:0"};
   ASSERT_GE(cmd.args().size(), expected.size());
@@ -213,7 +216,9 @@ TEST(Command, NamesCannotInjectOptions) {
   auto item = Item(ConvertKind::Video, "mp4");
   item->sourcePath = "/in/-y \"x\" -f null .mp4";
   Command cmd = BuildCommand(*item, Inputs("/out/a b;c.mp4"));
-  EXPECT_EQ(cmd.args()[6], "/in/-y \"x\" -f null .mp4");
+  const auto input = std::find(cmd.args().begin(), cmd.args().end(), "-i");
+  ASSERT_NE(input, cmd.args().end());
+  EXPECT_EQ(*(input + 1), "/in/-y \"x\" -f null .mp4");
   EXPECT_EQ(cmd.args().back(), "/out/a b;c.mp4");
 }
 

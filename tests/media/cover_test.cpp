@@ -77,7 +77,8 @@ TEST_F(CoverTest, ShortFilesArePicturedAtTheStartLongerOnesAtFiveSeconds) {
     const std::string file = path(std::to_string(static_cast<int>(c.seconds)) + "s.mp4");
     MediaInfo info = Source(file, c.seconds);
     const std::vector<std::string> args =
-        media::CoverCommand("ffmpeg", file, info.coverSeekSeconds, path("x.png"));
+        media::CoverCommand("ffmpeg", file, info.inputFormat, info.coverSeekSeconds,
+                            path("x.png"));
     EXPECT_EQ(Has(args, "-ss"), c.seek) << c.seconds;
     EXPECT_EQ(Has(args, "00:00:05"), c.seek) << c.seconds;
 
@@ -124,7 +125,8 @@ TEST_F(CoverTest, EveryTitleGetsItsCover) {
   }
 
   // Relative names reach the transcoder as absolute ones.
-  const std::vector<std::string> args = media::CoverCommand("ffmpeg", "-x:y.mp4", 0, "c.png");
+  const std::vector<std::string> args =
+      media::CoverCommand("ffmpeg", "-x:y.mp4", "mov", 0, "c.png");
   EXPECT_EQ(args.back(), platform::AbsolutePath("c.png"));
   EXPECT_TRUE(Has(args, platform::AbsolutePath("-x:y.mp4")));
 }
@@ -153,6 +155,7 @@ TEST_F(CoverTest, KillingTheProcessEndsTheCover) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   MediaInfo info;
   media::FillFromPath(pipe, info);
+  info.inputFormat = "mov";  // as if probed before the file became a pipe
 
   platform::Process process;
   std::thread killer([&] {
