@@ -7,6 +7,7 @@
 #include "engine/video_item.h"
 #include "media/media_info.h"
 #include "platform/files.h"
+#include "platform/thread_signal_stack.h"
 
 namespace engine {
 namespace {
@@ -133,6 +134,7 @@ void ConvertQueue::Shutdown() {
 }
 
 void ConvertQueue::AnalysisMain() {
+  platform::ThreadSignalStack signalStack;
   for (;;) {
     ItemPtr item;
     {
@@ -167,6 +169,7 @@ void ConvertQueue::AnalysisMain() {
 }
 
 void ConvertQueue::ConversionMain() {
+  platform::ThreadSignalStack signalStack;
   for (;;) {
     std::vector<ItemPtr> batch;
     {

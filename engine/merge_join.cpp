@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "platform/thread_signal_stack.h"
 
 namespace engine {
 
@@ -191,6 +192,7 @@ void MergeJoin::SetText(std::string* field, const std::string& value) {
 }
 
 void MergeJoin::RunnerMain() {
+  platform::ThreadSignalStack signalStack;
   auto fail = [this](const std::string& why) {
     SetText(&reason_, why);
     failed_ = true;
@@ -275,6 +277,7 @@ void MergeJoin::RunnerMain() {
 }
 
 void MergeJoin::MonitorMain() {
+  platform::ThreadSignalStack signalStack;
   while (signals_.Poll(Timing().progressPoll)) {
     if (signals_.RunnerEnded().isSet()) {
       if (succeeded_) {

@@ -10,6 +10,7 @@
 #include "engine/timing.h"
 #include "engine/video_item.h"
 #include "platform/files.h"
+#include "platform/thread_signal_stack.h"
 
 namespace engine {
 
@@ -110,6 +111,7 @@ int CUtilTransform::PrepareSource() { return target_ && item_ && !StopRequested(
 int CUtilTransform::PrepareProgress() { return 0; }
 
 void CUtilTransform::RunnerMain() {
+  platform::ThreadSignalStack signalStack;
   while (!StopRequested() && !item_->analysed.load())
     SleepUnlessStopped(Timing().analysisPoll);
   // Analysed: the analysis wrote its findings before it said so. A source it
@@ -197,6 +199,7 @@ bool CUtilTransform::PutInPlace() {
 }
 
 void CUtilTransform::MonitorMain() {
+  platform::ThreadSignalStack signalStack;
   const int base = PrepareProgress();
   while (target_ && signals_.Poll(Timing().progressPoll)) {
     if (signals_.RunnerEnded().isSet()) {

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
+#include "platform/thread_signal_stack.h"
 #include "player/video_output.h"
 #include "player/video_state.h"
 
@@ -34,6 +35,7 @@ int DecoderStart(StreamDecoder* d, void (*body)(VideoState*), const char* name, 
   d->fifo->Start();
   try {
     d->thread = std::thread([=] {
+      platform::ThreadSignalStack signalStack;
       NameThisThread(name);
       body(is);
     });

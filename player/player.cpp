@@ -1,3 +1,4 @@
+#include "platform/thread_signal_stack.h"
 #include "player/player.h"
 
 #include <SDL.h>
@@ -221,6 +222,7 @@ void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int st
   Stats().startMicros = av_gettime_relative();
   finished_ = false;
   thread_ = std::thread([this, nativeWindow, path, startSeconds] {
+    platform::ThreadSignalStack signalStack;
     result_ = RunPlayer(nativeWindow, path, startSeconds);
     finished_ = true;
   });

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "media/source_open.h"
+#include "platform/thread_signal_stack.h"
 #include "player/video_output.h"
 #include "player/video_state.h"
 
@@ -186,6 +187,7 @@ AVFormatContext* OpenPlayerFile(const std::string& filename, const AVIOInterrupt
 }
 
 void ReadThread(VideoState* is) {
+  platform::ThreadSignalStack signalStack;
   NameThisThread("read_thread");
   AVFormatContext* ic = nullptr;
   // A file that cannot be played leaves the player running with nothing to
