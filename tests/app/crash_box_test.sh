@@ -1,6 +1,6 @@
 #!/bin/sh
 # The crash box shows its message in a window with the caption "except".
-# Run under xvfb-run; $1 is the crash box program.
+# Run on a virtual display (tests/support/with-xvfb.sh); $1 is the crash box program.
 box=$1
 "$box" "Pelmar Video Converter has stopped" &
 pid=$!
