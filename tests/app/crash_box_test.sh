@@ -1,16 +1,54 @@
 #!/bin/sh
 # The crash box shows its message in a window with the caption "except".
-# Run on a virtual display (tests/support/with-xvfb.sh); $1 is the crash box program.
+# Run on a virtual display (tests/support/with-xvfb.sh); $1 is the crash box
+# program, $2 the window_print helper. The message is not readable back from
+# the screen as text, so the box's pixels are compared: one message shows the
+# same box each time, and another message (or none) shows a different one.
 box=$1
-"$box" "Pelmar Video Converter has stopped" &
-pid=$!
-found=0
-for i in $(seq 1 100); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"except"'; then found=1; break; fi
-  sleep 0.1
-done
-kill "$pid" 2>/dev/null
-wait "$pid" 2>/dev/null
-if [ "$found" = 1 ]; then echo "crash box shown"; exit 0; fi
-echo "no window with the caption except appeared" >&2
-exit 1
+print=$2
+
+# Shows the box with message $1 and prints its window's pixels once painting
+# has settled; prints nothing when no window with the caption appeared.
+show() {
+  "$box" "$1" &
+  pid=$!
+  window=
+  for i in $(seq 1 200); do
+    window=$(xdotool search --onlyvisible --name '^except$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    sleep 0.05
+  done
+  last=
+  if [ -n "$window" ]; then
+    for i in $(seq 1 200); do
+      now=$("$print" "$window") || now=
+      [ -n "$now" ] && [ "$now" = "$last" ] && break
+      last=$now
+      sleep 0.1
+    done
+  fi
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  echo "$last"
+}
+
+message="Pelmar Video Converter has stopped"
+first=$(show "$message")
+if [ -z "$first" ]; then
+  echo "no window with the caption except appeared" >&2
+  exit 1
+fi
+again=$(show "$message")
+other=$(show "Another program went wrong here")
+blank=$(show " ")
+echo "message: $first, again: $again, another: $other, blank: $blank"
+status=0
+if [ "$first" != "$again" ]; then
+  echo "the same message drew two different boxes: the comparison proves nothing" >&2
+  status=1
+fi
+if [ "$first" = "$other" ] || [ "$first" = "$blank" ]; then
+  echo "the box looks the same whatever its message: the message is not shown" >&2
+  status=1
+fi
+exit $status
