@@ -1,32 +1,25 @@
 #!/bin/sh
 # The crash box shows its message in a window with the caption "except".
 # Run on a virtual display (tests/support/with-xvfb.sh); $1 is the crash box
-# program, $2 the window_print helper. The message is not readable back from
+# program, $2 the window_print helper (tests/app/window_print.cpp). The message is not readable back from
 # the screen as text, so the box's pixels are compared: one message shows the
 # same box each time, and another message (or none) shows a different one.
 box=$1
 print=$2
 
-# Shows the box with message $1 and prints its window's pixels once painting
-# has settled; prints nothing when no window with the caption appeared.
+# Shows the box with message $1 and prints its window's pixels once it is
+# painted and two looks in a row agree; prints nothing when no window with
+# the caption appeared.
 show() {
   "$box" "$1" &
   pid=$!
-  window=
-  for i in $(seq 1 200); do
-    window=$(xdotool search --onlyvisible --name '^except$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
+  last=
+  for i in $(seq 1 300); do
+    now=$("$print" except) || now=
+    [ -n "$now" ] && [ "$now" = "$last" ] && break
+    last=$now
     sleep 0.05
   done
-  last=
-  if [ -n "$window" ]; then
-    for i in $(seq 1 200); do
-      now=$("$print" "$window") || now=
-      [ -n "$now" ] && [ "$now" = "$last" ] && break
-      last=$now
-      sleep 0.1
-    done
-  fi
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   echo "$last"
