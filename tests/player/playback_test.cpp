@@ -118,6 +118,17 @@ double Seconds(Clock::time_point from) {
   return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
+// Whether playback kept real speed from (p0, t0) on, judged so that a busy
+// machine cannot fail it: a player that gets no processor falls behind the
+// wall clock but never runs ahead of it (beyond a position read late, one
+// refresh or a stalled picture), and it must keep at least half speed.
+void ExpectRealSpeed(double p0, Clock::time_point t0, double position) {
+  const double elapsed = Seconds(t0);
+  const double advanced = position - p0;
+  EXPECT_LE(advanced, elapsed * 1.1 + 0.25) << "ahead of real time over " << elapsed << " s";
+  EXPECT_GE(advanced, elapsed * 0.5) << "far behind real time over " << elapsed << " s";
+}
+
 int ThreadCount() {
   int count = 0;
   if (DIR* dir = opendir("/proc/self/task")) {
@@ -216,7 +227,7 @@ TEST_F(PlaybackTest, PictureWithoutSoundInAPackedFormatPlays) {
   const auto t0 = Clock::now();
   const double p0 = Position();
   std::this_thread::sleep_for(1500ms);
-  EXPECT_NEAR((Position() - p0) / Seconds(t0), 1.0, 0.15);
+  ExpectRealSpeed(p0, t0, Position());
 }
 
 TEST_F(PlaybackTest, CoverPictureOfASoundFileIsShown) {
@@ -240,8 +251,7 @@ TEST_F(PlaybackTest, PositionAdvancesAtRealSpeed) {
   const auto t0 = Clock::now();
   const double p0 = Position();
   std::this_thread::sleep_for(3s);
-  const double rate = (Position() - p0) / Seconds(t0);
-  EXPECT_NEAR(rate, 1.0, 0.1);
+  ExpectRealSpeed(p0, t0, Position());
 }
 
 TEST_F(PlaybackTest, StartsAtTheStartPosition) {
@@ -266,11 +276,12 @@ TEST_F(PlaybackTest, PauseHoldsThePositionAndResumeContinues) {
   EXPECT_EQ(Position(), held);
   EXPECT_EQ(Stats().picturesShown, shown);
 
+  const auto resumed = Clock::now();
   Command(ResumeRequested);
   ASSERT_TRUE(WaitForCommand(Playing));
   std::this_thread::sleep_for(1s);
-  EXPECT_GT(Position(), held + 0.7);
-  EXPECT_LT(Position(), held + 1.3);
+  EXPECT_GT(Position(), held) << "playing again";
+  ExpectRealSpeed(held, resumed, Position());
 }
 
 TEST_F(PlaybackTest, SeekWhilePausedShowsExactlyOneNewPicture) {
