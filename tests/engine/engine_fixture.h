@@ -63,7 +63,8 @@ class EngineTest : public testsupport::SandboxTest {
 // transcoder up at each run) for as long as the watch lives. It notes every
 // conversion it starts (a run with -progress; covers are left alone) and
 // whether another conversion was still alive at that moment: each holds a
-// lock on a shared file until its process ends.
+// lock on a shared file until its process ends. It sets PATH: make it before
+// any engine thread runs and let it go after they have ended.
 class TranscoderWatch {
  public:
   explicit TranscoderWatch(const std::string& dir);

@@ -108,11 +108,12 @@ TEST_F(QueueTest, AnalysisFillsItemsAndReportsEachOnce) {
 
 TEST_F(QueueTest, ItemsConvertOneAtATimeInListOrderWithStartedOnesFirst) {
   std::string source = Media("s.mp4", testsupport::Clip(1.0, 160, 120));
+  // Before the queue's workers start and after they end: it changes PATH.
+  TranscoderWatch watch(path("watch"));
   WatchedQueue queue(&recorder_, dirs_);
   auto a = Add(queue, source, ConvertKind::Video, "mp4");
   auto b = Add(queue, source, ConvertKind::Video, "mkv");
   auto c = Add(queue, source, ConvertKind::Video, "mov");
-  TranscoderWatch watch(path("watch"));
   Queue(queue, a);
   Queue(queue, b);
   Queue(queue, c, 1);  // started on its own
