@@ -89,7 +89,9 @@ const std::vector<engine::ItemPtr>& FrontEnd::Items() const { return session_->I
 void FrontEnd::Fail(const std::string& path, const std::string& why) {
   anyFailed_ = true;
   view_.End();
-  fprintf(err_, "failed: %s: %s\n", path.c_str(), why.c_str());
+  std::string line = why;  // one line per failure, however many the reason holds
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  fprintf(err_, "failed: %s: %s\n", path.c_str(), line.c_str());
   fflush(err_);
 }
 

@@ -1,6 +1,9 @@
 #include "ui/instance_request.h"
 
 #include <sys/socket.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -111,6 +114,38 @@ bool AskRunningInstance(const std::string& name, const InstanceMessage& request,
   if (result == DecodeResult::Complete && answer) *answer = std::move(reply);
   socket.disconnectFromServer();
   return true;
+}
+
+std::string DesktopSession() {
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  if (wayland && *wayland) return std::string("wayland:") + wayland;
+  const char* x = getenv("DISPLAY");
+  if (!x || !*x) return {};
+  std::string display = x;
+  // One X server however it is addressed: "unix:0.1" and ":0" alike.
+  if (display.compare(0, 5, "unix:") == 0) display.erase(0, 4);
+  const size_t colon = display.rfind(':');
+  const size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
+  if (colon != std::string::npos && dot != std::string::npos) display.erase(dot);
+  return "x11" + display;
+}
+
+std::string InstanceNameSuffix(const std::string& dataHome, const std::string& session) {
+  // FNV-1a over both, with a separator no path or display holds.
+  uint64_t hash = 14695981039346656037ull;
+  auto add = [&hash](const std::string& text) {
+    for (unsigned char c : text) {
+      hash ^= c;
+      hash *= 1099511628211ull;
+    }
+    hash ^= 0xff;
+    hash *= 1099511628211ull;
+  };
+  add(dataHome);
+  add(session);
+  char hex[17];
+  snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
 }
 
 bool PeerIsThisUser(long long socketDescriptor) {

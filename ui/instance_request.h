@@ -54,4 +54,14 @@ bool AskRunningInstance(const std::string& name, const InstanceMessage& request,
 // this user. The socket name is open to every user of the machine.
 bool PeerIsThisUser(long long socketDescriptor);
 
+// The desktop session a window of this process would open on: the Wayland
+// display when there is one, else the X display without its screen number
+// (":0.1" and "unix:0" are ":0"); "" without either.
+std::string DesktopSession();
+
+// The socket name part that sets apart the windows of one user on several
+// desktop sessions (each its own display) and a test's sandbox (its own data
+// folder): a hash of both, stable across builds.
+std::string InstanceNameSuffix(const std::string& dataHome, const std::string& session);
+
 }  // namespace ui

@@ -248,17 +248,12 @@ std::string FindSwitch(const std::vector<std::string>& args) {
 }
 
 std::string InstanceName() {
-  // One window per data folder as well: two windows on one folder would
-  // write the same settings and logs, while a second data folder (a test's
-  // sandbox) is a world of its own. The hash is FNV-1a, stable across builds.
-  uint64_t hash = 14695981039346656037ull;
-  for (unsigned char c : platform::DataHome()) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  char hex[17];
-  snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return "PelmarVideoConvertWindowClass-" + std::to_string(getuid()) + "-" + hex;
+  // One window per user, desktop session and data folder: two windows on one
+  // folder would write the same settings and logs, while a second session
+  // (its own display) or a second data folder (a test's sandbox) is a world
+  // of its own.
+  return "PelmarVideoConvertWindowClass-" + std::to_string(getuid()) + "-" +
+         InstanceNameSuffix(platform::DataHome(), DesktopSession());
 }
 
 int RunProgram(int argc, char** argv) {

@@ -25,7 +25,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args, const std::str
 std::string FindSwitch(const std::vector<std::string>& args);
 
 // The name under which the running program answers a later start: one per
-// user and data folder.
+// user, desktop session and data folder.
 std::string InstanceName();
 
 // Runs the program; returns the process's exit code.

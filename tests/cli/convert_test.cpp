@@ -22,8 +22,9 @@ struct Result {
 
 class ConvertProgramTest : public testsupport::SandboxTest {
  protected:
-  Result Run(std::vector<std::string> args) {
-    args.insert(args.begin(), PELMAR_CONVERT_PATH);
+  // `withProgram`: the arguments are the front end's; else a whole command.
+  Result Run(std::vector<std::string> args, bool withProgram = true) {
+    if (withProgram) args.insert(args.begin(), PELMAR_CONVERT_PATH);
     platform::ProcessOptions options;
     options.stdoutFile = path("stdout.txt");
     options.stderrFile = path("stderr.txt");
@@ -114,24 +115,46 @@ TEST_F(ConvertProgramTest, PrintCommandShowsTheExactCommand) {
 
 TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
   std::string source = Clip("c.mp4", 2.0, 160, 120);
+  std::string big = Clip("big.mp4", 4.0, 320, 240);
+  // A real transcoder failure: the output may not grow past 32 KiB, as on a
+  // disk that fills up (writes fail instead of ending the process).
+  const std::string limited = "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"";
   struct Case {
     std::vector<std::string> args;
+    bool limitOutput;
     int code;
     const char* says;
   } cases[] = {
-      {{"--list", "nonsense", source}, 2, "--list"},
+      {{"--list", "nonsense", source}, false, 2, "--list"},
       // What depends on the file fails the file, not the command line.
-      {{"--trim", "1-9", "--out", path("out"), source}, 1, ": --trim 1-9 lies past the end"},
-      {{"--crop", "100,100,100,100", "--out", path("out"), source}, 1, "lies outside"},
-      {{"--out", path("out"), path("missing.mp4"), source}, 1, "missing.mp4"},
+      {{"--trim", "1-9", "--out", path("out"), source}, false, 1, ": --trim 1-9 lies past the end"},
+      {{"--crop", "100,100,100,100", "--out", path("out"), source}, false, 1, "lies outside"},
+      {{"--out", path("out"), path("missing.mp4"), source}, false, 1, "missing.mp4"},
+      {{"--out", path("full"), big}, true, 1, "failed: "},
   };
   for (const Case& c : cases) {
-    Result r = Run(c.args);
+    std::vector<std::string> args = c.args;
+    if (c.limitOutput) {
+      args.insert(args.begin(), {"sh", "-c", limited, PELMAR_CONVERT_PATH});
+    } else {
+      args.insert(args.begin(), PELMAR_CONVERT_PATH);
+    }
+    Result r = Run(args, false);
     EXPECT_EQ(r.code, c.code) << c.says << ": " << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    // One line, whole, saying more than the words looked for; a mistake in
+    // the command line may be followed by the usage text.
+    const size_t eol = r.err.find('\n');
+    ASSERT_NE(eol, std::string::npos) << c.says << ": " << r.err;
+    const std::string rest = r.err.substr(eol + 1);
+    EXPECT_TRUE(rest.empty() || (c.code == 2 && rest.rfind("usage: ", 0) == 0))
+        << c.says << ": more than one line:\n" << r.err;
+    EXPECT_GT(eol, std::string(c.says).size() + 10) << r.err;
   }
   // The missing file did not keep the other from converting.
   EXPECT_TRUE(platform::FileExists(path("out/c.mp4")));
+  // The failed one left nothing under its name.
+  EXPECT_FALSE(platform::FileExists(path("full/big.mp4")));
   EXPECT_EQ(Leftovers(), "");
 }
 

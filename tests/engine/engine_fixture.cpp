@@ -1,6 +1,7 @@
 #include "tests/engine/engine_fixture.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -101,6 +102,40 @@ std::string EngineTest::Media(const std::string& name, const testsupport::MediaS
 }
 
 std::string EngineTest::Media(const std::string& name) { return Media(name, {}); }
+
+TranscoderWatch::TranscoderWatch(const std::string& dir) : dir_(dir) {
+  const char* path = getenv("PATH");
+  oldPath_ = path ? path : "";
+  platform::CreateFolders(dir_);
+  const std::string real = testsupport::FfmpegPath();
+  EXPECT_NE(real, "");
+  testsupport::WriteText(dir_ + "/ffmpeg",
+                         "#!/bin/sh\n"
+                         "case \" $* \" in\n"
+                         "  *\" -progress \"*)\n"
+                         "    exec 9>>'" + dir_ + "/lock'\n"
+                         "    flock -n 9 || echo overlap >>'" + dir_ + "/log'\n"
+                         "    echo start >>'" + dir_ + "/log'\n"
+                         "    ;;\n"
+                         "esac\n"
+                         "exec '" + real + "' \"$@\"\n");
+  chmod((dir_ + "/ffmpeg").c_str(), 0755);
+  setenv("PATH", (dir_ + ":" + oldPath_).c_str(), 1);
+}
+
+TranscoderWatch::~TranscoderWatch() { setenv("PATH", oldPath_.c_str(), 1); }
+
+int TranscoderWatch::Count(const std::string& word) const {
+  const std::string log = testsupport::ReadText(dir_ + "/log");
+  int n = 0;
+  for (size_t at = log.find(word + "\n"); at != std::string::npos;
+       at = log.find(word + "\n", at + 1))
+    ++n;
+  return n;
+}
+
+int TranscoderWatch::Started() const { return Count("start"); }
+int TranscoderWatch::Overlaps() const { return Count("overlap"); }
 
 std::vector<int> ChildTranscoderPids() {
   std::vector<int> pids;

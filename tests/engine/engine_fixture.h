@@ -59,6 +59,29 @@ class EngineTest : public testsupport::SandboxTest {
   std::string out_;  // the output folder, ends with '/'
 };
 
+// An "ffmpeg" put in front of the real one on PATH (the engine looks the
+// transcoder up at each run) for as long as the watch lives. It notes every
+// conversion it starts (a run with -progress; covers are left alone) and
+// whether another conversion was still alive at that moment: each holds a
+// lock on a shared file until its process ends. It sets PATH: make it before
+// any engine thread runs and let it go after they have ended.
+class TranscoderWatch {
+ public:
+  explicit TranscoderWatch(const std::string& dir);
+  ~TranscoderWatch();
+  TranscoderWatch(const TranscoderWatch&) = delete;
+  TranscoderWatch& operator=(const TranscoderWatch&) = delete;
+
+  int Started() const;
+  // Conversions that started while another one was alive.
+  int Overlaps() const;
+
+ private:
+  int Count(const std::string& word) const;
+  std::string dir_;
+  std::string oldPath_;
+};
+
 // The ffmpeg processes that are children of this process, and their number.
 std::vector<int> ChildTranscoderPids();
 int ChildTranscoders();

@@ -294,7 +294,10 @@ TEST_F(MergeTest, AJoinThatCannotRunOrIsStoppedLeavesNothing) {
   ASSERT_TRUE(recorder_.WaitUntil([](const std::vector<Message>& list) {
     return !list.empty();
   }));
-  ASSERT_EQ(recorder_.Count(WM_MERGE_PROGRESS), 1) << "the join ended before it could be stopped";
+  // The monitor may have posted more progress meanwhile; only an end counts.
+  EXPECT_GE(recorder_.Count(WM_MERGE_PROGRESS), 1);
+  ASSERT_EQ(recorder_.Count(WM_MERGE_DONE) + recorder_.Count(WM_MERGE_FAILED), 0)
+      << "the join ended before it could be stopped";
   std::string out = join->OutputPath();
   join->Stop();
   size_t seen = recorder_.Messages().size();

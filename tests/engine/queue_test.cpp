@@ -108,6 +108,8 @@ TEST_F(QueueTest, AnalysisFillsItemsAndReportsEachOnce) {
 
 TEST_F(QueueTest, ItemsConvertOneAtATimeInListOrderWithStartedOnesFirst) {
   std::string source = Media("s.mp4", testsupport::Clip(1.0, 160, 120));
+  // Before the queue's workers start and after they end: it changes PATH.
+  TranscoderWatch watch(path("watch"));
   WatchedQueue queue(&recorder_, dirs_);
   auto a = Add(queue, source, ConvertKind::Video, "mp4");
   auto b = Add(queue, source, ConvertKind::Video, "mkv");
@@ -119,6 +121,8 @@ TEST_F(QueueTest, ItemsConvertOneAtATimeInListOrderWithStartedOnesFirst) {
   ASSERT_TRUE(WaitFinished(3));
   EXPECT_EQ(queue.Started(), (std::vector<void*>{c.get(), a.get(), b.get()}));
   EXPECT_FALSE(queue.Overlapped());
+  EXPECT_EQ(watch.Started(), 3);
+  EXPECT_EQ(watch.Overlaps(), 0) << "two transcoders were alive at once";
   EXPECT_EQ(Finished().size(), 3u);
   EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED), 0);
 }
@@ -295,6 +299,23 @@ TEST_F(QueueTest, ShutdownEndsEverythingEvenDuringARefresh) {
   EXPECT_FALSE(platform::FileExists(runningOutput));
   EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
   queue.reset();
+}
+
+TEST_F(QueueTest, AFailedItemIsReportedAndTheNextOneStillConverts) {
+  std::string bad = path("bad.mp4");
+  WriteText(bad, std::string(2048, 'z'));
+  std::string good = Media("good.mp4", testsupport::Clip(1.0, 160, 120));
+  ConvertQueue queue(&recorder_, dirs_);
+  auto failing = Add(queue, bad, ConvertKind::Video, "mkv");
+  auto next = Add(queue, good, ConvertKind::Video, "mp4");
+  Queue(queue, failing);
+  Queue(queue, next);
+  queue.Wake();
+  ASSERT_TRUE(WaitFinished(2));
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, failing.get()), 1);
+  EXPECT_EQ(Finished(), std::vector<void*>{next.get()});
+  EXPECT_EQ(recorder_.Count(WM_CONVERT_FAILED, next.get()), 0);
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"good.mp4"});
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <sstream>
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
@@ -467,6 +470,58 @@ TEST_F(ConversionTest, AFailedMergePartSaysSoAndPutsTheLaterPartsBack) {
   frame_->ApplyFormatChoice("menuex2_mkv_dvd");
   for (const auto& item : items) EXPECT_EQ(item->state.load(), ItemState::Idle);
   EXPECT_EQ(Text(RowOf(items[0]), "codec_type_new"), "MKV");
+}
+
+// The transcoders this process started that are still alive.
+int LiveTranscoders() {
+  int count = 0;
+  const std::string self = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string stat;
+    if (!platform::ReadFile(entry.path().string() + "/stat", &stat, 4096)) continue;
+    const size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 > stat.size())
+      continue;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state, parent;
+    rest >> state >> parent;
+    count += stat.substr(open + 1, close - open - 1) == "ffmpeg" && parent == self && state != "Z";
+  }
+  return count;
+}
+
+TEST_F(ConversionTest, ClosingWithYesToEachBusyListStopsTheQueueAndLeavesNoPartialFile) {
+  const auto gif = StartSlowGif()[0];
+  const std::string output = OutputFolder();
+  ClickBar("optConverVideo");
+  frame_->AddFiles({Clip("queued.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const auto queued = frame_->Items(ConvertKind::Video)[0];
+  ClickBar("btn_transform");  // waits behind the GIF
+  ASSERT_EQ(queued->state.load(), ItemState::Queued);
+  ASSERT_EQ(LiveTranscoders(), 1);
+
+  // Two busy lists: two questions, and only two.
+  QString first, second;
+  AnswerNextBox(app::kIdYes, &first);
+  AnswerNextBox(app::kIdYes, &second);
+  ClickBar("btnClose");
+  EXPECT_EQ(first.toStdString(), app::LangText("ConfirmClose", "Message"));
+  EXPECT_EQ(second.toStdString(), app::LangText("ConfirmClose", "Message"));
+  EXPECT_FALSE(frame_->isVisible());
+
+  // The program ends with its window: the queue stops and the unfinished
+  // output goes.
+  delete frame_;
+  frame_ = nullptr;
+  EXPECT_EQ(LiveTranscoders(), 0);
+  EXPECT_NE(gif->state.load(), ItemState::Done);
+  EXPECT_NE(gif->state.load(), ItemState::Converting);
+  EXPECT_NE(queued->state.load(), ItemState::Done);
+  EXPECT_NE(queued->state.load(), ItemState::Converting);
+  EXPECT_EQ(Entries(output), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -67,11 +67,19 @@ void MainFrameTest::SetUp() {
     opened_.push_back(address);
     return true;
   });
+  boxWatch_ = new QTimer;
+  QObject::connect(boxWatch_, &QTimer::timeout, [this] { AnswerBoxes(); });
+  boxWatch_->start(20);
   frame_ = new ui::CMainFrame;
   ASSERT_TRUE(frame_->Create());
 }
 
 void MainFrameTest::TearDown() {
+  delete boxWatch_;
+  boxWatch_ = nullptr;
+  if (!answers_.empty())
+    ADD_FAILURE() << answers_.size() << " box(es) the test waited for never came";
+  answers_.clear();
   delete frame_;
   engine::Timing() = engine::EngineTiming();
   app::SetAddressOpener({});
@@ -79,20 +87,24 @@ void MainFrameTest::TearDown() {
   SandboxTest::TearDown();
 }
 
-void MainFrameTest::AnswerNextBox(int answer, QString* text) {
-  auto* timer = new QTimer(frame_);
-  QObject::connect(timer, &QTimer::timeout, [timer, answer, text] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* box = qobject_cast<app::MyBaseWindow*>(w);
-      if (!box || !box->isVisible() || box->LayoutFile() != "dlg_message.xml") continue;
-      if (auto* body = box->FindControl<QLabel>("context")) *text = body->text();
-      timer->stop();
-      timer->deleteLater();
-      box->Close(answer);
-      return;
+void MainFrameTest::AnswerNextBox(int answer, QString* text) { answers_.push_back({answer, text}); }
+
+void MainFrameTest::AnswerBoxes() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<app::MyBaseWindow*>(w);
+    if (!box || !box->isVisible() || box->LayoutFile() != "dlg_message.xml") continue;
+    QString body;
+    if (auto* label = box->FindControl<QLabel>("context")) body = label->text();
+    if (answers_.empty()) {
+      ADD_FAILURE() << "a box nobody waited for: " << body.toStdString();
+      box->Close(app::kIdNo);
+      continue;
     }
-  });
-  timer->start(20);
+    const Answer next = answers_.front();
+    answers_.pop_front();
+    if (next.text) *next.text = body;
+    box->Close(next.answer);
+  }
 }
 
 std::string MainFrameTest::Clip(const std::string& name, double seconds) {

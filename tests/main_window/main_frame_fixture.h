@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,13 +28,25 @@ class MainFrameTest : public testsupport::SandboxTest {
   T* Control(const char* name) {
     return frame_->FindControl<T>(name);
   }
-  // Answers the next box the window shows; its text goes to *text.
+  // Answers the next box the window shows; its text goes to *text. A box
+  // that no call waits for fails the test at once and is closed with No,
+  // rather than holding the test in its modal loop; a call whose box never
+  // came fails the test at its end.
   void AnswerNextBox(int answer, QString* text);
   // A small clip of the given length in the sandbox.
   std::string Clip(const std::string& name, double seconds = 2.0);
 
   ui::CMainFrame* frame_ = nullptr;
   std::vector<QString> opened_;
+
+ private:
+  struct Answer {
+    int answer;
+    QString* text;
+  };
+  void AnswerBoxes();
+  std::deque<Answer> answers_;
+  QTimer* boxWatch_ = nullptr;
 };
 
 }  // namespace mainwindowtest

@@ -13,7 +13,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -22,6 +30,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/support/media.h"
+#include "tests/support/other_user.h"
 
 namespace {
 
@@ -123,7 +132,7 @@ class WindowProgramTest : public testsupport::SandboxTest {
 
 TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr) << "run under xvfb-run";
+  ASSERT_NE(display, nullptr) << "run on a display (tests/support/with-xvfb.sh)";
   platform::Process program;
   ASSERT_TRUE(Start(program));
   Window window = 0;
@@ -230,7 +239,7 @@ TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
   ASSERT_EQ(platform::RunAndWait({"cp", PELMAR_WINDOW_PROGRAM, program}), 0);
 
   Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr) << "run under xvfb-run";
+  ASSERT_NE(display, nullptr) << "run on a display (tests/support/with-xvfb.sh)";
   platform::Process process;
   platform::ProcessOptions options;
   options.stderrFile = path("program.log");
@@ -246,6 +255,79 @@ TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
   process.kill();
   process.wait();
   XCloseDisplay(display);
+}
+
+// Connects to the abstract socket `name` as the calling process, sends
+// `request` whole and reads until the other end closes or five seconds pass.
+// Returns "" when nothing came back, else what came back or what went wrong.
+std::string TalkToSocket(const std::string& name, const std::string& request) {
+  for (bool padded : {false, true}) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return "socket: " + std::string(strerror(errno));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.size() + 1 > sizeof address.sun_path) return "the name is too long";
+    memcpy(address.sun_path + 1, name.data(), name.size());  // sun_path[0] == 0: abstract
+    const socklen_t size = padded ? socklen_t(sizeof address)
+                                  : socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+      close(fd);
+      continue;  // the other way of spelling the name
+    }
+    if (write(fd, request.data(), request.size()) != ssize_t(request.size())) {
+      // Cut off before the request was whole: nothing was taken.
+      close(fd);
+      return "";
+    }
+    std::string answer;
+    pollfd p{fd, POLLIN, 0};
+    char buffer[256];
+    while (poll(&p, 1, 5000) > 0) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      answer.append(buffer, size_t(n));
+    }
+    close(fd);
+    return answer;
+  }
+  return "no window listens on " + name;
+}
+
+TEST_F(WindowProgramTest, RequestsOfAnotherUserAreIgnored) {
+  if (!testsupport::CanActAsAnotherUser()) GTEST_SKIP() << "needs root to act as another user";
+  int argc = 1;
+  char name[] = "window_program_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication qt(argc, argv);  // for the local socket
+  const std::string media = path("media");
+  platform::CreateFolders(media);
+  const std::string mine = media + "/mine.mp4", theirs = media + "/theirs.mp4";
+  for (const std::string& file : {mine, theirs})
+    ASSERT_EQ(testsupport::MakeMedia(file, testsupport::Clip(1, 160, 120)), "");
+  platform::Process program;
+  ASSERT_TRUE(Start(program, {mine}));
+  std::vector<std::string> files;
+  ASSERT_TRUE(WaitForVideoList({mine}, &files)) << Joined(files) << Log();
+
+  // Another user finds the name (it is no secret) and asks the window to
+  // take a file, to close, and for its list: no answer, nothing done.
+  const std::string socketName = ui::InstanceName();
+  for (const InstanceMessage& request :
+       {InstanceMessage{ui::kVerbOpen, {theirs}}, InstanceMessage{ui::kVerbClose, {}},
+        InstanceMessage{ui::kVerbList, {}}}) {
+    const std::string data = ui::EncodeInstanceMessage(request);
+    EXPECT_EQ(testsupport::RunUnprivileged([&] { return TalkToSocket(socketName, data); }), "")
+        << request.verb;
+  }
+  // The window is still there with its own list, and it still answers its
+  // own user: the same talk as this user is heard.
+  EXPECT_EQ(VideoListFiles(), std::vector<std::string>{mine}) << Log();
+  const std::string answer = TalkToSocket(socketName, ui::EncodeInstanceMessage({ui::kVerbList, {}}));
+  EXPECT_EQ(answer.rfind(ui::kAnswerOk, 0), 0u) << answer;
+  EXPECT_NE(answer.find(mine), std::string::npos) << answer;
+
+  program.kill();
+  program.wait();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // What reaches the window from outside: the command line's files and the
 // requests a later start sends to the running program.
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "platform/files.h"
 #include "tests/support/sandbox.h"
 #include "ui/instance_request.h"
@@ -98,6 +101,68 @@ TEST_F(CommandLineTest, TakesExistingFilesOnceAndLeavesTheSwitches) {
 
   // A video in a folder whose name holds a switch does not start the installer's work.
   EXPECT_EQ(FindSwitch(ReadCommandLine({dir + "/installers/x.mp4"}, dir).switches), "");
+}
+
+// Puts the display variables back as they were.
+class InstanceNameTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+      const char* value = getenv(name);
+      saved_.push_back({name, value ? value : "", value != nullptr});
+    }
+  }
+  void TearDown() override {
+    for (const Saved& s : saved_)
+      s.set ? setenv(s.name, s.value.c_str(), 1) : unsetenv(s.name);
+    SandboxTest::TearDown();
+  }
+
+ private:
+  struct Saved {
+    const char* name;
+    std::string value;
+    bool set;
+  };
+  std::vector<Saved> saved_;
+};
+
+TEST_F(InstanceNameTest, OnePerUserDesktopSessionAndDataFolder) {
+  struct Session {
+    const char* wayland;
+    const char* x;
+    const char* session;
+  } sessions[] = {
+      {nullptr, ":0", "x11:0"},
+      {nullptr, ":0.1", "x11:0"},  // another screen of the same server
+      {nullptr, "unix:0", "x11:0"},
+      {nullptr, ":1", "x11:1"},
+      {nullptr, "host:10.0", "x11host:10"},
+      {"wayland-0", ":0", "wayland:wayland-0"},  // Wayland first, X is its helper
+      {"", "", ""},
+      {nullptr, nullptr, ""},
+  };
+  for (const Session& c : sessions) {
+    c.wayland ? setenv("WAYLAND_DISPLAY", c.wayland, 1) : unsetenv("WAYLAND_DISPLAY");
+    c.x ? setenv("DISPLAY", c.x, 1) : unsetenv("DISPLAY");
+    EXPECT_EQ(DesktopSession(), c.session) << (c.x ? c.x : "no DISPLAY");
+  }
+
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("DISPLAY", ":0", 1);
+  const std::string first = InstanceName();
+  EXPECT_NE(first.find("-" + std::to_string(getuid()) + "-"), std::string::npos) << first;
+  EXPECT_LT(first.size(), 100u) << "an abstract socket name holds 107 bytes";
+  setenv("DISPLAY", ":0.0", 1);
+  EXPECT_EQ(InstanceName(), first) << "the same session";
+  setenv("DISPLAY", ":1", 1);
+  EXPECT_NE(InstanceName(), first) << "another session";
+  setenv("DISPLAY", ":0", 1);
+  setenv("XDG_DATA_HOME", path("elsewhere").c_str(), 1);
+  EXPECT_NE(InstanceName(), first) << "another data folder";
+  // The parts cannot be traded for each other.
+  EXPECT_NE(InstanceNameSuffix("/a", "x11:0"), InstanceNameSuffix("/ax", "11:0"));
 }
 
 }  // namespace

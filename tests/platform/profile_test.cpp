@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
+#include "tests/support/other_user.h"
 #include "tests/support/sandbox.h"
 
 using namespace platform;
@@ -108,32 +109,69 @@ TEST_F(ProfileTest, AnInterruptedWriteLeavesTheOldFile) {
 }
 
 TEST_F(ProfileTest, AReadOnlyFolderLeavesTheOldFile) {
-  if (getuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  // Root writes into read-only folders: the write is tried as a plain user.
   std::string dir = path("ro");
   ASSERT_TRUE(CreateFolders(dir));
   WriteText(dir + "/Config.ini", "[a]\nb=1\n");
+  ASSERT_EQ(testsupport::OpenPathToOthers(sandbox().root(), dir), "");
+  chmod((dir + "/Config.ini").c_str(), 0666);
   chmod(dir.c_str(), 0555);
-  EXPECT_FALSE(ProfileWriteString(dir + "/Config.ini", "a", "b", "2"));
+  const std::string written = testsupport::RunUnprivileged([&] {
+    if (access(dir.c_str(), W_OK) == 0) return std::string("the folder is writable after all");
+    if (ProfileWriteString(dir + "/Config.ini", "a", "b", "2"))
+      return std::string("the write reported success");
+    return std::string();
+  });
   chmod(dir.c_str(), 0755);
+  EXPECT_EQ(written, "");
   EXPECT_EQ(ReadText(dir + "/Config.ini"), "[a]\nb=1\n");
+  EXPECT_EQ(EmptyFolder(dir), 1) << "a temporary file was left behind";
 }
 
 TEST_F(ProfileTest, GarbageAndUnreadableFilesReadAsDefaults) {
+  // Random bytes with no '[' cannot open a section: around a good section
+  // they leave its keys alone, on their own they read as defaults, and a
+  // damaged file still takes a new value.
   std::mt19937 rng(42);
+  auto junk = [&rng] {
+    std::string j(static_cast<size_t>(rng() % 4096), '\0');
+    for (char& c : j) {
+      c = static_cast<char>(rng() % 256);
+      if (c == '[' || c == ']') c = 'x';
+    }
+    return j;
+  };
+  const std::string good = "\n[Setting]\r\nLCID=1041\r\n";
   for (int round = 0; round < 50; ++round) {
-    std::string junk(static_cast<size_t>(rng() % 4096), '\0');
-    for (char& c : junk) c = static_cast<char>(rng() % 256);
-    if (round % 5 == 0) junk = "[Setting" + junk;  // unclosed section
-    if (round % 7 == 0) junk = "[Setting]\nLCID" + junk;
-    WriteText(ini(), junk);
-    ProfileGetString(ini(), "Setting", "LCID", "d");
-    ProfileGetInt(ini(), "Setting", "LCID", 3);
+    SCOPED_TRACE("round " + std::to_string(round));
+    WriteText(ini(), junk());
+    EXPECT_EQ(ProfileGetString(ini(), "Setting", "LCID", "d"), "d");
+    EXPECT_EQ(ProfileGetInt(ini(), "Setting", "LCID", 3), 3);
+    WriteText(ini(), "[Setting" + junk());  // never closed
+    EXPECT_EQ(ProfileGetString(ini(), "Setting", "LCID", "d"), "d");
+
+    WriteText(ini(), junk() + good + junk());
+    EXPECT_EQ(ProfileGetInt(ini(), "Setting", "LCID", 3), 1041);
+    const std::string got = ProfileGetString(ini(), "Setting", "LCID", "d");
+    EXPECT_EQ(got, "1041");
+    EXPECT_TRUE(ProfileWriteString(ini(), "Setting", "SendAction", "1"));
+    EXPECT_EQ(ProfileGetInt(ini(), "Setting", "SendAction", 3), 1);
+    EXPECT_EQ(ProfileGetInt(ini(), "Setting", "LCID", 3), 1041);
   }
   // A folder where the file should be.
   ASSERT_TRUE(CreateFolders(path("dir.ini")));
   EXPECT_EQ(ProfileGetInt(path("dir.ini"), "a", "b", 4), 4);
   EXPECT_FALSE(ProfileWriteString(path("dir.ini"), "a", "b", "c"));
   EXPECT_TRUE(IsDirectory(path("dir.ini")));
+  // A file that cannot be read, as a plain user (root reads anything).
+  WriteText(ini(), good);
+  chmod(ini().c_str(), 0);
+  ASSERT_EQ(testsupport::OpenPathToOthers(sandbox().root(), sandbox().root()), "");
+  EXPECT_EQ(testsupport::RunUnprivileged([&] {
+              const int got = ProfileGetInt(ini(), "Setting", "LCID", 3);
+              return got == 3 ? std::string() : "read " + std::to_string(got);
+            }),
+            "");
 }
 
 class RegistryTest : public testsupport::SandboxTest {};

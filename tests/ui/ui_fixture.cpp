@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
@@ -65,6 +68,7 @@ void UiTest::SetUp() {
 }
 
 void UiTest::TearDown() {
+  EndModalWaits();
   QApplication::closeAllWindows();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   app::SetAddressOpener(nullptr);
@@ -81,18 +85,40 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
   return true;
 }
 
+namespace {
+// The waits of OnModal that no modal window has answered yet.
+std::vector<QPointer<QTimer>>& PendingModals() {
+  static std::vector<QPointer<QTimer>> pending;
+  return pending;
+}
+}  // namespace
+
 void OnModal(std::function<void(QWidget* modal)> action) {
+  // No time limit: a box that comes late on a busy machine is still
+  // answered, so the test never sits in its modal loop until the test
+  // runner's limit. A box that never comes fails the test at its end.
   auto* poll = new QTimer;
-  auto ticks = std::make_shared<int>(0);
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, action, ticks] {
+  PendingModals().push_back(poll);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
     QWidget* modal = QApplication::activeModalWidget();
-    if ((modal && modal->isVisible()) || ++*ticks > 300) {
-      poll->stop();
-      poll->deleteLater();
-      if (modal) action(modal);
-    }
+    if (!modal || !modal->isVisible()) return;
+    poll->stop();
+    auto& pending = PendingModals();
+    pending.erase(std::remove(pending.begin(), pending.end(), QPointer<QTimer>(poll)),
+                  pending.end());
+    poll->deleteLater();
+    action(modal);
   });
   poll->start(10);
+}
+
+void EndModalWaits() {
+  for (const QPointer<QTimer>& poll : PendingModals()) {
+    if (!poll) continue;
+    ADD_FAILURE() << "a modal window the test waited for never came";
+    delete poll.data();
+  }
+  PendingModals().clear();
 }
 
 }  // namespace uitest

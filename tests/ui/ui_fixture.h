@@ -31,8 +31,11 @@ class UiTest : public testsupport::SandboxTest {
 // Runs the event loop until `done` or the time (about two seconds unless
 // given) has passed.
 bool WaitFor(const std::function<bool()>& done, int ms = 2000);
-// Calls `action` with the first modal window once it is shown (gives up
-// after three seconds).
+// Calls `action` with the first modal window once it is shown, however long
+// that takes; a wait still open when the test ends fails it.
 void OnModal(std::function<void(QWidget* modal)> action);
+// Ends the waits of OnModal that nothing answered, failing the test (the
+// fixture's TearDown calls it).
+void EndModalWaits();
 
 }  // namespace uitest
