@@ -33,7 +33,9 @@ trap 'finish; exit 129' HUP
 trap 'finish; exit 130' INT
 trap 'finish; exit 143' TERM
 
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" 2>"$dir/server.log" &
+# -noreset: a server that resets when its last client leaves refuses the next
+# one for a moment.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/server.log" &
 server=$!
 # The read ends at the number's newline, or empty when the server died first
 # (the pipe's only writer is gone).
