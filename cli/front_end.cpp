@@ -59,6 +59,7 @@ void PrintMediaInfo(FILE* out, const media::MediaInfo& m) {
   fprintf(out, "rotation=%d\n", m.rotation);
   fprintf(out, "frameRate=%g\n", static_cast<double>(m.frameRate));
   // What the commands take from the file beyond the shown fields.
+  fprintf(out, "inputFormat=%s\n", m.inputFormat.c_str());
   fprintf(out, "audioTrack=%d\n", m.audioTrack);
   fprintf(out, "pixelAspect=%d:%d\n", m.pixelAspectNum, m.pixelAspectDen);
   fprintf(out, "interlaced=%d\n", m.interlaced ? 1 : 0);
@@ -229,6 +230,8 @@ bool FrontEnd::Analyse() {
 }
 
 std::string FrontEnd::CheckAgainstFile(VideoItem& item) const {
+  // A file the engine would refuse says so before any option is held against it.
+  if (std::string refusal = engine::SourceRefusal(item); !refusal.empty()) return refusal;
   if (options_.trim && options_.trimEnd > item.durationSeconds)
     return platform::Format("--trim %d-%d lies past the end (%d seconds)", options_.trimStart,
                             options_.trimEnd, item.durationSeconds);

@@ -74,8 +74,8 @@ TEST_F(ConvertProgramTest, ProbePrintsEveryField) {
         "resolutionText=320x240\n", "cacheKind=0\n", "durationSeconds=4\n", "height=240\n",
         "width=320\n", "audioChannels=2\n", "coverSeekSeconds=0\n", "hasDataStream=0\n",
         "rotation=0\n", "frameRate=25\n", "fileSizeText=", "coverPath=", "audioBitRateText=",
-        "bitRate=", "fileSize=", "audioTrack=0\n", "pixelAspect=1:1\n", "interlaced=0\n",
-        "subtitles=\n"})
+        "bitRate=", "fileSize=", "inputFormat=mov\n", "audioTrack=0\n", "pixelAspect=1:1\n",
+        "interlaced=0\n", "subtitles=\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
 
   testsupport::WriteText(path("junk.mp4"), "not a video");
@@ -131,7 +131,12 @@ TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
       {{"--crop", "100,100,100,100", "--out", path("out"), source}, false, 1, "lies outside"},
       {{"--out", path("out"), path("missing.mp4"), source}, false, 1, "missing.mp4"},
       {{"--out", path("full"), big}, true, 1, "failed: "},
+      // A file the engine refuses says why, whatever the options ask of it.
+      {{"--trim", "0-1", "--out", path("out"), path("empty.mp4")}, false, 1, "empty.mp4: cannot"},
+      {{"--print-command", "--out", path("out"), path("list.mp4")}, false, 1, "not a media file"},
   };
+  testsupport::WriteText(path("empty.mp4"), "");
+  testsupport::WriteText(path("list.mp4"), "ffconcat version 1.0\nfile " + source + "\n");
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
     if (c.limitOutput) {
