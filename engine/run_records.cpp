@@ -78,18 +78,6 @@ std::string ReadAll(int fd) {
   return text;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // An entry that is this user's own and of the wanted kind; links are never followed.
 bool IsOwn(int dirFd, const std::string& name, mode_t type) {
   struct stat st;
@@ -291,7 +279,7 @@ int RemoveLeftovers(const EngineDirs& base) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       // A run that goes on: its own folders stay.
       if (kind == "dirs") {
-        std::vector<std::string> lines = Lines(ReadAll(fd));
+        std::vector<std::string> lines = platform::SplitLines(ReadAll(fd));
         if (!lines.empty()) liveTags.insert(lines[0]);
       }
       close(fd);
@@ -302,7 +290,7 @@ int RemoveLeftovers(const EngineDirs& base) {
       close(fd);
       continue;
     }
-    const std::vector<std::string> lines = Lines(ReadAll(fd));
+    const std::vector<std::string> lines = platform::SplitLines(ReadAll(fd));
     if (kind == "out") {
       for (const std::string& line : lines)
         if (RemoveTempOutputFolder(line)) ++removed;

@@ -40,18 +40,6 @@ std::string ErrorReportSetting(const std::string& path) {
   return "FFREPORT=file=" + escaped + ":level=16";
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return lines;
-}
-
 // "[mp4 @ 0x55d0c1a2b3c0] Error ..." → "Error ..."; trailing blanks and the
 // empty tail of "... -- " go too.
 std::string Tidy(std::string line) {
@@ -125,7 +113,7 @@ std::string SignalText(int sig) {
 std::string TranscoderErrorLine(const std::string& reportPath, const std::string& stderrPath) {
   std::string report;
   if (!reportPath.empty() && platform::ReadFile(reportPath, &report)) {
-    std::vector<std::string> lines = Lines(report);
+    std::vector<std::string> lines = platform::SplitLines(report, "\r\n");
     // The report opens with the command line, which is no error.
     for (size_t i = 0; i < lines.size(); ++i) {
       if (lines[i] == "Command line:") {
@@ -139,9 +127,9 @@ std::string TranscoderErrorLine(const std::string& reportPath, const std::string
   // No report (a transcoder that writes none): the lines at the end of its
   // usual output that read as errors.
   std::vector<std::string> errors;
-  for (const std::string& line : Lines(platform::LastLines(stderrPath, 8))) {
-    std::string lower = line;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string tail = platform::LastLines(stderrPath, 8);
+  for (const std::string& line : platform::SplitLines(tail, "\r\n")) {
+    const std::string lower = platform::ToLowerAscii(line);
     if (NamesSystemError(line) || lower.find("error") != std::string::npos ||
         lower.find("invalid") != std::string::npos || lower.find("cannot") != std::string::npos ||
         lower.find("could not") != std::string::npos)

@@ -86,4 +86,16 @@ long long LeadingInteger(const std::string& text) {
   return negative ? -value : value;
 }
 
+std::vector<std::string> SplitLines(const std::string& text, const char* separators) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of(separators, pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -15,6 +16,9 @@ size_t Utf8Length(const std::string& text);
 std::string ToLowerAscii(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);
 std::string Trim(const std::string& text);
+// The pieces of text between any of the separator characters; a separator at
+// the very end starts no empty last piece.
+std::vector<std::string> SplitLines(const std::string& text, const char* separators = "\n");
 
 std::string FormatV(const char* format, va_list args);
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
