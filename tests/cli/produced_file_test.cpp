@@ -257,4 +257,69 @@ TEST_F(ProducedFileTest, FieldsAreMadeWholeForAProgressiveOutput) {
   EXPECT_LT(Combing(file), 0) << ReadText(path("idet.log"));
 }
 
+TEST_F(ProducedFileTest, FilesOfOtherMakersConvert) {
+  if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  for (const char* tool : {"x264", "lame", "mkvmerge", "gst-launch-1.0"})
+    if (platform::FindProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed";
+  auto run = [&](const std::string& what, std::vector<std::string> args) {
+    platform::ProcessOptions options;
+    options.stdoutFile = path("tool.out");
+    options.stderrFile = path("tool.log");
+    options.workDir = sandbox().root();
+    ASSERT_EQ(platform::RunAndWait(args, options), 0) << what << ": " << ReadText(path("tool.log"));
+  };
+  // Raw frames and samples from ffmpeg; everything encoded and muxed by the others.
+  MakeWith("frames.y4m", {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=2",
+                          "-pix_fmt", "yuv420p"});
+  MakeWith("tone.wav", {"-f", "lavfi", "-i", "sine=duration=2"});
+  run("x264", {"x264", "--quiet", "-o", path("x264.mkv"), path("frames.y4m")});
+  run("x264", {"x264", "--quiet", "-o", path("x264.264"), path("frames.y4m")});
+  run("lame", {"lame", "--quiet", path("tone.wav"), path("lame.mp3")});
+  run("mkvmerge", {"mkvmerge", "-q", "-o", path("mkvmerge.mkv"), "--default-duration", "0:25fps",
+                   path("x264.264"), path("lame.mp3")});
+  const std::string frames =
+      "videotestsrc num-buffers=50 ! video/x-raw,width=320,height=240,framerate=25/1 ! ";
+  auto gst = [&](const std::string& name, const std::string& pipeline) {
+    std::vector<std::string> args = {"gst-launch-1.0", "-q"};
+    for (const std::string& word : platform::SplitLines(pipeline + " ! filesink", " "))
+      args.push_back(word);
+    args.push_back("location=" + path(name));
+    run(name, args);
+  };
+  gst("gst.ogv", frames + "theoraenc ! queue ! mux. audiotestsrc num-buffers=100 ! audioconvert"
+                 " ! vorbisenc ! queue ! mux. oggmux name=mux");
+  gst("gst.mov", frames + "jpegenc ! qtmux");
+  gst("gst.webm", frames + "vp8enc ! webmmux");
+
+  struct Case {
+    const char* source;
+    const char* list;
+    const char* format;
+    bool picture;
+    bool sound;
+  } cases[] = {
+      {"x264.mkv", "video", "mp4", true, false},
+      {"mkvmerge.mkv", "video", "mkv", true, true},
+      {"mkvmerge.mkv", "audio", "m4a", false, true},
+      {"lame.mp3", "audio", "mp3", false, true},
+      {"gst.ogv", "video", "avi", true, true},
+      {"gst.ogv", "gif", "gif", true, false},
+      {"gst.mov", "video", "mov", true, false},
+      {"gst.webm", "video", "flv", true, false},
+  };
+  for (const Case& c : cases) {
+    const std::string out = path(std::string("out-") + c.list + "-" + c.format);
+    const std::string produced =
+        Convert({"--list", c.list, "--format", c.format, path(c.source)}, out);
+    ASSERT_FALSE(produced.empty()) << c.source << " to " << c.format;
+    const Produced p = ReadProduced(produced);
+    ASSERT_TRUE(p.ok) << produced;
+    EXPECT_EQ(p.videoStreams, c.picture ? 1 : 0) << c.source << " to " << c.format;
+    EXPECT_EQ(p.audioStreams > 0, c.sound) << c.source << " to " << c.format;
+    if (c.picture) {
+      EXPECT_EQ(p.width * 240, p.height * 320) << c.source << " to " << c.format;
+    }
+  }
+}
+
 }  // namespace
