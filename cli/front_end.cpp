@@ -260,7 +260,10 @@ int FrontEnd::ApplyChoices() {
       Fail(item.sourcePath, why);
       session_->RemoveItem(itemPtr);
       // A merge without one of its parts is no merge at all.
-      if (options_.list == ConvertKind::Merge) return 1;
+      if (options_.list == ConvertKind::Merge) {
+        OnMergePartFailed();
+        return 1;
+      }
       continue;
     }
     if (options_.trim) {

@@ -224,8 +224,7 @@ TEST_F(ConvertProgramTest, InterruptStopsCleanly) {
 TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
   std::string good = path("good.flv");
   ASSERT_EQ(testsupport::MakeMedia(good, testsupport::Clip(3.0, 160, 120)), "");
-  std::string empty = path("empty.mp4");
-  testsupport::WriteText(empty, "");
+  std::string shorter = Clip("short.mp4", 1.0, 160, 120);
   testsupport::MediaSpec upright = testsupport::Clip(1.0, 160, 120);
   upright.rotation = 90;
   std::string rotated = path("rotated.mp4");
@@ -235,7 +234,7 @@ TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
     std::vector<std::string> args;
     std::string failed, says, made;
   } cases[] = {
-      {{"--list", "gif", "--trim", "0-2", "--out", path("out1"), good, empty}, empty,
+      {{"--list", "gif", "--trim", "0-2", "--out", path("out1"), good, shorter}, shorter,
        "--trim 0-2 lies past the end", path("out1/good.gif")},
       // The crop would be silently lost on a turned picture.
       {{"--crop", "0,0,80,60", "--out", path("out2"), rotated, plain}, rotated,
