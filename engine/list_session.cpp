@@ -117,10 +117,13 @@ struct ListSession::Impl {
     const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
     bool changed = item.outputExtension != ext || item.sizePreset != c.preset ||
                    item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;
-    item.outputExtension = ext;
-    item.sizePreset = c.preset;
-    item.outputResolutionText = resolution;
-    item.outputAudioBitRateText = bitRate;
+    // A queued item's job may be naming its output on the worker thread while
+    // its analysis arrives: its own format and preset stand, so only what
+    // really changed is written.
+    if (item.outputExtension != ext) item.outputExtension = ext;
+    if (item.sizePreset != c.preset) item.sizePreset = c.preset;
+    if (item.outputResolutionText != resolution) item.outputResolutionText = resolution;
+    if (item.outputAudioBitRateText != bitRate) item.outputAudioBitRateText = bitRate;
     return changed;
   }
 
