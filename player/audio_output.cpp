@@ -258,7 +258,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
   VideoState* is = static_cast<VideoState*>(opaque);
   const int64_t callbackTime = av_gettime_relative();
   is->audioCallbackTime = callbackTime;
-  const int volume = std::clamp(Control().outputVolume.load(), 0, kFullVolume);
+  const int volume = std::clamp(is->control.outputVolume.load(), 0, kFullVolume);
 
   while (len > 0) {
     if (is->audioBufIndex >= is->audioBufSize) {

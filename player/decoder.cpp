@@ -177,7 +177,7 @@ void VideoThread(VideoState* is) {
       const double diff = pts - MasterClock(*is);
       if (!std::isnan(diff) && std::fabs(diff) < kNoSyncThreshold && diff < 0 &&
           is->viddec.packetSerial == is->vidclk.serial() && is->videoq.count() > 0) {
-        ++Stats().framesDroppedEarly;
+        ++is->stats.framesDroppedEarly;
         av_frame_unref(frame);
         continue;
       }

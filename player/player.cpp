@@ -15,9 +15,12 @@ extern "C" {
 
 namespace player {
 
-VideoState::VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer)
+VideoState::VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer,
+                       PlayerControl& control, PlayerStats& stats)
     : window(window),
       renderer(renderer),
+      control(control),
+      stats(stats),
       filename(name),
       sampq(audioq, 9, true),
       audclk(audioq.serialPtr()),
@@ -114,8 +117,9 @@ void HandleCommand(VideoState* is, PlayerControl& control) {
         is->seekRequest = true;
         is->continueRead.Signal();
       }
+      // A seek while paused shows the picture there and stays paused.
       int expected = SeekRequested;
-      if (control.command.compare_exchange_strong(expected, Playing))
+      if (control.command.compare_exchange_strong(expected, is->paused ? Paused : Playing))
         control.seekSeconds.compare_exchange_strong(seconds, 0);
       break;
     }
@@ -125,7 +129,7 @@ void HandleCommand(VideoState* is, PlayerControl& control) {
 }
 
 void EventLoop(VideoState* is) {
-  PlayerControl& control = Control();
+  PlayerControl& control = is->control;
   double remaining = 0.0;
   for (;;) {
     if (remaining > 0.0) av_usleep(unsigned(remaining * 1000000.0));
@@ -146,18 +150,28 @@ void EventLoop(VideoState* is) {
     }
     if (control.redrawRequested.exchange(false)) is->forceRefresh = true;
 
-    if (control.command == QuitRequested) break;
+    if (control.command == QuitRequested || is->stats.openFailed) break;
     HandleCommand(is, control);
   }
 }
 
 }  // namespace
 
-int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
+PlayerEnd RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds,
+                    PlayerControl& control, PlayerStats& stats) {
+  auto cannotShow = [](const std::string& what) {
+    return PlayerEnd{PlayerEnd::Kind::CannotShow, what + ": " + SDL_GetError()};
+  };
+  // SDL's video is one per process and not for two threads at once: a second
+  // player that overlaps the first is refused, not left to crash both.
+  static std::mutex sdlInUse;
+  std::unique_lock<std::mutex> sdl(sdlInUse, std::try_to_lock);
+  if (!sdl.owns_lock())
+    return PlayerEnd{PlayerEnd::Kind::CannotShow, "another preview is playing in this program"};
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER)) {
     av_log(nullptr, AV_LOG_FATAL, "Could not initialize SDL:%s.\n", SDL_GetError());
-    return -1;
+    return cannotShow("cannot start the video output");
   }
   // Without sound the picture still plays.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO))
@@ -186,11 +200,12 @@ int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds)
   };
   if (!window || !renderer || !info.num_texture_formats) {
     av_log(nullptr, AV_LOG_FATAL, "Failed to create window or renderer: %s.\n", SDL_GetError());
+    PlayerEnd end = cannotShow(window ? "cannot draw into the window" : "cannot use the window");
     release();
-    return -1;
+    return end;
   }
 
-  auto is = std::make_unique<VideoState>(path, window, renderer);
+  auto is = std::make_unique<VideoState>(path, window, renderer, control, stats);
   if (startSeconds > 0) {
     // The read thread seeks there before it reads the first packet.
     is->seekPos = int64_t(startSeconds) * AV_TIME_BASE;
@@ -204,34 +219,54 @@ int RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSeconds)
     av_log(nullptr, AV_LOG_FATAL, "Failed to initialize VideoState!\n");
     is.reset();
     release();
-    return -1;
+    return PlayerEnd{PlayerEnd::Kind::CannotShow, std::string("cannot start the player: ") + e.what()};
   }
 
   EventLoop(is.get());
 
-  CloseStream(is.get());
+  CloseStream(is.get());  // joins the read thread: its reason is whole
+  PlayerEnd end;
+  // A quit during the opening cut it short: that is no fault of the file.
+  if (stats.openFailed && control.command != QuitRequested)
+    end = PlayerEnd{PlayerEnd::Kind::CannotOpen,
+                    is->openError.empty() ? "cannot open " + path : is->openError};
+  else
+    end.kind = PlayerEnd::Kind::Quit;
   is.reset();
   release();
-  return 0;
+  return end;
 }
 
 void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
   Stop();
-  Control().Reset();
-  Stats().Reset();
-  Stats().startMicros = av_gettime_relative();
+  control_.Reset();
+  stats_.Reset();
+  stats_.startMicros = av_gettime_relative();
+  {
+    std::lock_guard<std::mutex> lock(endMutex_);
+    end_ = PlayerEnd{};
+  }
   finished_ = false;
   thread_ = std::thread([this, nativeWindow, path, startSeconds] {
     platform::ThreadSignalStack signalStack;
-    result_ = RunPlayer(nativeWindow, path, startSeconds);
+    PlayerEnd end = RunPlayer(nativeWindow, path, startSeconds, control_, stats_);
+    {
+      std::lock_guard<std::mutex> lock(endMutex_);
+      end_ = std::move(end);
+    }
     finished_ = true;
   });
 }
 
 void PlayerThread::Stop() {
   if (!thread_.joinable()) return;
-  Control().command = QuitRequested;
+  control_.command = QuitRequested;
   thread_.join();
+}
+
+PlayerEnd PlayerThread::end() const {
+  std::lock_guard<std::mutex> lock(endMutex_);
+  return end_;
 }
 
 }  // namespace player

@@ -16,11 +16,6 @@ void PlayerControl::RequestWindowSize(int width, int height) {
   pendingWindowSize = (uint64_t(uint32_t(width)) << 32) | uint32_t(height);
 }
 
-PlayerControl& Control() {
-  static PlayerControl control;
-  return control;
-}
-
 void PlayerStats::Reset() {
   picturesShown = 0;
   framesDroppedEarly = 0;
@@ -33,11 +28,6 @@ void PlayerStats::Reset() {
   avDriftSamples = 0;
   startMicros = 0;
   firstPictureMicros = 0;
-}
-
-PlayerStats& Stats() {
-  static PlayerStats stats;
-  return stats;
 }
 
 }  // namespace player

@@ -23,7 +23,7 @@ constexpr int kFullVolume = 128;
 enum ShowMode : int { ShowNone = -1, ShowVideo = 0, ShowWaves = 1, ShowSpectrum = 2 };
 inline bool ShowsSound(int mode) { return mode == ShowWaves || mode == ShowSpectrum; }
 
-// One set per process. The host writes command, seekSeconds and outputVolume;
+// One set per player. The host writes command, seekSeconds and outputVolume;
 // the player acknowledges commands and writes positionSeconds.
 struct PlayerControl {
   std::atomic<int> command{NoCommand};
@@ -42,7 +42,6 @@ struct PlayerControl {
   void RequestWindowSize(int width, int height);
 };
 
-PlayerControl& Control();
 
 // What the player did, for hosts, tests and benchmarks. Reset by the starter.
 struct PlayerStats {
@@ -65,6 +64,5 @@ struct PlayerStats {
   void Reset();
 };
 
-PlayerStats& Stats();
 
 }  // namespace player

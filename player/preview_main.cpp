@@ -54,25 +54,23 @@ bool WindowSizeFor(const std::string& path, int* width, int* height, std::string
   return true;
 }
 
-void Seek(int delta) {
-  player::PlayerControl& control = player::Control();
+void Seek(player::PlayerControl& control, int delta) {
   int target = std::max(0, int(control.positionSeconds) + delta);
   control.seekSeconds = target;
   control.command = player::SeekRequested;
 }
 
-void HandleKey(KeySym key) {
-  player::PlayerControl& control = player::Control();
+void HandleKey(player::PlayerControl& control, KeySym key) {
   switch (key) {
     case XK_space:
       control.command =
           control.command == player::Paused ? player::ResumeRequested : player::PauseRequested;
       break;
     case XK_Left:
-      Seek(-kSeekStepSeconds);
+      Seek(control, -kSeekStepSeconds);
       break;
     case XK_Right:
-      Seek(kSeekStepSeconds);
+      Seek(control, kSeekStepSeconds);
       break;
     case XK_Up:
       control.outputVolume = std::min(player::kFullVolume, control.outputVolume + kVolumeStep);
@@ -146,31 +144,29 @@ int main(int argc, char** argv) {
 
   player::PlayerThread player;
   player.Start(window, path, start);
-  bool openFailed = false;
+  player::PlayerControl& control = player.control();
   while (!player.finished()) {
     pollfd fd{ConnectionNumber(display), POLLIN, 0};
     poll(&fd, 1, 50);
-    if (quitSignal) player::Control().command = player::QuitRequested;
-    // Opened above, refused by the player (its error is printed): no empty window.
-    if (player::Stats().openFailed && !openFailed) {
-      openFailed = true;
-      player::Control().command = player::QuitRequested;
-    }
+    if (quitSignal) control.command = player::QuitRequested;
     while (XPending(display)) {
       XEvent event;
       XNextEvent(display, &event);
       if (event.type == KeyPress) {
-        HandleKey(XLookupKeysym(&event.xkey, 0));
+        HandleKey(control, XLookupKeysym(&event.xkey, 0));
       } else if (event.type == ClientMessage && Atom(event.xclient.data.l[0]) == deleteWindow) {
-        player::Control().command = player::QuitRequested;
+        control.command = player::QuitRequested;
       } else if (event.type == ConfigureNotify) {
-        player::Control().RequestWindowSize(event.xconfigure.width, event.xconfigure.height);
+        control.RequestWindowSize(event.xconfigure.width, event.xconfigure.height);
       }
     }
   }
+  // The window goes only after the player has let go of it.
   player.Stop();
-  const int result = player.result();
-  const player::PlayerStats& stats = player::Stats();
+  const player::PlayerEnd end = player.end();
+  if (end.kind != player::PlayerEnd::Kind::Quit)
+    fprintf(stderr, "pelmar-preview: %s\n", end.error.c_str());
+  const player::PlayerStats& stats = player.stats();
   const long long first =
       stats.firstPictureMicros ? stats.firstPictureMicros - stats.startMicros : -1;
   fprintf(stderr,
@@ -181,5 +177,5 @@ int main(int argc, char** argv) {
           static_cast<long long>(stats.framesDroppedLate));
   XDestroyWindow(display, window);
   XCloseDisplay(display);
-  return result == 0 && !openFailed ? 0 : 1;
+  return end.kind == player::PlayerEnd::Kind::Quit ? 0 : 1;
 }

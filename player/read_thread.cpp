@@ -72,6 +72,7 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   AVFormatContext* ic = OpenPlayerFile(is->filename, interrupt, &error);
   if (!ic) {
     av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), error.c_str());
+    is->openError = "cannot open " + is->filename + ": " + error;
     return false;
   }
   *icOut = ic;
@@ -80,6 +81,7 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   av_format_inject_global_side_data(ic);
   if (avformat_find_stream_info(ic, nullptr) < 0) {
     av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
+    is->openError = "cannot read the streams of " + is->filename;
     return false;
   }
   if (ic->pb) ic->pb->eof_reached = 0;
@@ -100,12 +102,13 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   if (audio >= 0) StreamComponentOpen(is, audio);
   int videoOpened = video >= 0 ? StreamComponentOpen(is, video) : -1;
   is->showMode = videoOpened >= 0 ? ShowVideo : ShowSpectrum;
-  Stats().showMode = is->showMode.load();
+  is->stats.showMode = is->showMode.load();
   if (subtitle >= 0) StreamComponentOpen(is, subtitle);
 
   if (is->videoStreamIndex < 0 && is->audioStreamIndex < 0) {
     av_log(nullptr, AV_LOG_FATAL, "Failed to open file '%s' or configure filtergraph\n",
            is->filename.c_str());
+    is->openError = is->filename + " has no picture or sound that can be played";
     return false;
   }
   return true;
@@ -190,10 +193,10 @@ void ReadThread(VideoState* is) {
   platform::ThreadSignalStack signalStack;
   NameThisThread("read_thread");
   AVFormatContext* ic = nullptr;
-  // A file that cannot be played leaves the player running with nothing to
-  // show until its host quits it; the stats tell the host.
+  // A file that cannot be played ends the player, with the reason for its host
+  // (written before the flag that tells it).
   if (OpenInput(is, &ic)) ReadLoop(is, ic);
-  else Stats().openFailed = true;
+  else is->stats.openFailed = true;
   if (ic && !is->ic) avformat_close_input(&ic);
 }
 
@@ -251,7 +254,7 @@ int StreamComponentOpen(VideoState* is, int streamIndex) {
       is->audioStreamIndex = streamIndex;
       ret = DecoderStart(&is->auddec, AudioThread, "audio_decoder", is);
       if (ret < 0) return ret;
-      Stats().audioOpen = true;
+      is->stats.audioOpen = true;
       SDL_PauseAudioDevice(is->audioDevice, 0);
       break;
     }
@@ -265,7 +268,7 @@ int StreamComponentOpen(VideoState* is, int streamIndex) {
       is->videoStreamIndex = streamIndex;
       ret = DecoderStart(&is->viddec, VideoThread, "video_decoder", is);
       if (ret < 0) return ret;
-      Stats().videoOpen = true;
+      is->stats.videoOpen = true;
       is->queueAttachmentsRequest = true;
       break;
     case AVMEDIA_TYPE_SUBTITLE:

@@ -379,7 +379,7 @@ void AudioDisplay(VideoState* is) {
       av_log(nullptr, AV_LOG_ERROR,
              "Failed to allocate buffers for RDFT, switching to waves display\n");
       is->showMode = ShowWaves;
-      Stats().showMode = ShowWaves;
+      is->stats.showMode = ShowWaves;
     } else {
       SpectrumDisplay(is, start, channels, frequencies);
     }
@@ -407,11 +407,11 @@ void UpdatePictureArea(VideoState* is) {
 void UpdateVideoClock(VideoState* is, double pts, int serial) {
   is->vidclk.Set(pts, serial);
   is->extclk.Follow(is->vidclk);
-  Control().positionSeconds = pts;
+  is->control.positionSeconds = pts;
   if (is->audioStreamIndex >= 0 && !is->paused && !is->step) {
     const double audio = is->audclk.Get();
     if (!std::isnan(audio)) {
-      PlayerStats& stats = Stats();
+      PlayerStats& stats = is->stats;
       const double drift = std::fabs(pts - audio);
       double seen = stats.maxAvDrift;
       while (drift > seen && !stats.maxAvDrift.compare_exchange_weak(seen, drift)) {
@@ -523,8 +523,8 @@ void VideoDisplay(VideoState* is) {
   else if (is->videoStreamIndex >= 0)
     ImageDisplay(is);
   SDL_RenderPresent(is->renderer);
-  if (picture && Stats().firstPictureMicros == 0)
-    Stats().firstPictureMicros = av_gettime_relative();
+  if (picture && is->stats.firstPictureMicros == 0)
+    is->stats.firstPictureMicros = av_gettime_relative();
 }
 
 void VideoRefresh(VideoState* is, double* remaining) {
@@ -569,7 +569,7 @@ void VideoRefresh(VideoState* is, double* remaining) {
     if (is->pictq.Remaining() > 1 && !is->step) {
       const double duration = PictureDuration(*is, vp, is->pictq.PeekNext());
       if (time > is->frameTimer + duration) {
-        ++Stats().framesDroppedLate;
+        ++is->stats.framesDroppedLate;
         is->pictq.Next();
         continue;
       }
@@ -579,7 +579,7 @@ void VideoRefresh(VideoState* is, double* remaining) {
 
     is->pictq.Next();
     is->forceRefresh = true;
-    ++Stats().picturesShown;
+    ++is->stats.picturesShown;
     if (is->step && !is->paused) TogglePause(is);
     break;
   }

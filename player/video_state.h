@@ -56,7 +56,8 @@ struct StreamDecoder {
 constexpr int kSampleArraySize = 8 * 65536;
 
 struct VideoState {
-  VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer);
+  VideoState(const std::string& name, SDL_Window* window, SDL_Renderer* renderer,
+             PlayerControl& control, PlayerStats& stats);
   ~VideoState();
 
   // Output, owned by the player thread.
@@ -68,6 +69,13 @@ struct VideoState {
   std::atomic<int> defaultHeight{480};
   std::atomic<int> screenWidth{0};
   std::atomic<int> screenHeight{0};
+
+  // The host's handle: its commands, and what the player reports to it.
+  PlayerControl& control;
+  PlayerStats& stats;
+  // Why the file cannot be played; written by the read thread before
+  // stats.openFailed is set.
+  std::string openError;
 
   // Control.
   std::thread readThread;

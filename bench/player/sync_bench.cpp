@@ -73,8 +73,8 @@ int main() {
   using namespace std::chrono_literals;
   player::PlayerThread thread;
   thread.Start(window, file, 0);
-  auto& stats = player::Stats();
-  auto position = [] { return player::Control().positionSeconds.load(); };
+  auto& stats = thread.stats();
+  auto position = [&] { return thread.control().positionSeconds.load(); };
   const auto end = std::chrono::steady_clock::now() + 60s;
   while (position() < 1.0 && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(10ms);
