@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace player {
+#include "engine/command.h"
 
-int EvenSide(int side, int origin, int frame) {
-  if (side % 2 == 0) return side;
-  return origin + side + 1 <= frame ? side + 1 : side - 1;
-}
+namespace player {
 
 void CropModel::SetArea(int width, int height) {
   areaWidth_ = width;
@@ -104,8 +101,8 @@ bool CropModel::Move(int px, int py) {
       c.width = c.height * ratio;
     }
   }
-  c.width = float(EvenSide(int(c.width), int(c.x), videoWidth_));
-  c.height = float(EvenSide(int(c.height), int(c.y), videoHeight_));
+  c.width = float(engine::EvenCropSide(int(c.width), int(c.x), videoWidth_));
+  c.height = float(engine::EvenCropSide(int(c.height), int(c.y), videoHeight_));
   return true;
 }
 

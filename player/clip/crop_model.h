@@ -18,10 +18,6 @@ enum CropZone : int {
   kZoneBottomRight = 5,
 };
 
-// The side made even without leaving the frame: up by one, or down by one
-// where up would pass the edge.
-int EvenSide(int side, int origin, int frame);
-
 class CropModel {
  public:
   CropModel(int videoWidth, int videoHeight) : videoWidth_(videoWidth), videoHeight_(videoHeight) {}
