@@ -23,13 +23,14 @@ cmake --build build-tsan -j "$jobs" --target \
 
 # The engine, the shell, the player core and the file readers again under
 # AddressSanitizer and UndefinedBehaviorSanitizer. Any finding ends the test
-# that met it (the playback tests measure time and stay in the normal build).
+# that met it (the playback tests measure time and the Qt controls stand on Qt:
+# they stay in the normal build).
 cmake -S . -B build-asan -G Ninja -DPELMAR_WERROR=ON -DPELMAR_SANITIZE=address,undefined
 cmake --build build-asan -j "$jobs" --target \
   platform_tests app_core_tests lang_tests lang_file_replay media_tests engine_tests cli_tests \
-  engine_reason_tests cli_signal_tests player_tests
+  engine_reason_tests cli_signal_tests player_tests player_clip_rules_tests
 (cd build-asan && \
   ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   ctest --output-on-failure -j "$jobs" -L 'core|engine|player' \
-    -E '^(player_playback_tests|preview_open_tests)$')
+    -E '^(player_playback_tests|preview_open_tests|player_widgets_on_screen)$')
