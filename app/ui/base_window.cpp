@@ -63,7 +63,11 @@ MyBaseWindow::MyBaseWindow(QWidget* owner, Kind kind)
   EnableShadow(Settings().enableShadow != 0);
 }
 
-MyBaseWindow::~MyBaseWindow() = default;
+MyBaseWindow::~MyBaseWindow() {
+  // The controls go after this: a focused edit's last focus-out must not
+  // reach a window that is half destroyed.
+  delete pump_;
+}
 
 QString MyBaseWindow::WindowClassName() const {
   return QStringLiteral("PelmarVideoConvertDialogClass");
