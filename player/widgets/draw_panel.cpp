@@ -31,29 +31,45 @@ QRegion Marks(const QRect& r) {
 
 CVideoDrawPanel::CVideoDrawPanel(IDrawPanelEvent* listener, int videoWidth, int videoHeight,
                                  QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+    : QWidget(owner, Composited() ? Qt::Tool | Qt::FramelessWindowHint |
+                                        Qt::WindowDoesNotAcceptFocus
+                                  : Qt::Widget),
       listener_(listener),
       owner_(owner),
       model_(videoWidth, videoHeight),
-      seeThrough_(app::X11HasCompositor()) {
-  setAttribute(Qt::WA_TranslucentBackground, seeThrough_);
-  setAttribute(Qt::WA_ShowWithoutActivating);
+      seeThrough_(isWindow()) {
+  if (seeThrough_) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+  } else {
+    // A window of the owner's own, stacked over the picture's window: no
+    // window manager can bury it under the dialog it belongs to.
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    setAttribute(Qt::WA_NativeWindow);
+  }
   setMouseTracking(true);  // the cursor tells what a drag would do
 }
+
+bool CVideoDrawPanel::Composited() { return app::X11HasCompositor(); }
 
 bool CVideoDrawPanel::SetArea(const QRect& area) {
   if (area.width() <= 0 || area.height() <= 0) return false;
   area_ = area;
   model_.SetArea(area.width(), area.height());
-  FollowOwner();
-  resize(area.size());
+  if (isWindow()) {
+    FollowOwner();
+    resize(area.size());
+  } else {
+    setGeometry(area);
+  }
   if (!isVisible()) show();
+  raise();
   Redraw();
   return true;
 }
 
 void CVideoDrawPanel::FollowOwner() {
-  if (owner_ && !area_.isEmpty()) move(owner_->mapToGlobal(area_.topLeft()));
+  if (isWindow() && owner_ && !area_.isEmpty()) move(owner_->mapToGlobal(area_.topLeft()));
 }
 
 QRect CVideoDrawPanel::ScreenRect() const {

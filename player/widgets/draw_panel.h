@@ -1,6 +1,9 @@
-// The crop rectangle over the clip editor's picture: a frameless tool window
-// that lies exactly over the picture area, shows the rectangle with its four
-// corner marks, and lets the user move it and drag its corners.
+// The crop rectangle over the clip editor's picture: it lies exactly over the
+// picture area, shows the rectangle with its four corner marks, and lets the
+// user move it and drag its corners. With a compositing manager it is a
+// see-through frameless tool window; without one, a shaped child window of
+// its owner that shows only the rectangle's outline and marks, so the inside
+// of the rectangle lets the pointer through to the picture.
 #pragma once
 
 #include <QPointer>
@@ -25,11 +28,13 @@ class CVideoDrawPanel : public QWidget {
   // Lies over `area` (the owner's coordinates) from now on. False when the
   // area is empty.
   bool SetArea(const QRect& area);
-  // The owner moved: lie over the area again.
+  // The owner moved: lie over the area again (a child window moves along).
   void FollowOwner();
   // Shows the rectangle as it now is.
   void Redraw();
   float scale() const { return model_.scale(); }
+  // Whether the desktop blends windows, so the panel may be see-through.
+  static bool Composited();
 
   // The rectangle (source pixels) and the kept ratio; the owner changes them,
   // then calls Redraw.
