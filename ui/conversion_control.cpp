@@ -17,6 +17,9 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "engine/command.h"
+#include "player/editor/video_player_dlg.h"
+#include "ui/list_rows.h"
 #include "ui/main_frame.h"
 #include "ui/message_dlg.h"
 
@@ -155,6 +158,35 @@ void CMainFrame::PlayResult(QWidget* row) {
   VideoItem* item = ItemOfRow(row);
   if (!item || item->outputPath.empty() || !platform::FileExists(item->outputPath)) return;
   app::OpenAddress(QUrl::fromLocalFile(Q(item->outputPath)).toString());
+}
+
+void CMainFrame::ClipItem(QWidget* row) {
+  engine::ItemPtr item = ItemPtrOfRow(row);
+  // Trimming and cropping need the file's length and frame.
+  if (!item || item->state.load() == ItemState::Queued ||
+      item->state.load() == ItemState::Converting || !CanClip(row, *item))
+    return;
+  CVideoPlayerDlg editor(this, item->sourcePath, item->durationSeconds, item->width, item->height);
+  editor.trimStart = item->trimStart;
+  editor.trimEnd = item->trimEnd;
+  editor.cropX = item->cropX;
+  editor.cropY = item->cropY;
+  editor.cropWidth = item->cropWidth;
+  editor.cropHeight = item->cropHeight;
+  editor.keepRatio = item->keepRatio;
+  editor.ShowModal();
+  if (!editor.accepted) return;
+  item->trimStart = editor.trimStart;
+  item->trimEnd = editor.trimEnd;
+  item->cropX = editor.cropX;
+  item->cropY = editor.cropY;
+  // Even sides, as the encoder needs them, rounded down where up would pass the edge.
+  item->cropWidth = engine::EvenCropSide(editor.cropWidth, editor.cropX, item->width);
+  item->cropHeight = engine::EvenCropSide(editor.cropHeight, editor.cropY, item->height);
+  item->keepRatio = editor.keepRatio;
+  app::RunLog("clip %s: %d-%d s, crop %dx%d at %d,%d", item->itemId.c_str(), item->trimStart,
+              item->trimEnd, item->cropWidth, item->cropHeight, item->cropX, item->cropY);
+  ShowKeptRange(row, *item);
 }
 
 void CMainFrame::MoveRow(QWidget* row, int delta) {

@@ -58,15 +58,6 @@ void SetPairVisible(QWidget* row, const char* stem, bool visible) {
 
 bool Has(QWidget* row, const char* name) { return app::FindControl(row, name) != nullptr; }
 
-// Trimming and cropping need the file's length and frame: only an analysed
-// file that is not turned and not a cache file can be clipped. Until the
-// analysis reports, its worker may still be writing the facts.
-bool CanClip(const QWidget* row, const engine::VideoItem& item) {
-  if (!row->property(kAnalysedProperty).toBool()) return false;
-  return item.durationSeconds > 0 && item.width > 0 && item.height > 0 && item.rotation == 0 &&
-         item.cacheKind == media::CacheKind::None;
-}
-
 // The most telling words of a failure for the row's one line: the end of its
 // last line ("…/a.mp4: No such file or directory" gives the cause). The
 // tooltip keeps all of it.
@@ -92,6 +83,15 @@ void SetFailureTip(QWidget* row, const engine::VideoItem* item) {
 engine::VideoItem* ItemOfRow(const QWidget* row) {
   if (!row) return nullptr;
   return static_cast<engine::VideoItem*>(row->property(kItemProperty).value<void*>());
+}
+
+// Trimming and cropping need the file's length and frame: only an analysed
+// file that is not turned and not a cache file can be clipped. Until the
+// analysis reports, its worker may still be writing the facts.
+bool CanClip(const QWidget* row, const engine::VideoItem& item) {
+  if (!row->property(kAnalysedProperty).toBool()) return false;
+  return item.durationSeconds > 0 && item.width > 0 && item.height > 0 && item.rotation == 0 &&
+         item.cacheKind == media::CacheKind::None;
 }
 
 void ReloadRowLabels(QWidget* row) {
@@ -120,6 +120,24 @@ QWidget* CreateListRow(app::SkinList* list, engine::VideoItem* item) {
   item->listItem = row;
   list->Add(row);
   return row;
+}
+
+void ShowKeptRange(QWidget* row, const engine::VideoItem& item) {
+  if (!row) return;
+  auto hms = [](int t) {
+    return QString::asprintf("%02d:%02d:%02d", t / 3600, t / 60 - t / 3600 * 60, t % 60);
+  };
+  const int kept = item.trimEnd - item.trimStart;
+  if (Has(row, "video_duration_new")) {
+    SetVisible(row, "layNewDuration2", false);
+    SetVisible(row, "layNewDuration1", true);
+    SetText(row, "video_duration_new", hms(kept));
+  }
+  if (Has(row, "video_duration_new2") && kept != item.durationSeconds) {
+    SetVisible(row, "layNewDuration2", true);
+    SetVisible(row, "layNewDuration1", false);
+    SetText(row, "video_duration_new2", hms(item.trimStart) + QStringLiteral(" - ") + hms(item.trimEnd));
+  }
 }
 
 void ShowOutputChoice(QWidget* row, const engine::VideoItem& item) {

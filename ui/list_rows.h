@@ -44,6 +44,14 @@ void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& t
 // Puts the localized label texts on the row again (after a language switch).
 void ReloadRowLabels(QWidget* row);
 
+// Whether the clip editor may open for the row's item: an analysed file with
+// a known length and frame, not turned and not a cache file.
+bool CanClip(const QWidget* row, const engine::VideoItem& item);
+
+// The output length after the clip editor: the kept length, or the kept
+// range when only part of the file is kept.
+void ShowKeptRange(QWidget* row, const engine::VideoItem& item);
+
 // The item a row shows; null for anything else.
 engine::VideoItem* ItemOfRow(const QWidget* row);
 

@@ -177,6 +177,7 @@ void CMainFrame::OnClick(const app::Notification& n) {
     else if (name == "btn_del_video") RemoveItem(row);
     else if (name == "btn_video_rename") ToggleRename(row);
     else if (name == "btn_play_video") PlayResult(row);
+    else if (name == "btn_clip_video") ClipItem(row);
     else if (name == "btn_up_video") MoveRow(row, -1);
     else if (name == "btn_down_video") MoveRow(row, +1);
   }

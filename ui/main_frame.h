@@ -89,6 +89,7 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void ToggleRename(QWidget* row);
   void FinishRename(QWidget* edit);
   void PlayResult(QWidget* row);
+  void ClipItem(QWidget* row);
   void MoveRow(QWidget* row, int delta);
   void RunMerge(const engine::MergeRequest& request);
   void RefreshTimeLeft();
