@@ -15,6 +15,8 @@ packages=(
   libgsf-1-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils
+  # a compositing manager, for the windows that look different under one
+  xcompmgr
   # sources made by other programs than ffmpeg, for the tests
   mkvtoolnix x264 lame gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # fuzzing the file readers

@@ -44,5 +44,9 @@ int main(int argc, char** argv) {
     fprintf(stderr, "pelmar-video-converter: cannot open the display: %s\n", why.c_str());
     return 1;
   }
+  // The preview draws through X11 into a window of ours: on a Wayland
+  // desktop the program runs under XWayland.
+  const char* x = getenv("DISPLAY");
+  if (QtOption(argc, argv, "platform").empty() && x && *x) setenv("QT_QPA_PLATFORM", "xcb", 0);
   return ui::RunProgram(argc, argv);
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
@@ -153,6 +154,11 @@ void CVideoPlayerDlg::StartPlayer() {
   timer150_.start();
   playerRunning_ = true;
   if (!media_) return;  // nothing to draw into
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    // The player draws into an X11 window; elsewhere the editor still trims and crops.
+    ShowEndText("the preview needs an X11 display");
+    return;
+  }
   player_.Start(media_->winId(), sourcePath_, trimStart);
   media_->SetControl(&player_.control());
   if (volumeSlider_) player_.control().outputVolume =
@@ -191,12 +197,21 @@ void CVideoPlayerDlg::ShowPlayerEnd() {
   if (end.kind != player::PlayerEnd::Kind::CannotOpen &&
       end.kind != player::PlayerEnd::Kind::CannotShow)
     return;
+  ShowEndText(end.error);
+}
+
+QString CVideoPlayerDlg::endText() const {
+  return endLabel_ && !endLabel_->isHidden() ? endLabel_->text() : QString();
+}
+
+void CVideoPlayerDlg::ShowEndText(const std::string& why) {
   if (!endLabel_ || endLabel_->isVisible()) return;
   if (media_) media_->hide();
   endLabel_->setText(QString::fromStdString(
-      app::FillTextPlaceholder(app::LangText("ClipCannotPlay", "Skin"), end.error)));
+      app::FillTextPlaceholder(app::LangText("ClipCannotPlay", "Skin"), why)));
   endLabel_->show();
   endLabel_->raise();
+  panel_->raise();
 }
 
 // --- events ----------------------------------------------------------------

@@ -46,6 +46,8 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
 
   player::PlayerThread& player() { return player_; }
   CVideoDrawPanel* panel() const { return panel_; }
+  // What stands in the picture's place when it cannot be shown; empty while it can.
+  QString endText() const;
   // Where the picture lies in the dialog; empty before the player starts.
   QRect pictureRect() const { return pictureRect_; }
 
@@ -72,6 +74,7 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   void OnTimer();
   void ShowPlaying(bool playing);
   void ShowPlayerEnd();
+  void ShowEndText(const std::string& why);
   void SeekTo(int sliderValue);
   void FastStep(int direction);
   void OnRangeDragged(int index);

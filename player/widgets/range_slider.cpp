@@ -78,6 +78,13 @@ void CRangeSliderUI::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
 }
 
+QRect CRangeSliderUI::ThumbRect(int index) const {
+  player::RangeSliderModel model = model_;
+  model.bounds = {0, 0, width(), height()};
+  const player::SliderRect r = model.Thumb(index ? 1 : 0);
+  return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+}
+
 void CRangeSliderUI::TakeSize() { model_.bounds = {0, 0, width(), height()}; }
 
 bool CRangeSliderUI::OverThumb(const QPoint& p) const {

@@ -3,6 +3,7 @@
 // properties of the layout (thumbimage, value1, max, thumbsize, …).
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -26,6 +27,8 @@ class CRangeSliderUI : public QWidget {
   int GetMin() const { return model_.minimum; }
   void SetMin(int minimum);
   unsigned GetThumbFlags(int index) const { return model_.flags[index ? 1 : 0]; }
+  // Where a thumb is drawn now, in the control's pixels.
+  QRect ThumbRect(int index) const;
   void SetAttribute(const QString& name, const QString& value);
 
  signals:

@@ -1,16 +1,21 @@
 #!/bin/sh
 # Runs a command on a virtual display of its own:
-#   with-xvfb.sh [-s WIDTHxHEIGHTxDEPTH] command [argument...]
+#   with-xvfb.sh [-c] [-s WIDTHxHEIGHTxDEPTH] command [argument...]
+# -c runs a compositing manager (xcompmgr) on the display as well.
 # Xvfb picks a free display number itself and writes it once it takes
 # connections, so a busy machine neither races another server for a number
 # nor connects before the server is ready. The command's exit status is ours.
 screen=1280x1024x24
-if [ "$1" = "-s" ]; then
-  screen=$2
-  shift 2
-fi
+compositor=
+while :; do
+  case $1 in
+    -s) screen=$2; shift 2 ;;
+    -c) compositor=yes; shift ;;
+    *) break ;;
+  esac
+done
 if [ $# -eq 0 ]; then
-  echo "usage: with-xvfb.sh [-s WxHxD] command [argument...]" >&2
+  echo "usage: with-xvfb.sh [-c] [-s WxHxD] command [argument...]" >&2
   exit 2
 fi
 
@@ -18,10 +23,15 @@ dir=$(mktemp -d "${TMPDIR:-/tmp}/with-xvfb.XXXXXX") || exit 1
 mkfifo "$dir/display" || { rmdir "$dir"; exit 1; }
 server=
 command=
+manager=
 finish() {
   if [ -n "$command" ]; then
     kill "$command" 2>/dev/null
     wait "$command" 2>/dev/null
+  fi
+  if [ -n "$manager" ]; then
+    kill "$manager" 2>/dev/null
+    wait "$manager" 2>/dev/null
   fi
   if [ -n "$server" ]; then
     kill "$server" 2>/dev/null
@@ -53,6 +63,11 @@ esac
 
 DISPLAY=:$number
 export DISPLAY
+if [ -n "$compositor" ]; then
+  # The command waits for the manager to take the display where it matters.
+  xcompmgr 2>"$dir/manager.log" &
+  manager=$!
+fi
 # In the background, so that a signal to us ends the command and the server
 # at once rather than after the command.
 # (Its input is kept: an asynchronous command would read /dev/null.)
