@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QFocusEvent>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
 #include <QUrl>
@@ -20,6 +21,8 @@
 #include "app/ui/base_window.h"
 #include "app/ui/skin_controls.h"
 #include "engine/video_item.h"
+#include "media/probe.h"
+#include "player/editor/video_player_dlg.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/main_window/main_frame_fixture.h"
@@ -522,6 +525,65 @@ TEST_F(ConversionTest, ClosingWithYesToEachBusyListStopsTheQueueAndLeavesNoParti
   EXPECT_NE(queued->state.load(), ItemState::Done);
   EXPECT_NE(queued->state.load(), ItemState::Converting);
   EXPECT_EQ(Entries(output), std::vector<std::string>{});
+}
+
+// The clip editor from a row: what is accepted there is what the next
+// conversion keeps; what is cancelled changes nothing.
+TEST_F(ConversionTest, TheClipEditorsRangeAndCropReachTheOutput) {
+  frame_->AddFiles({Clip("clip.mp4", 6.0)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const engine::ItemPtr item = frame_->Items(ConvertKind::Video)[0];
+  QWidget* row = RowOf(item);
+  ASSERT_TRUE(Shown(row, "btn_clip_video"));
+
+  // Fills the editor once it shows, then leaves it with the button named.
+  auto edit = [&](std::vector<std::pair<const char*, const char*>> boxes, bool keepRatioOff,
+                  const char* button) {
+    auto* poll = new QTimer(frame_);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+      auto* dlg = qobject_cast<CVideoPlayerDlg*>(QApplication::activeModalWidget());
+      if (!dlg || !dlg->isVisible()) return;
+      poll->stop();
+      poll->deleteLater();
+      if (keepRatioOff) dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
+      for (const auto& [name, text] : boxes) {
+        auto* box = dlg->FindControl<QLineEdit>(QString::fromLatin1(name));
+        box->setFocus();
+        box->setText(QString::fromLatin1(text));
+      }
+      dlg->FindControl<QAbstractButton>(QString::fromLatin1(button))->click();
+    });
+    poll->start(10);
+    Click(row, "btn_clip_video");  // returns when the editor closed
+  };
+
+  // A crop of odd width whose even rounding would pass the right edge.
+  edit({{"edtStartTime", "00:00:01"}, {"edtEndTime", "00:00:04"}, {"edtPosX", "161"},
+        {"edtWidth", "159"}, {"edtHeight", "119"}},
+       true, "btnOK");
+  EXPECT_EQ(item->trimStart, 1);
+  EXPECT_EQ(item->trimEnd, 4);
+  EXPECT_EQ(item->cropX, 161);
+  EXPECT_EQ(item->cropWidth, 158);
+  EXPECT_EQ(item->cropHeight, 120);
+  EXPECT_FALSE(item->keepRatio);
+  EXPECT_TRUE(Shown(row, "layNewDuration2"));
+  EXPECT_FALSE(Shown(row, "layNewDuration1"));
+  EXPECT_EQ(Text(row, "video_duration_new2"), "00:00:01 - 00:00:04");
+
+  edit({{"edtStartTime", "00:00:02"}, {"edtWidth", "40"}}, false, "btnCancel");
+  EXPECT_EQ(item->trimStart, 1);
+  EXPECT_EQ(item->cropWidth, 158);
+
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  ASSERT_EQ(item->state.load(), ItemState::Done) << item->failureReason;
+  media::MediaInfo info;
+  ASSERT_TRUE(media::ProbeMedia(item->outputPath, info).usable);
+  EXPECT_EQ(info.width, 158);
+  EXPECT_EQ(info.height, 120);
+  EXPECT_GE(info.durationSeconds, 2);
+  EXPECT_LE(info.durationSeconds, 3);
 }
 
 }  // namespace
