@@ -238,7 +238,8 @@ PlayerEnd RunPlayer(uintptr_t nativeWindow, const std::string& path, int startSe
 }
 
 void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int startSeconds) {
-  Stop();
+  std::lock_guard<std::mutex> life(lifeMutex_);
+  StopLocked();
   control_.Reset();
   stats_.Reset();
   stats_.startMicros = av_gettime_relative();
@@ -259,6 +260,11 @@ void PlayerThread::Start(uintptr_t nativeWindow, const std::string& path, int st
 }
 
 void PlayerThread::Stop() {
+  std::lock_guard<std::mutex> life(lifeMutex_);
+  StopLocked();
+}
+
+void PlayerThread::StopLocked() {
   if (!thread_.joinable()) return;
   control_.command = QuitRequested;
   thread_.join();

@@ -47,6 +47,7 @@ class PlayerThread {
   // Stops a player that still runs first.
   void Start(uintptr_t nativeWindow, const std::string& path, int startSeconds);
   // Asks the player to quit and joins its thread; does nothing when none runs.
+  // Any thread may call it, also two at once.
   void Stop();
   bool finished() const { return finished_; }
   PlayerEnd end() const;
@@ -56,6 +57,9 @@ class PlayerThread {
   const PlayerStats& stats() const { return stats_; }
 
  private:
+  void StopLocked();
+
+  std::mutex lifeMutex_;  // Start and Stop, one at a time
   PlayerControl control_;
   PlayerStats stats_;
   std::thread thread_;
