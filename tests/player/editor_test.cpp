@@ -203,6 +203,34 @@ TEST_F(EditorTest, EnterAndEscapeLeaveTheEditorOpenAndOkTakesTheRectangle) {
   EXPECT_TRUE(dlg->player().finished());
 }
 
+TEST_F(EditorTest, StepsOfATenthStopAtTheEndsAndSeekOnlyToNewSeconds) {
+  auto dlg = Open(File(), 100, 640, 360);
+  player::PlayerControl& control = dlg->player().control();
+  struct Case {
+    double at;
+    const char* button;
+    int seek;
+  };
+  const Case cases[] = {
+      {50.0, "btnFastForward", 60},
+      {95.5, "btnFastForward", 100},  // not past the end
+      {4.0, "btnFastBackward", 0},    // not before the start
+      {50.0, "btnFastBackward", 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.button) + " at " + std::to_string(c.at));
+    control.positionSeconds = c.at;
+    control.command = player::Playing;
+    dlg->FindControl<QAbstractButton>(QString::fromLatin1(c.button))->click();
+    EXPECT_EQ(control.seekSeconds.load(), c.seek);
+    EXPECT_EQ(control.command.load(), int(player::SeekRequested));
+  }
+  // The same second again asks nothing of the player.
+  control.command = player::Playing;
+  dlg->FindControl<QAbstractButton>(QStringLiteral("btnFastBackward"))->click();
+  EXPECT_EQ(control.command.load(), int(player::Playing));
+}
+
 // On a real X display (the ctest entries run it under Xvfb, once with a
 // compositing manager): what a person sees is read from the screen.
 class EditorOnScreenTest : public EditorTest {
@@ -258,6 +286,13 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   EXPECT_EQ(Text(*dlg, "edtPosX"), "120");
   EXPECT_EQ(Text(*dlg, "edtPosY"), "80");
   EXPECT_EQ(Text(*dlg, "edtWidth"), "160");
+
+  // The rectangle stays over the picture when the dialog moves.
+  const QPoint shift(60, 40);
+  dlg->move(dlg->pos() + shift);
+  const QPoint movedMark = area.topLeft() + shift + QPoint(int(120 * scale) + 2, int(80 * scale) + 2);
+  EXPECT_TRUE(WaitFor([&] { return Line(Pixel(movedMark)); }, 30000))
+      << Pixel(movedMark).name().toStdString();
 
   // Closed by the desktop: the player ends before the window goes.
   dlg->close();
