@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 #include "app/core/app_settings.h"
 #include "app/core/oem_config.h"
 #include "app/ui/base_window.h"
@@ -147,6 +149,22 @@ TEST_F(UiTest, AboutBoxShowsTitleVersionAndThePartnersValues) {
   site->click();
   EXPECT_EQ(opened_, QStringList({"https://acme.example/video"}));
   about->close();
+}
+
+// A window destroyed while one of its edits has the focus: the edit's last
+// focus-out must not reach the half-destroyed window.
+TEST_F(UiTest, AWindowGoesWithAFocusedEdit) {
+  auto window = std::make_unique<TestWindow>(QStringLiteral("dlg_setting.xml"));
+  ASSERT_TRUE(window->Create());
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(uitest::WaitFor([&] { return window->isActiveWindow(); }));
+  auto* edit = window->FindControl(QStringLiteral("edtBitRate"));
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus();
+  ASSERT_TRUE(uitest::WaitFor([&] { return edit->hasFocus(); }));
+  window.reset();
+  SUCCEED();
 }
 
 }  // namespace
