@@ -17,6 +17,7 @@ VideoItem::VideoItem(const std::string& path, ConvertKind kind)
     : sourcePath(platform::AbsolutePath(path)), listKind(kind) {
   media::FillFromPath(sourcePath, *this);
   outputName = title;
+  if (cacheKind != media::CacheKind::None) cachePath = sourcePath;
   itemId = platform::Format("%d_%lld", g_itemCounter.fetch_add(1),
                             static_cast<long long>(platform::MicrosecondsSinceEpoch()));
 }
@@ -35,6 +36,10 @@ bool ProbeItem(VideoItem& item) {
     item.cropHeight = item.height;
   }
   item.analysisError = report.error;
+  // A cache file's content is its converter's to read: only a file that is
+  // not there (or no plain file) refuses it.
+  if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(item.sourcePath))
+    item.analysisError.clear();
   item.hasPicture = report.pictureFound;
   return report.usable;
 }

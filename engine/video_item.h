@@ -27,6 +27,9 @@ struct VideoItem : media::MediaInfo {
 
   std::string outputName;              // base name of the output file
   std::string sourcePath;              // absolute path of the conversion's input
+  // A cache file itself: its job's converter reads it, and sourcePath becomes
+  // the ordinary file made from it. "" for other files.
+  std::string cachePath;
   std::string outputPath;              // the finished file; set on the owner's thread when done
   std::string outputDir;               // ends with '/'
   std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
