@@ -206,7 +206,8 @@ CUtilTransform_Qsv::CUtilTransform_Qsv(VideoItem* item, NotifyTarget* target,
 CUtilTransform_Qsv::~CUtilTransform_Qsv() { Stop(); }
 
 std::vector<std::string> CUtilTransform_Qsv::ChainSuffixes() const {
-  return {".flv", ".flv.mp4"};
+  // With the working files of our own converter.
+  return {".flv", ".flv.mp4", ".flv.part", ".flv.part.log"};
 }
 
 std::string CUtilTransform_Qsv::RunChain() {
