@@ -70,6 +70,7 @@ int CacheTransform::PrepareSource() {
   // An earlier run of this item made its files from the same cache file: made
   // again, so that the interim progress never takes an old one for the new.
   RemoveChainFiles();
+  sizeText_.clear();
   chain_ = Running;
   WakeSleepers();
   const std::string source = RunChain();
@@ -87,13 +88,19 @@ int CacheTransform::PrepareSource() {
 }
 
 void CacheTransform::Refresh(const std::string& source) {
-  item_->sourcePath = source;
-  item_->inputFormat.clear();  // the cache file's, if its probe read it
+  auto update = std::make_unique<SourceUpdate>();
   // A picture is what the cover and the row need.
-  if (!ProbeItem(*item_) || !item_->hasPicture || StopRequested()) return;
+  const bool probed = ProbeSource(*item_, source, update.get()) && update->hasPicture;
+  if (!sizeText_.empty()) update->info.fileSizeText = sizeText_;
   // In the job's own process slot, so that a stop ends the cover's transcoder too.
-  if (!media::MakeCover(item_->sourcePath, *item_, dirs_.cover, dirs_.work, Child())) return;
+  if (probed && !StopRequested())
+    media::MakeCover(source, update->info, dirs_.cover, dirs_.work, Child());
+  // The owner puts the new source in on its own thread while it handles the
+  // message; one that does not (or is gone) leaves it to us.
+  OfferSourceUpdate(*item_, std::move(update));
   if (!StopRequested()) target_->send(WM_ITEM_INFO_CHANGED, item_, 0, &StopFlag());
+  std::unique_ptr<SourceUpdate> left = WithdrawSourceUpdate(*item_);
+  if (left && !StopRequested()) ApplySourceUpdate(*item_, *left);
 }
 
 int CacheTransform::PrepareProgress() {
@@ -227,7 +234,7 @@ std::string CUtilTransform_Qsv::RunChain() {
         platform::StrFormatByteSize(size).c_str(),
         platform::StrFormatByteSize(item_->fileSize).c_str(), FileName(companion).c_str()));
   }
-  item_->fileSizeText = platform::StrFormatByteSize(platform::FileSize(companion));
+  sizeText_ = platform::StrFormatByteSize(platform::FileSize(companion));
   platform::DeleteFile(flv);
   return companion;
 }

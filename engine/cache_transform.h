@@ -59,10 +59,14 @@ class CacheTransform : public CUtilTransform {
   // The last converter's exit code.
   int LastExit() const { return lastExit_; }
 
+  // The size text of the new source when it is not the cache file's (runner only).
+  std::string sizeText_;
+
  private:
   enum Chain : int { Waiting = 0, Running, Done, Gone };
 
-  // The new source is probed; with a cover the owner is told to show both.
+  // The new source is probed and given a cover; the owner puts it into the
+  // item while it handles WM_ITEM_INFO_CHANGED.
   void Refresh(const std::string& source);
   void RemoveChainFiles();
   std::string HelperLog() const;

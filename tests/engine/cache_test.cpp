@@ -301,4 +301,27 @@ TEST_F(CacheJobTest, ConvertingAgainReadsTheCacheFile) {
   EXPECT_EQ(ReadText(seen), path("a.kux") + "\n" + path("a.kux") + "\n");
 }
 
+// The new source reaches the item on the owner's thread, while the owner
+// handles the refresh: until then the item is as the owner knows it.
+TEST_F(CacheJobTest, OwnerPutsTheNewSourceInWhileHandlingTheRefresh) {
+  const std::string mp4 = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
+  Helper("kux/ffmpeg", "for a; do last=$a; done; cp '" + mp4 + "' \"$last\"");
+  auto item = CacheItem("a.kux");
+  recorder_.HoldSends(true);
+  auto job = MakeJob(item.get(), &recorder_, dirs_);
+  job->Start();
+  ASSERT_TRUE(recorder_.WaitFor(WM_ITEM_INFO_CHANGED, item.get()));
+  EXPECT_EQ(item->sourcePath, path("a.kux"));
+  EXPECT_EQ(item->durationSeconds, 0);
+  EXPECT_TRUE(TakeSourceUpdate(*item));
+  EXPECT_EQ(item->sourcePath, dirs_.scratch + item->itemId + ".mp4");
+  EXPECT_EQ(item->durationSeconds, 1);
+  EXPECT_TRUE(platform::IsRegularFile(item->coverPath));
+  EXPECT_EQ(item->cachePath, path("a.kux"));
+  recorder_.HoldSends(false);
+  ASSERT_TRUE(job->ReportsEnded().waitFor(std::chrono::seconds(120)));
+  job->Stop();
+  EXPECT_EQ(FinalMessage(item.get()), WM_CONVERT_PROGRESS);
+}
+
 }  // namespace
