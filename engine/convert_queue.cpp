@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/cache_transform.h"
 #include "engine/messages.h"
 #include "engine/transform.h"
 #include "engine/video_item.h"
@@ -94,7 +95,7 @@ void ConvertQueue::DestroyJobLocked(VideoItem* item) {
 }
 
 std::shared_ptr<CUtilTransform> ConvertQueue::CreateJob(VideoItem* item) {
-  return std::make_shared<CUtilTransform>(item, owner_, dirs_);
+  return MakeJob(item, owner_, dirs_);
 }
 
 void ConvertQueue::Shutdown() {

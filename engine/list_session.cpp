@@ -233,6 +233,8 @@ struct ListSession::Impl {
   void OnInfo(VideoItem* raw) {
     ItemPtr item = Find(raw);
     if (!item) return;  // its list was cleared while the message travelled
+    // A cache job's new source is put in here, on the owner's thread.
+    TakeSourceUpdate(*item);
     tracks[raw].infoSeen = true;
     ApplyOutputs(*item, ChoiceOf(*item));
     listener->OnItemInfo(*item);

@@ -29,4 +29,16 @@ bool RunSignals::Poll(std::chrono::milliseconds time) {
   return !stop_.load();
 }
 
+bool RunSignals::SleepUnless(std::chrono::milliseconds time, const std::function<bool()>& done) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  cv_.wait_for(lock, time, [&] { return stop_.load() || done(); });
+  return !stop_.load();
+}
+
+void RunSignals::Wake() {
+  // Under the lock, so that a sleeper between its check and its wait still hears it.
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  cv_.notify_all();
+}
+
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include "platform/event.h"
@@ -24,6 +25,11 @@ class RunSignals {
   bool Sleep(std::chrono::milliseconds time);
   // The same, also cut short by the runner's end.
   bool Poll(std::chrono::milliseconds time);
+  // Sleeps the time unless a stop comes first or `done` holds (checked at
+  // each Wake()); false when stopped.
+  bool SleepUnless(std::chrono::milliseconds time, const std::function<bool()>& done);
+  // Lets the sleepers look at their conditions again.
+  void Wake();
 
  private:
   std::atomic<bool> stop_{false};

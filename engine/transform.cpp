@@ -201,6 +201,7 @@ bool CUtilTransform::PutInPlace() {
 void CUtilTransform::MonitorMain() {
   platform::ThreadSignalStack signalStack;
   const int base = PrepareProgress();
+  progressBase_ = base;
   while (target_ && signals_.Poll(Timing().progressPoll)) {
     if (signals_.RunnerEnded().isSet()) {
       Finish(verdict_.load());

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -64,6 +65,9 @@ class CUtilTransform {
   std::string OutputName() const;
   // The transcoder command as one line, once it was built.
   std::string CommandLine() const;
+  // The percentage that later transcoder progress starts from, once the
+  // preparation stage has told it (0 for an ordinary source).
+  int ProgressBase() const { return progressBase_.load(); }
 
  protected:
   // 1 when the source is ready to be converted.
@@ -74,6 +78,15 @@ class CUtilTransform {
   bool StopRequested() const { return signals_.StopRequested(); }
   // Sleeps unless a stop comes first; false when stopped.
   bool SleepUnlessStopped(std::chrono::milliseconds time) { return signals_.Sleep(time); }
+  // The same, also cut short once `done` holds (looked at again on WakeSleepers()).
+  bool SleepUnless(std::chrono::milliseconds time, const std::function<bool()>& done) {
+    return signals_.SleepUnless(time, done);
+  }
+  void WakeSleepers() { signals_.Wake(); }
+  const std::atomic<bool>& StopFlag() const { return signals_.StopFlag(); }
+  // The job's one child process slot: a preparation's helpers run in it
+  // before the transcoder does, so that Stop() ends whichever runs.
+  platform::Process& Child() { return process_; }
   // startFailed: the conversion could not even begin (WM_CONVERT_START_FAILED
   // instead of WM_CONVERT_FAILED). A failed job reports once, either way.
   void SetFailure(const std::string& reason, bool startFailed = false);
@@ -95,6 +108,7 @@ class CUtilTransform {
   std::atomic<JobVerdict> verdict_{JobVerdict::Pending};
   std::atomic<bool> outputBegun_{false};
   std::atomic<int> keptSeconds_{0};
+  std::atomic<int> progressBase_{0};
   std::atomic<int> failureMessage_;
   platform::Process process_;
   std::thread runner_;

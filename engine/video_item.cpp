@@ -17,6 +17,7 @@ VideoItem::VideoItem(const std::string& path, ConvertKind kind)
     : sourcePath(platform::AbsolutePath(path)), listKind(kind) {
   media::FillFromPath(sourcePath, *this);
   outputName = title;
+  if (cacheKind != media::CacheKind::None) cachePath = sourcePath;
   itemId = platform::Format("%d_%lld", g_itemCounter.fetch_add(1),
                             static_cast<long long>(platform::MicrosecondsSinceEpoch()));
 }
@@ -25,6 +26,7 @@ VideoItem::~VideoItem() { coverProcess.kill(); }
 
 bool ProbeItem(VideoItem& item) {
   if (item.state.load() == ItemState::Stopped) return false;
+  // Written field by field: the owner may read the others meanwhile.
   media::ProbeReport report = media::ProbeMedia(item.sourcePath, item);
   if (report.durationFound) {
     item.trimStart = 0;
@@ -35,8 +37,64 @@ bool ProbeItem(VideoItem& item) {
     item.cropHeight = item.height;
   }
   item.analysisError = report.error;
+  // A cache file's content is its converter's to read: only a file that is
+  // not there (or no plain file) refuses it.
+  if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(item.sourcePath))
+    item.analysisError.clear();
   item.hasPicture = report.pictureFound;
   return report.usable;
+}
+
+bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* update) {
+  update->sourcePath = path;
+  update->info = item;
+  update->trimStart = item.trimStart;
+  update->trimEnd = item.trimEnd;
+  update->cropWidth = item.cropWidth;
+  update->cropHeight = item.cropHeight;
+  media::MediaInfo& info = update->info;
+  info.inputFormat.clear();  // the old source's
+  media::ProbeReport report = media::ProbeMedia(path, info);
+  if (report.durationFound) {
+    update->trimStart = 0;
+    update->trimEnd = info.durationSeconds;
+  }
+  if (report.videoSizeFound) {
+    update->cropWidth = info.width;
+    update->cropHeight = info.height;
+  }
+  update->analysisError = report.error;
+  if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(path))
+    update->analysisError.clear();
+  update->hasPicture = report.pictureFound;
+  return report.usable;
+}
+
+void ApplySourceUpdate(VideoItem& item, const SourceUpdate& update) {
+  if (item.sourcePath != update.sourcePath) item.sourcePath = update.sourcePath;
+  static_cast<media::MediaInfo&>(item) = update.info;
+  item.trimStart = update.trimStart;
+  item.trimEnd = update.trimEnd;
+  item.cropWidth = update.cropWidth;
+  item.cropHeight = update.cropHeight;
+  item.analysisError = update.analysisError;
+  item.hasPicture = update.hasPicture;
+}
+
+bool TakeSourceUpdate(VideoItem& item) {
+  std::unique_ptr<SourceUpdate> update = WithdrawSourceUpdate(item);
+  if (update) ApplySourceUpdate(item, *update);
+  return update != nullptr;
+}
+
+void OfferSourceUpdate(VideoItem& item, std::unique_ptr<SourceUpdate> update) {
+  std::lock_guard<std::mutex> lock(item.sourceUpdateMutex);
+  item.sourceUpdate = std::move(update);
+}
+
+std::unique_ptr<SourceUpdate> WithdrawSourceUpdate(VideoItem& item) {
+  std::lock_guard<std::mutex> lock(item.sourceUpdateMutex);
+  return std::move(item.sourceUpdate);
 }
 
 std::string SourceRefusal(const VideoItem& item) {

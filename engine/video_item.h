@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "media/media_info.h"
@@ -17,6 +18,21 @@ enum class ItemState : int { Idle = 0, Queued = 1, Converting = 2, Stopped = 3, 
 
 class CUtilTransform;
 
+// A new source for an item with what its probe found, made off the owner's
+// thread (a cache job's converted file). The job leaves it on the item and
+// the owner puts it in on its own thread when told WM_ITEM_INFO_CHANGED, so
+// that no field of the item changes while the owner reads it.
+struct SourceUpdate {
+  std::string sourcePath;
+  media::MediaInfo info;  // the item's own, with the probe's findings
+  int trimStart = 0;
+  int trimEnd = 0;
+  int cropWidth = 0;
+  int cropHeight = 0;
+  std::string analysisError;
+  bool hasPicture = false;
+};
+
 struct VideoItem : media::MediaInfo {
   // path is made absolute; the media fields that come from the path are filled.
   VideoItem(const std::string& path, ConvertKind kind);
@@ -27,6 +43,9 @@ struct VideoItem : media::MediaInfo {
 
   std::string outputName;              // base name of the output file
   std::string sourcePath;              // absolute path of the conversion's input
+  // A cache file itself: its job's converter reads it, and sourcePath becomes
+  // the ordinary file made from it. "" for other files.
+  std::string cachePath;
   std::string outputPath;              // the finished file; set on the owner's thread when done
   std::string outputDir;               // ends with '/'
   std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
@@ -56,6 +75,9 @@ struct VideoItem : media::MediaInfo {
   std::shared_ptr<CUtilTransform> job;
   void* listItem = nullptr;           // the row showing the item, not owned
   platform::Process coverProcess;     // the cover maker's transcoder while it runs
+  // A new source waiting for the owner (OfferSourceUpdate, TakeSourceUpdate).
+  std::mutex sourceUpdateMutex;
+  std::unique_ptr<SourceUpdate> sourceUpdate;
 
   bool IsTrimmed() const { return trimStart > 0 || trimEnd != durationSeconds; }
   // Seconds the output keeps: the trimmed range, else the whole duration.
@@ -69,6 +91,19 @@ struct VideoItem : media::MediaInfo {
 // whole frame as the crop, and keeps the probe's verdict (analysisError,
 // hasPicture) on the item. Does nothing for a stopped item.
 bool ProbeItem(VideoItem& item);
+
+// What ProbeItem would make of the item with `path` as its source, leaving
+// the item alone. True as for ProbeItem.
+bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* update);
+// Puts the update into the item.
+void ApplySourceUpdate(VideoItem& item, const SourceUpdate& update);
+// The owner's side: puts in the update waiting on the item, if there is one;
+// true when there was.
+bool TakeSourceUpdate(VideoItem& item);
+// The job's side: leaves the update for the owner, or takes back what the
+// owner did not take.
+void OfferSourceUpdate(VideoItem& item, std::unique_ptr<SourceUpdate> update);
+std::unique_ptr<SourceUpdate> WithdrawSourceUpdate(VideoItem& item);
 
 // Why an analysed item must not reach the transcoder: its analysis failed, or
 // a list of pictures (video, GIF, merge) was given a file without a picture.

@@ -17,7 +17,7 @@ cmake --build build -j "$jobs"
 cmake -S . -B build-tsan -G Ninja -DPELMAR_WERROR=ON -DPELMAR_SANITIZE=thread
 cmake --build build-tsan -j "$jobs" --target \
   platform_tests app_core_tests lang_tests lang_file_replay media_tests engine_tests cli_tests \
-  engine_reason_tests cli_signal_tests
+  engine_reason_tests cli_signal_tests plugin_tests
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --output-on-failure -j "$jobs" -L 'core|engine')
 
@@ -28,7 +28,7 @@ cmake --build build-tsan -j "$jobs" --target \
 cmake -S . -B build-asan -G Ninja -DPELMAR_WERROR=ON -DPELMAR_SANITIZE=address,undefined
 cmake --build build-asan -j "$jobs" --target \
   platform_tests app_core_tests lang_tests lang_file_replay media_tests engine_tests cli_tests \
-  engine_reason_tests cli_signal_tests player_tests player_clip_rules_tests
+  engine_reason_tests cli_signal_tests plugin_tests player_tests player_clip_rules_tests
 (cd build-asan && \
   ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
