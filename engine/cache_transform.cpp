@@ -120,7 +120,8 @@ int CacheTransform::PrepareProgress() {
     }
     // A failed chain is reported by the runner, once.
     if (chain == Gone || step > interim_.steps) return shown;
-    const auto pause = std::chrono::milliseconds(static_cast<long long>(random()) % bound);
+    const auto pause = std::chrono::milliseconds(
+        Timing().randomStepPauses ? static_cast<long long>(random()) % bound : bound);
     if (!SleepUnless(pause, chainOver)) return shown;
     if (chainOver()) continue;
     if (StopRequested()) return shown;

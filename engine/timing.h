@@ -12,6 +12,9 @@ struct EngineTiming {
   // these bounds: shorter for KUX, whose remux is quick.
   std::chrono::milliseconds kuxStepPause{3000};
   std::chrono::milliseconds cacheStepPause{5000};  // QLV and QSV
+  // Off: every step pause takes its whole bound, so a test knows whether a
+  // step can come before the chain ends.
+  bool randomStepPauses = true;
 };
 
 EngineTiming& Timing();

@@ -35,6 +35,7 @@ class CacheJobTest : public EngineTest {
     // then show the chain's final value at once.
     Timing().kuxStepPause = kLong;
     Timing().cacheStepPause = kLong;
+    Timing().randomStepPauses = false;
   }
 
   // A converter script in the plugin folder ("kux/ffmpeg", "qlvconvert", "qsvconvert").
