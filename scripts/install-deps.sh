@@ -10,7 +10,7 @@ packages=(
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libsdl2-dev
   # windows
-  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev libqt6opengl6-dev
+  qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev libqt6opengl6-dev
   # language files
   libgsf-1-dev
   # tests and benchmarks

@@ -1,4 +1,4 @@
-// Image strings, skin pictures, vector drawing, icons and covers.
+// Image strings, skin pictures, icons and covers.
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -7,7 +7,7 @@
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
 #include "app/ui/skin_image.h"
-#include "app/ui/vector_image.h"
+#include "platform/files.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace {
@@ -65,36 +65,41 @@ TEST_F(UiTest, SkinPictureNamesResolveInTheArchive) {
   EXPECT_EQ(app::ResolveSkinPicture("/etc/passwd"), "");
 }
 
-QImage Render(const app::VectorImage& image, QSize size, QRectF source = QRectF(),
-              QColor current = Qt::black) {
-  QImage out(size, QImage::Format_ARGB32);
-  out.fill(Qt::white);
-  QPainter p(&out);
-  image.Render(&p, QRectF(QPointF(), size), source, current);
-  return out;
-}
-
-TEST(VectorImageTest, DrawsShapesPathsAndArcsAtAnySize) {
-  auto image = app::VectorImage::Parse(R"(<svg viewBox="0 0 20 20">
+// The colour a control asks for replaces "currentColor" wherever the
+// document names it; every other colour stays, at every size.
+TEST_F(UiTest, VectorPicturesTakeTheColourTheControlAsksFor) {
+  const std::string file = path("shapes.svg");
+  ASSERT_TRUE(platform::WriteFileAtomic(file, R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 20 20">
       <rect x="0" y="0" width="10" height="10" fill="#ff0000"/>
       <g fill="currentColor"><path d="M2 20 A8 8 0 0 1 18 20 Z"/></g>
-      <defs><rect width="20" height="20" fill="#00ff00"/></defs>
-      <circle cx="15" cy="5" r="3" fill="none" stroke="#0000ff" stroke-width="2"/>
-    </svg>)");
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->viewBox(), QRectF(0, 0, 20, 20));
-  for (int scale : {1, 2, 5}) {
-    SCOPED_TRACE(scale);
-    const QImage out = Render(*image, QSize(20, 20) * scale, QRectF(), QColor(0, 0, 200));
-    auto at = [&](double x, double y) { return out.pixelColor(int(x * scale), int(y * scale)); };
-    EXPECT_EQ(at(5, 5), QColor(255, 0, 0));
-    EXPECT_EQ(at(10, 16), QColor(0, 0, 200));   // inside the half disc
-    EXPECT_EQ(at(3, 13), QColor(Qt::white));    // outside its arc
-    EXPECT_EQ(at(15, 2.2), QColor(0, 0, 255));  // on the ring
-    EXPECT_EQ(at(15, 5), QColor(Qt::white));    // its hole; the template in <defs> is not drawn
+      <circle cx="15" cy="5" r="3" style="fill:none;stroke:currentColor;stroke-width:2"/>
+    </svg>)"));
+  const app::SkinPicture picture = app::SkinPicture::Load(
+      ParseImageString(QString::fromStdString("file='" + file + "' restype='fullpath'")));
+  ASSERT_TRUE(picture.IsVector());
+  EXPECT_EQ(picture.NaturalSize(), QSizeF(20, 20));
+  for (const QColor& colour : {QColor(0, 0, 200), QColor(0, 160, 0)}) {
+    for (int scale : {1, 2, 5}) {
+      SCOPED_TRACE(colour.name().toStdString() + " x" + std::to_string(scale));
+      QImage out(QSize(20, 20) * scale, QImage::Format_ARGB32);
+      out.fill(Qt::white);
+      {
+        QPainter p(&out);
+        picture.Paint(&p, QRectF(out.rect()), app::ImageFit::kStretch, colour);
+      }
+      auto at = [&](double x, double y) { return out.pixelColor(int(x * scale), int(y * scale)); };
+      EXPECT_EQ(at(5, 5), QColor(255, 0, 0));
+      EXPECT_EQ(at(10, 16), colour);            // inside the half disc
+      EXPECT_EQ(at(3, 13), QColor(Qt::white));  // outside its arc
+      EXPECT_EQ(at(15, 2.2), colour);           // on the ring
+      EXPECT_EQ(at(15, 5), QColor(Qt::white));  // its hole
+    }
   }
-  EXPECT_EQ(app::VectorImage::Parse("<html/>"), nullptr);
-  EXPECT_EQ(app::VectorImage::Parse("not xml"), nullptr);
+  const std::string notSvg = path("page.svg");
+  ASSERT_TRUE(platform::WriteFileAtomic(notSvg, "<html/>"));
+  EXPECT_TRUE(app::SkinPicture::Load(ParseImageString(
+                  QString::fromStdString("file='" + notSvg + "' restype='fullpath'")))
+                  .IsNull());
 }
 
 TEST_F(UiTest, ProgressStripShowsTheFrameOfTheSourceRectangle) {
