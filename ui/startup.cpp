@@ -311,7 +311,7 @@ int RunProgram(int argc, char** argv) {
   if (!app::SelectSkinArchive(app::CurrentLanguageId(), paths.installDir, &app::Oem()) ||
       !app::UseSelectedSkinArchive()) {
     QMessageBox(QMessageBox::Information, QStringLiteral("Error"),
-                Q(app::LangText("SkinLost", "Text")), QMessageBox::Ok)
+                Q(app::LangText(app::langkey::kSkinLost, app::kSectionText)), QMessageBox::Ok)
         .exec();
     return 0;
   }

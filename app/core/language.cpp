@@ -11,6 +11,7 @@
 #include "app/core/app_settings.h"
 #include "app/core/crash.h"
 #include "app/core/lang_file.h"
+#include "app/core/lang_source.h"
 #include "app/core/oem_config.h"
 #include "app/core/run_log.h"
 #include "platform/files.h"
@@ -79,9 +80,16 @@ std::string CutToBuffer(const std::string& text, size_t bufferChars) {
 }  // namespace
 
 std::string BuiltInEnglishText(const std::string& key, const std::string& section) {
-  static const std::vector<LangSection> sections = ParseLangSource(
-      std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource),
-                  sizeof kBuiltinEnglishSource));
+  // The build's language file writer refuses a faulty source, so this one
+  // parses whole.
+  static const std::vector<LangSection> sections = [] {
+    std::vector<LangSection> parsed;
+    std::string error;
+    ParseLangSource(std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource),
+                                sizeof kBuiltinEnglishSource),
+                    "lang/en.txt", &parsed, &error);
+    return parsed;
+  }();
   for (const LangSection& s : sections) {
     if (s.name != section) continue;
     for (const LangEntry& e : s.entries)

@@ -70,6 +70,7 @@ constexpr char kFormatOriginText[] = "FormatOriginText";
 constexpr char kBtnConverTxt[] = "BtnConverTxt";
 constexpr char kBtnExtractTxt[] = "BtnExtractTxt";
 constexpr char kBtnMergeTxt[] = "BtnMergeTxt";
+constexpr char kTimeLeft[] = "TimeLeft";  // one "%s": the time
 // Section "Message".
 constexpr char kTitle[] = "Title";
 constexpr char kError[] = "Error";
@@ -80,6 +81,9 @@ constexpr char kBitRateTooLog[] = "BitRateTooLog";
 constexpr char kFpsTooLog[] = "FPSTooLog";
 constexpr char kCopyClipboard[] = "CopyClipboard";
 constexpr char kErrWhenRunUpdateInstallFile[] = "ErrWhenRunUpdateInstallFile";
+constexpr char kFolderFailed[] = "FolderFailed";  // one "%s": the folder
+constexpr char kBadName[] = "BadName";            // one "%s": the name
+constexpr char kMergeFailed[] = "MergeFailed";    // one "%s": the reason
 // Section "Message", kept as Base64 and looked up with LangTextB64.
 constexpr char kCannotRecodeB64[] = "Q2Fubm90UmVjb2Rl";  // one "%s": the file name
 constexpr char kClearVideoB64[] = "Q2xlYXJWaWRlbw==";
@@ -94,10 +98,11 @@ inline constexpr const char* kTextKeys[] = {
     kProductName,    kSkinLost,       kExceptInfo,     kMergeFileName,   kTextVideoInfo1,
     kTextVideoInfo2, kTextVideoInfo3, kTextVideoInfo4, kTextVideoInfo8,  kTextVideoInfo9,
     kTextVideoInfo11, kFilterVideo,   kFormatOriginText, kBtnConverTxt, kBtnExtractTxt,
-    kBtnMergeTxt};
+    kBtnMergeTxt,    kTimeLeft};
 inline constexpr const char* kMessageKeys[] = {
     kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
-    kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile};
+    kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
+    kFolderFailed,  kBadName,        kMergeFailed};
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};
