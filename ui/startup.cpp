@@ -23,6 +23,7 @@
 #include "app/core/oem_config.h"
 #include "app/core/run_log.h"
 #include "app/core/server_config.h"
+#include "app/core/start_up.h"
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
 #include "engine/run_records.h"
@@ -291,16 +292,8 @@ int RunProgram(int argc, char** argv) {
     if (TellRunningInstance(request)) return 0;
   }
 
-  app::AppPaths paths = app::AppPaths::Build();
-  paths.CreateDataDir();
-  app::SetPaths(paths);
-  app::SetCurrentLanguageId(app::StartLanguageId(paths));
-  app::ApplyLanguageWebValues(app::CurrentLanguageId(), paths, &app::Oem());
-  app::Settings().Read(paths);
-  app::Oem().Read(paths);
+  const app::AppPaths paths = app::StartUp();
   app::SetWindowTitle(app::ComposeWindowTitle());
-  if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
-  app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
   if (app::Settings().sendAction != 0) app::ApplyCrashRecordRule(paths, app::Settings().sendAction);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     int dpi = static_cast<int>(screen->logicalDotsPerInch() * screen->devicePixelRatio());
