@@ -172,7 +172,6 @@ bool FrontEnd::SetUp() {
   // and two front ends never share a progress file.
   dirs_ = engine::EngineDirs::ForApp(paths).ForProcess(
       platform::Format("cli-%d", static_cast<int>(getpid())));
-  engine::SetDirs(dirs_);
   if (paths.tempDir.empty() || !dirs_.Ensure()) {
     fprintf(err_, "pelmar-convert: no private temporary folder could be made\n");
     return false;

@@ -308,8 +308,7 @@ int RunProgram(int argc, char** argv) {
         .exec();
     return 0;
   }
-  engine::SetDirs(engine::EngineDirs::ForApp(paths));
-  engine::RemoveLeftovers(engine::Dirs());
+  engine::RemoveLeftovers(engine::EngineDirs::ForApp(paths));
 
   auto* frame = new CMainFrame;
   if (!frame->Create()) {

@@ -65,10 +65,6 @@ MyBaseWindow::MyBaseWindow(QWidget* owner, Kind kind)
 
 MyBaseWindow::~MyBaseWindow() = default;
 
-QString MyBaseWindow::WindowClassName() const {
-  return QStringLiteral("PelmarVideoConvertDialogClass");
-}
-
 bool MyBaseWindow::Create() {
   if (root_) return true;
   QString error;
