@@ -9,12 +9,12 @@ packages=(
   # transcoder and media libraries
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libsdl2-dev
-  # windows
-  qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev libqt6opengl6-dev
+  # windows (Qt's CMake files of Gui and UiTools want the OpenGL headers)
+  qt6-base-dev qt6-svg-dev qt6-tools-dev libgl-dev libqt6opengl6-dev
   # language files
   libgsf-1-dev
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils
+  # tests, and xvfb-run for the player benchmarks
+  libgtest-dev xvfb xauth
   # sources made by other programs than ffmpeg, for the tests
   mkvtoolnix x264 lame gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # fuzzing the file readers
