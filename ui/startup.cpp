@@ -26,6 +26,7 @@
 #include "app/core/start_up.h"
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
+#include "app/ui/skin_text.h"
 #include "engine/run_records.h"
 #include "engine/work_dirs.h"
 #include "platform/files.h"
@@ -308,6 +309,7 @@ int RunProgram(int argc, char** argv) {
         .exec();
     return 0;
   }
+  app::ApplyLanguageDirection(app::CurrentLanguageId());
   engine::RemoveLeftovers(engine::EngineDirs::ForApp(paths));
 
   auto* frame = new CMainFrame;

@@ -145,6 +145,10 @@ int LanguageIdOfMenuItem(const std::string& menuItem) {
   return -1;
 }
 
+bool LanguageIsRightToLeft(int languageId) {
+  return std::string(LanguageOf(languageId).file) == "ar.dat";
+}
+
 int StartLanguageId(const AppPaths& paths) {
   return LanguageIdFromLcid(StartLanguageLcid(paths), paths.languageId);
 }

@@ -35,6 +35,9 @@ int LanguageIdFromLcid(int lcid, int current);
 int LcidOfLanguage(int languageId);
 // The languageId a menu item selects; -1 when no language has that item.
 int LanguageIdOfMenuItem(const std::string& menuItem);
+// Whether the language is written from right to left (Arabic): its windows
+// are mirrored.
+bool LanguageIsRightToLeft(int languageId);
 
 // The language to start in: the locale's guess (paths.languageId), replaced
 // by oem.ini's locale id, replaced in turn by the per-user one.

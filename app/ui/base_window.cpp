@@ -212,7 +212,8 @@ void MyBaseWindow::PlaceGrip() {
   auto* grip = findChild<QSizeGrip*>(QStringLiteral("sizeGrip"), Qt::FindDirectChildrenOnly);
   if (!grip) return;
   const QRect r = rect().marginsRemoved(layout_->contentsMargins());
-  grip->move(r.right() - kGripSize + 1, r.bottom() - kGripSize + 1);
+  // Right to left, the grip sits and pulls at the bottom left corner.
+  grip->move(isRightToLeft() ? r.left() : r.right() - kGripSize + 1, r.bottom() - kGripSize + 1);
   grip->setVisible(!isMaximized() && !isFullScreen());
   grip->raise();
 }

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <cstdlib>
+
 #include "app/ui/image_string.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
@@ -143,6 +145,41 @@ TEST_F(UiTest, IconsAreDrawnForTheScaleTheyAreShownAt) {
   EXPECT_EQ(off.pixelColor(12, 12), QColor(10, 10, 10));
   EXPECT_EQ(on.pixelColor(12, 12), QColor(0, 0, 250));
   EXPECT_TRUE(app::SkinIcon(ParseImageString("file='images/none.svg'")).isNull());
+}
+
+// Right to left, a picture that points the way of reading turns with the
+// window, and a place inside its control is mirrored; other pictures stay.
+TEST_F(UiTest, RightToLeftMirrorsDirectionalPicturesAndPlaces) {
+  auto grab = [](QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_ARGB32); };
+  // Alike but for the edges' antialiasing.
+  auto alike = [](const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) {
+        const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+        if (std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                std::abs(p.blue() - q.blue()) + std::abs(p.alpha() - q.alpha()) > 120)
+          return false;
+      }
+    return true;
+  };
+  app::SkinLabel arrow;
+  arrow.setFixedSize(32, 32);
+  arrow.setBkimage("file='images/arrow_right.svg'");
+  arrow.setProperty("directional", true);
+  const QImage ltr = grab(&arrow);
+  ASSERT_FALSE(alike(ltr, ltr.mirrored(true, false)));  // it does point one way
+  arrow.setLayoutDirection(Qt::RightToLeft);
+  EXPECT_TRUE(alike(grab(&arrow), ltr.mirrored(true, false)));
+  arrow.setProperty("directional", false);
+  EXPECT_TRUE(alike(grab(&arrow), ltr));
+
+  app::SkinLabel placed;
+  placed.setFixedSize(40, 20);
+  placed.setBkimage("file='images/stop.svg' dest='0,0,20,20'");
+  const QImage left = grab(&placed);
+  placed.setLayoutDirection(Qt::RightToLeft);
+  EXPECT_TRUE(alike(grab(&placed), left.mirrored(true, false)));
 }
 
 TEST_F(UiTest, CoversAreScaledDownAsTheyAreRead) {
