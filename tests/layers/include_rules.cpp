@@ -22,8 +22,10 @@ const std::vector<FolderRule>& ProgramRules() {
       {"engine", {"media", "app/core", "platform"}, kFFmpeg},
       // cli/: engine/, media/, app/core/, platform/.
       {"cli", {"engine", "media", "app/core", "platform"}, kFFmpeg},
-      // tools/: platform/, app/core/ and the C++ standard library.
+      // tools/: platform/, app/core/ and the C++ standard library; the skin
+      // preview also the UI module on Qt.
       {"tools", {"app/core", "platform"}, 0},
+      {"tools/skin_preview", {"app/ui", "app/core", "platform"}, kQt},
       // app/ui/: app/core/, platform/, Qt 6 and Xlib; nothing of the engine.
       {"app/ui", {"app/core", "platform"}, kQt | kX11},
       // ui/: app/ui/, app/core/, platform/, engine/ (with media/'s records),

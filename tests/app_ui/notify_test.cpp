@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/ui/skin_controls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 # The crash box shows its message in a window with the caption "except".
 # Run on a virtual display (tests/support/with-xvfb.sh); $1 is the window
 # program, which shows the box when started with --crash-box, $2 the
-# window_print helper (tests/app/window_print.cpp). The message is not
+# window_print helper (tests/ui/window_print.cpp). The message is not
 # readable back from the screen as text, so the box's pixels are compared:
 # one message shows the same box each time, and another message (or none)
 # shows a different one.

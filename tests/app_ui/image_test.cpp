@@ -10,7 +10,7 @@
 #include "app/ui/skin_controls.h"
 #include "app/ui/skin_image.h"
 #include "platform/files.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "app/ui/popup_menu.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "app/ui/skin.h"
 #include "app/ui/skin_text.h"
 #include "platform/files.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 
