@@ -21,8 +21,6 @@ struct LanguageInfo {
   const char* file;              // language file in <install>/language/
   const char* skin;              // skin archive in <install>/skin/
   const char* menuItem;          // "" when the language menu has no item for it
-  const char* webLocale1;        // for the embedded browser of the online services
-  const char* webLocale2;        // for the account requests of the online services
   const char* feedbackCode;      // "lang" of the uninstall feedback address
 };
 
@@ -139,8 +137,6 @@ constexpr int kProductId = 1;  // "product_id" of the feedback address
 
 struct WebValues {
   std::string supportUrl;   // the same for every language
-  std::string webLocale1;
-  std::string webLocale2;
   std::string feedbackUrl;  // complete, product id filled in
 };
 WebValues LanguageWebValues(int languageId, const std::string& installDir);
