@@ -8,10 +8,10 @@
 
 namespace app {
 
-AppPaths StartUp() {
+AppPaths StartUp(const std::string& programPath) {
   InstallCrashHandlers();
 
-  AppPaths paths = AppPaths::Build();
+  AppPaths paths = AppPaths::Build(programPath);
   paths.CreateDataDir();
   SetPaths(paths);
 

@@ -2,6 +2,8 @@
 // one sequence, so the order its steps depend on holds everywhere.
 #pragma once
 
+#include <string>
+
 #include "app/core/app_paths.h"
 
 namespace app {
@@ -16,7 +18,8 @@ namespace app {
 //  5. the language, whose choice lies in both of them and whose files lie in
 //     the install folder (it also gives the crash handler its message), and
 //     the language's web values, which yield to oem.ini's support line.
-// Returns the folders.
-AppPaths StartUp();
+// Returns the folders. `programPath` stands for the program's own file
+// (tests); empty means this process's.
+AppPaths StartUp(const std::string& programPath = std::string());
 
 }  // namespace app
