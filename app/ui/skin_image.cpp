@@ -18,8 +18,8 @@
 namespace app {
 
 // An SVG document drawn by Qt's renderer. Icons drawn in "currentColor" take
-// the colour of the control: the word is replaced in the document before it
-// is rendered, one renderer per colour asked for.
+// the colour of the control (opaque; no colour asked for: black): the word is
+// replaced in the document before it is rendered, one renderer per colour.
 class SvgPicture {
  public:
   // Null when Qt cannot read the document.
@@ -47,14 +47,12 @@ class SvgPicture {
       : svg_(std::move(svg)), usesCurrentColor_(svg_.contains("currentColor")) {}
 
   QSvgRenderer* RendererFor(const QColor& color) const {
-    const QRgb key = usesCurrentColor_ && color.isValid() ? color.rgba() : 0;
+    const QRgb key = !usesCurrentColor_ ? 0 : color.isValid() ? color.rgb() : qRgb(0, 0, 0);
     std::unique_ptr<QSvgRenderer>& renderer = renderers_[key];
     if (!renderer) {
       QByteArray text = svg_;
-      if (usesCurrentColor_) {
-        const QColor c = key ? color : QColor(Qt::black);
-        text.replace("currentColor", c.name(QColor::HexRgb).toLatin1());
-      }
+      if (usesCurrentColor_)
+        text.replace("currentColor", QColor(key).name(QColor::HexRgb).toLatin1());
       renderer = std::make_unique<QSvgRenderer>(text);
     }
     return renderer.get();
