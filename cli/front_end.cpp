@@ -7,9 +7,7 @@
 
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
-#include "app/core/crash.h"
-#include "app/core/language.h"
-#include "app/core/run_log.h"
+#include "app/core/start_up.h"
 #include "engine/command.h"
 #include "engine/inbox.h"
 #include "engine/merge_join.h"
@@ -169,18 +167,11 @@ int FrontEnd::Probe() {
 }
 
 bool FrontEnd::SetUp() {
-  app::AppPaths paths = app::AppPaths::Build();
-  paths.CreateDataDir();
-  app::SetPaths(paths);
-  app::Settings().Read(paths);
-  app::SetCurrentLanguageId(app::StartLanguageId(paths));
-  app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
-  if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
+  const app::AppPaths paths = app::StartUp();
   // Folders of this process only: the window's clean-up never reaches them,
   // and two front ends never share a progress file.
   dirs_ = engine::EngineDirs::ForApp(paths).ForProcess(
       platform::Format("cli-%d", static_cast<int>(getpid())));
-  engine::SetDirs(dirs_);
   if (paths.tempDir.empty() || !dirs_.Ensure()) {
     fprintf(err_, "pelmar-convert: no private temporary folder could be made\n");
     return false;

@@ -24,7 +24,9 @@ void OnStopSignal(int) { cli::FrontEnd::Interrupt(); }
 
 int main(int argc, char** argv) {
   app::InstallCrashHandlers();
-  app::SetCrashBoxCommand({platform::JoinPath(platform::ProgramDir(), "pelmar-crash-box")});
+  // No Qt here: the window program beside this one shows the crash box.
+  app::SetCrashBoxCommand(
+      {platform::JoinPath(platform::ProgramDir(), "pelmar-video-converter"), app::kCrashBoxSwitch});
   std::vector<std::string> args(argv + 1, argv + argc);
   cli::ParseResult parsed = cli::ParseOptions(args);
   if (!parsed.ok) {

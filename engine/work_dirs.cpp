@@ -1,24 +1,10 @@
 #include "engine/work_dirs.h"
 
-#include <mutex>
-
 #include "app/core/app_paths.h"
 #include "engine/run_records.h"
 #include "platform/files.h"
 
 namespace engine {
-namespace {
-
-std::mutex& DirsMutex() {
-  static std::mutex m;
-  return m;
-}
-EngineDirs& DirsValue() {
-  static EngineDirs dirs;
-  return dirs;
-}
-
-}  // namespace
 
 EngineDirs EngineDirs::ForApp(const app::AppPaths& paths) {
   using platform::JoinPath;
@@ -67,16 +53,6 @@ void EngineDirs::RemoveAll() const {
   for (const std::string& dir : {scratch, work, log, cover})
     if (!dir.empty()) platform::RemoveTree(platform::WithoutTrailingSlash(dir));
   ReleaseFolders(*this);
-}
-
-EngineDirs Dirs() {
-  std::lock_guard<std::mutex> lock(DirsMutex());
-  return DirsValue();
-}
-
-void SetDirs(const EngineDirs& dirs) {
-  std::lock_guard<std::mutex> lock(DirsMutex());
-  DirsValue() = dirs;
 }
 
 }  // namespace engine

@@ -34,8 +34,4 @@ struct EngineDirs {
   void RemoveAll() const;
 };
 
-// The folders the engine of this process uses; set once at start.
-EngineDirs Dirs();
-void SetDirs(const EngineDirs& dirs);
-
 }  // namespace engine

@@ -9,12 +9,14 @@ packages=(
   # transcoder and media libraries
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libsdl2-dev
-  # windows
-  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev libqt6opengl6-dev
+  # windows (Qt's CMake files of Gui and UiTools want the OpenGL headers)
+  qt6-base-dev qt6-svg-dev qt6-tools-dev libgl-dev libqt6opengl6-dev
   # language files
   libgsf-1-dev
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils
+  # the faces of the Chinese, Japanese, Korean and Arabic texts
+  fonts-noto-cjk fonts-noto-core
+  # tests, and xvfb-run for the player benchmarks
+  libgtest-dev xvfb xauth
   # a compositing manager, for the windows that look different under one
   xcompmgr
   # sources made by other programs than ffmpeg, for the tests

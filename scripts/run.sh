@@ -7,10 +7,4 @@ bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc)"
 
-if [[ -x build/bin/pelmar-video-converter ]]; then
-  exec build/bin/pelmar-video-converter "$@"
-elif [[ -x build/bin/pelmar-convert ]]; then
-  exec build/bin/pelmar-convert "$@"
-else
-  echo "Built the foundation libraries; the converter programs are not there yet."
-fi
+exec build/bin/pelmar-video-converter "$@"

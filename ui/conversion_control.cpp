@@ -35,9 +35,12 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A localized message of section "Message" with its one "%s" filled in.
-QString MessageWith(const char* key, const std::string& value) {
-  return Q(app::FillTextPlaceholder(app::LangText(key, "Message"), value));
+QString MessageWith(const std::string& key, const std::string& value) {
+  return Q(app::FillTextPlaceholder(app::LangText(key, app::kSectionMessage), value));
 }
+
+// The caption of the boxes that fill a name into their message.
+QString ErrorCaption() { return Q(app::LangText(app::langkey::kError, app::kSectionMessage)); }
 
 // "0:42", "12:05", "1:02:03".
 std::string ClockText(int seconds) {
@@ -47,7 +50,7 @@ std::string ClockText(int seconds) {
 
 QString TimeLeftText(int seconds) {
   if (seconds < 0) return QString();
-  return Q(app::FillTextPlaceholder(app::LangText("TimeLeft", "Text"), ClockText(seconds)));
+  return Q(app::FillTextPlaceholder(app::LangText(app::langkey::kTimeLeft, app::kSectionText), ClockText(seconds)));
 }
 
 }  // namespace
@@ -61,11 +64,11 @@ std::string CMainFrame::OutputFolderForStart() {
 bool CMainFrame::ReportStart(StartResult result) {
   switch (result) {
     case StartResult::NeedTwoParts:
-      Ask("MergeNeed2Video", false);
+      Ask(app::langkey::kMergeNeed2Video, false);
       return false;
     case StartResult::FolderFailed:
-      MessageBoxText(this, MessageWith("FolderFailed", OutputFolderForStart()),
-                     Q(app::LangText("Error", "Message")), kMbIconError);
+      MessageBoxText(this, MessageWith(app::langkey::kFolderFailed, OutputFolderForStart()),
+                     ErrorCaption(), kMbIconError);
       return false;
     default:
       RefreshTimeLeft();
@@ -84,7 +87,7 @@ void CMainFrame::RequeueItem(QWidget* row) {
 
 void CMainFrame::StopItem(QWidget* row) {
   engine::ItemPtr item = ItemPtrOfRow(row);
-  if (!item || Ask("ConfirmStop", true) == app::kIdNo) return;
+  if (!item || Ask(app::DecodeBase64(app::langkey::kConfirmStopB64).c_str(), true) == app::kIdNo) return;
   // The answer took a while: an item that finished meanwhile stays as it is.
   session_->StopItem(item);
   UpdateRowState(row, *item);
@@ -95,8 +98,8 @@ void CMainFrame::RemoveItem(QWidget* row) {
   app::SkinList* list = lists_[static_cast<int>(currentList_)];
   engine::ItemPtr item = ItemPtrOfRow(row);
   if (!list || !item) return;
-  const int answer = MessageBoxText(this, MessageWith("RemoveVideo", item->title),
-                                    Q(app::LangText("Error", "Message")), kMbYesNo);
+  const int answer = MessageBoxText(this, MessageWith(app::DecodeBase64(app::langkey::kRemoveVideoB64), item->title),
+                                    ErrorCaption(), kMbYesNo);
   if (answer == app::kIdNo) return;
   session_->RemoveItem(item);
   item->listItem = nullptr;
@@ -108,7 +111,7 @@ void CMainFrame::RemoveItem(QWidget* row) {
 void CMainFrame::ClearList() {
   app::SkinList* list = lists_[static_cast<int>(currentList_)];
   if (!list || list->Count() == 0) return;
-  if (Ask("ClearVideo", true) == app::kIdNo) return;
+  if (Ask(app::DecodeBase64(app::langkey::kClearVideoB64).c_str(), true) == app::kIdNo) return;
   for (const engine::ItemPtr& item : session_->Items(currentList_)) item->listItem = nullptr;
   session_->ClearList(currentList_);
   list->RemoveAll();
@@ -147,7 +150,7 @@ void CMainFrame::FinishRename(QWidget* control) {
   if (!busy && name != item->outputName && !name.empty() &&
       !session_->RenameItem(*item, name, &error)) {
     edit->setText(Q(item->outputName));
-    MessageBoxText(this, MessageWith("BadName", name), Q(app::LangText("Error", "Message")),
+    MessageBoxText(this, MessageWith(app::langkey::kBadName, name), ErrorCaption(),
                    kMbIconError);
     return;
   }
@@ -237,13 +240,13 @@ void CMainFrame::OnItemFailed(VideoItem& item, bool startFailed) {
   RefreshTimeLeft();
   if (startFailed) {
     const std::string name = item.title + "." + item.extension;
-    MessageBoxText(this, MessageWith("CannotRecode", name), Q(app::LangText("Error", "Message")),
-                   kMbIconError, false, true);
+    MessageBoxText(this, MessageWith(app::DecodeBase64(app::langkey::kCannotRecodeB64), name),
+                   ErrorCaption(), kMbIconError, false, true);
   }
 }
 
 void CMainFrame::OnMergePartFailed() {
-  Ask("MergeError2", false);
+  Ask(app::DecodeBase64(app::langkey::kMergeError2B64).c_str(), false);
   for (const engine::ItemPtr& item : session_->Items(ConvertKind::Merge))
     if (auto* row = static_cast<QWidget*>(item->listItem)) UpdateRowState(row, *item, false);
 }

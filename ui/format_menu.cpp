@@ -33,7 +33,7 @@ void CMainFrame::ApplyFormatChoice(const QString& menuName) {
   if (!lists_[static_cast<int>(currentList_)]) return;
   if (session_->ApplyFormatChoice(currentList_, menuName.toStdString()) ==
       engine::ChoiceResult::Refused) {
-    Ask("WaitForConver", false);
+    Ask(app::DecodeBase64(app::langkey::kWaitForConverB64).c_str(), false);
     return;
   }
   RefreshFormatLabel();

@@ -64,10 +64,6 @@ CMainFrame::CMainFrame(QWidget* owner) : MyBaseWindow(owner, Kind::kMainWindow) 
 
 CMainFrame::~CMainFrame() { Teardown(); }
 
-QString CMainFrame::WindowClassName() const {
-  return QStringLiteral("PelmarVideoConvertWindowClass");
-}
-
 QString CMainFrame::LayoutFile() const { return QStringLiteral("skin.xml"); }
 
 app::SkinList* CMainFrame::List(ConvertKind kind) const { return lists_[KindIndex(kind)]; }

@@ -27,7 +27,6 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   explicit CMainFrame(QWidget* owner = nullptr);
   ~CMainFrame() override;
 
-  QString WindowClassName() const override;
   QString LayoutFile() const override;
 
   // Files into the shown list (cache files only into the video and GIF lists).

@@ -1,5 +1,6 @@
 #include "ui/main_window_rules.h"
 
+#include "app/core/language.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -29,9 +30,9 @@ std::string MainWindowTitle(const std::string& partnerTitle, const std::string& 
 
 const char* StartButtonTextKey(ConvertKind list) {
   switch (list) {
-    case ConvertKind::Audio: return "BtnExtractTxt";
-    case ConvertKind::Merge: return "BtnMergeTxt";
-    default: return "BtnConverTxt";
+    case ConvertKind::Audio: return app::langkey::kBtnExtractTxt;
+    case ConvertKind::Merge: return app::langkey::kBtnMergeTxt;
+    default: return app::langkey::kBtnConverTxt;
   }
 }
 

@@ -23,8 +23,10 @@
 #include "app/core/oem_config.h"
 #include "app/core/run_log.h"
 #include "app/core/server_config.h"
+#include "app/core/start_up.h"
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
+#include "app/ui/skin_text.h"
 #include "engine/run_records.h"
 #include "engine/work_dirs.h"
 #include "platform/files.h"
@@ -291,16 +293,8 @@ int RunProgram(int argc, char** argv) {
     if (TellRunningInstance(request)) return 0;
   }
 
-  app::AppPaths paths = app::AppPaths::Build();
-  paths.CreateDataDir();
-  app::SetPaths(paths);
-  app::SetCurrentLanguageId(app::StartLanguageId(paths));
-  app::ApplyLanguageWebValues(app::CurrentLanguageId(), paths, &app::Oem());
-  app::Settings().Read(paths);
-  app::Oem().Read(paths);
+  const app::AppPaths paths = app::StartUp();
   app::SetWindowTitle(app::ComposeWindowTitle());
-  if (!paths.dataDir.empty()) app::SetRunLogPath(paths.DataFile("run.dat"));
-  app::SetCrashFilePath(app::CrashFilePath(paths.installDir, paths.dataDir));
   if (app::Settings().sendAction != 0) app::ApplyCrashRecordRule(paths, app::Settings().sendAction);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     int dpi = static_cast<int>(screen->logicalDotsPerInch() * screen->devicePixelRatio());
@@ -311,12 +305,12 @@ int RunProgram(int argc, char** argv) {
   if (!app::SelectSkinArchive(app::CurrentLanguageId(), paths.installDir, &app::Oem()) ||
       !app::UseSelectedSkinArchive()) {
     QMessageBox(QMessageBox::Information, QStringLiteral("Error"),
-                Q(app::LangText("SkinLost", "Text")), QMessageBox::Ok)
+                Q(app::LangText(app::langkey::kSkinLost, app::kSectionText)), QMessageBox::Ok)
         .exec();
     return 0;
   }
-  engine::SetDirs(engine::EngineDirs::ForApp(paths));
-  engine::RemoveLeftovers(engine::Dirs());
+  app::ApplyLanguageDirection(app::CurrentLanguageId());
+  engine::RemoveLeftovers(engine::EngineDirs::ForApp(paths));
 
   auto* frame = new CMainFrame;
   if (!frame->Create()) {

@@ -110,10 +110,6 @@ void AppSettings::TutorialDone() {
   ProfileWriteInt(userFile, "Setting", "OpenTutorial", 0);
 }
 
-int AppSettings::HasNewInstaller() const {
-  return CheckedInt(RunLogBeside(userFile), userFile, "main", "HasNewInstaller", 0);
-}
-
 void AppSettings::SetOverrides(int64_t bitRate, float frameRate) {
   customBitRate.store(bitRate);
   customFrameRate.store(frameRate);

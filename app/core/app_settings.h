@@ -33,8 +33,6 @@ struct AppSettings {
   void SaveLanguageLcid(int lcid, const AppPaths& paths) const;
   void SetStandbyServer(int value);
   void TutorialDone();
-  // Per-user [main] HasNewInstaller.
-  int HasNewInstaller() const;
 
   void SetOverrides(int64_t bitRate, float frameRate);
   // Returns the overrides and resets them, so only one command gets them.

@@ -1,12 +1,12 @@
 // Crash handling: on SIGSEGV, SIGBUS, SIGILL, SIGFPE or SIGABRT a report
 // "Error.tmp" is written (signal, fault address, backtrace), the localized
-// crash message is shown by a separate crash box program when a display is
-// there, and the process ends with the signal's usual status. At the next
-// start a new report is handed on once (recorded in the run log).
+// crash message is shown by a crash box (the window program started again
+// with kCrashBoxSwitch) when a display is there, and the process ends with
+// the signal's usual status. At the next start a new report is handed on
+// once (recorded in the run log).
 //
-// Start order: InstallCrashHandlers() first thing; SetCrashFilePath() once
-// AppPaths and the data folder are there; the message follows every
-// SetCurrentLanguageId().
+// Start order: InstallCrashHandlers() first thing; the rest is set by
+// StartUp() (start_up.h); the message follows every SetCurrentLanguageId().
 #pragma once
 
 #include <string>

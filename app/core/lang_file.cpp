@@ -262,38 +262,6 @@ bool ReadLangValueFromBytes(const std::string& section, const std::string& key,
   return ReadFromSource(source.p, section, key, defaultValue, value, bufferChars, how);
 }
 
-std::vector<LangSection> ParseLangSource(const std::string& text) {
-  std::vector<LangSection> sections;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#') continue;
-    if (line[0] == '[' && line.back() == ']' && line.size() > 2) {
-      sections.push_back(LangSection{line.substr(1, line.size() - 2), {}});
-      continue;
-    }
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || eq == 0 || sections.empty()) continue;
-    LangEntry entry{line.substr(0, eq), ""};
-    const std::string raw = line.substr(eq + 1);
-    for (size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i] == '\\' && i + 1 < raw.size()) {
-        const char c = raw[++i];
-        entry.value.push_back(c == 'n' ? '\n' : c == 't' ? '\t' : c);
-      } else {
-        entry.value.push_back(raw[i]);
-      }
-    }
-    sections.back().entries.push_back(std::move(entry));
-  }
-  return sections;
-}
-
 std::u16string Utf8ToUtf16(const std::string& text) {
   std::u16string out;
   out.reserve(text.size());

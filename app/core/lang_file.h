@@ -72,11 +72,6 @@ bool ReadLangValueFromBytes(const std::string& section, const std::string& key,
                             size_t bufferChars, const void* fileBytes, size_t fileSize,
                             LangLookup* how = nullptr);
 
-// The entries of a language text source (the format lang/*.txt is written
-// in): "[Section]" lines, "key=value" lines with \n, \t and \\ escapes,
-// '#' comments. Lines that fit none of these are skipped.
-std::vector<LangSection> ParseLangSource(const std::string& text);
-
 // UTF-8 <-> UTF-16 as the language files need them; malformed sequences and
 // lone surrogates become U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& text);

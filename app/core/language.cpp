@@ -11,6 +11,7 @@
 #include "app/core/app_settings.h"
 #include "app/core/crash.h"
 #include "app/core/lang_file.h"
+#include "app/core/lang_source.h"
 #include "app/core/oem_config.h"
 #include "app/core/run_log.h"
 #include "platform/files.h"
@@ -79,9 +80,16 @@ std::string CutToBuffer(const std::string& text, size_t bufferChars) {
 }  // namespace
 
 std::string BuiltInEnglishText(const std::string& key, const std::string& section) {
-  static const std::vector<LangSection> sections = ParseLangSource(
-      std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource),
-                  sizeof kBuiltinEnglishSource));
+  // The build's language file writer refuses a faulty source, so this one
+  // parses whole.
+  static const std::vector<LangSection> sections = [] {
+    std::vector<LangSection> parsed;
+    std::string error;
+    ParseLangSource(std::string(reinterpret_cast<const char*>(kBuiltinEnglishSource),
+                                sizeof kBuiltinEnglishSource),
+                    "lang/en.txt", &parsed, &error);
+    return parsed;
+  }();
   for (const LangSection& s : sections) {
     if (s.name != section) continue;
     for (const LangEntry& e : s.entries)
@@ -92,26 +100,22 @@ std::string BuiltInEnglishText(const std::string& key, const std::string& sectio
 
 const std::vector<LanguageInfo>& Languages() {
   static const std::vector<LanguageInfo> table = {
-      {0, "English", {}, 1033, "en.dat", "skin_en.skin", "menuEn", "en-US", "en_GB", "en"},
-      {860, "Portuguese", {1046, 2070}, 1046, "pt.dat", "skin_pt.skin", "menuPT", "pt-BR",
-       "pt_PT", "pt"},
-      {863, "French", {1036}, 1036, "fr.dat", "skin_fr.skin", "menuFR", "fr-FR", "fr_FR", "fr"},
+      {0, "English", {}, 1033, "en.dat", "skin_en.skin", "menuEn", "en"},
+      {860, "Portuguese", {1046, 2070}, 1046, "pt.dat", "skin_pt.skin", "menuPT", "pt"},
+      {863, "French", {1036}, 1036, "fr.dat", "skin_fr.skin", "menuFR", "fr"},
       {864, "Arabic",
        {1025, 2049, 3073, 4097, 5121, 6145, 7169, 8193, 9217, 10241, 11265, 12289, 13313, 14337,
         15361, 16385},
-       9217, "ar.dat", "skin_ar.skin", "menuAR", "ar-SA", "ar_EG", "ar"},
-      {866, "Russian", {1049}, 1049, "ru.dat", "skin_ru.skin", "menuRU", "ru-RU", "ru_RU", "ru"},
-      {932, "Japanese", {1041}, 1041, "jp.dat", "skin_jp.skin", "menuJP", "ja-JP", "ja_JP", "jp"},
+       9217, "ar.dat", "skin_ar.skin", "menuAR", "ar"},
+      {866, "Russian", {1049}, 1049, "ru.dat", "skin_ru.skin", "menuRU", "ru"},
+      {932, "Japanese", {1041}, 1041, "jp.dat", "skin_jp.skin", "menuJP", "jp"},
       // Reached through the locale only; it shows the English skin.
-      {936, "Chinese (Simplified)", {2052}, 2052, "cn.dat", "skin_en.skin", "", "en-US", "en_GB",
-       "en"},
-      {950, "Chinese (Traditional)", {1028}, 1028, "tr.dat", "skin_tr.skin", "menuTR", "zh-TW",
-       "zh_HK", "tw"},
-      {1057, "Indonesian", {1057}, 1057, "id.dat", "skin_id.skin", "menuID", "id-ID", "id_ID",
-       "id"},
-      {1141, "German", {1031}, 1031, "de.dat", "skin_de.skin", "menuDE", "de-DE", "de_DE", "de"},
-      {1145, "Spanish", {1034}, 1034, "es.dat", "skin_es.skin", "menuES", "es-ES", "es_ES", "es"},
-      {1361, "Korean", {1042}, 1042, "ko.dat", "skin_ko.skin", "menuKO", "ko-KR", "ko_KR", "kr"},
+      {936, "Chinese (Simplified)", {2052}, 2052, "cn.dat", "skin_en.skin", "", "en"},
+      {950, "Chinese (Traditional)", {1028}, 1028, "tr.dat", "skin_tr.skin", "menuTR", "tw"},
+      {1057, "Indonesian", {1057}, 1057, "id.dat", "skin_id.skin", "menuID", "id"},
+      {1141, "German", {1031}, 1031, "de.dat", "skin_de.skin", "menuDE", "de"},
+      {1145, "Spanish", {1034}, 1034, "es.dat", "skin_es.skin", "menuES", "es"},
+      {1361, "Korean", {1042}, 1042, "ko.dat", "skin_ko.skin", "menuKO", "kr"},
   };
   return table;
 }
@@ -135,6 +139,10 @@ int LanguageIdOfMenuItem(const std::string& menuItem) {
   for (const LanguageInfo& l : Languages())
     if (*l.menuItem && menuItem == l.menuItem) return l.languageId;
   return -1;
+}
+
+bool LanguageIsRightToLeft(int languageId) {
+  return std::string(LanguageOf(languageId).file) == "ar.dat";
 }
 
 int StartLanguageId(const AppPaths& paths) {
@@ -202,8 +210,6 @@ WebValues LanguageWebValues(int languageId, const std::string& installDir) {
   const LanguageInfo& l = LanguageOf(languageId);
   WebValues v;
   v.supportUrl = FileUrl(platform::JoinPath(installDir, kHelpPage));
-  v.webLocale1 = l.webLocale1;
-  v.webLocale2 = l.webLocale2;
   v.feedbackUrl = v.supportUrl + "?lang=" + l.feedbackCode +
                   "&product_id=" + std::to_string(kProductId);
   return v;

@@ -21,8 +21,6 @@ struct LanguageInfo {
   const char* file;              // language file in <install>/language/
   const char* skin;              // skin archive in <install>/skin/
   const char* menuItem;          // "" when the language menu has no item for it
-  const char* webLocale1;        // for the embedded browser of the online services
-  const char* webLocale2;        // for the account requests of the online services
   const char* feedbackCode;      // "lang" of the uninstall feedback address
 };
 
@@ -35,6 +33,9 @@ int LanguageIdFromLcid(int lcid, int current);
 int LcidOfLanguage(int languageId);
 // The languageId a menu item selects; -1 when no language has that item.
 int LanguageIdOfMenuItem(const std::string& menuItem);
+// Whether the language is written from right to left (Arabic): its windows
+// are mirrored.
+bool LanguageIsRightToLeft(int languageId);
 
 // The language to start in: the locale's guess (paths.languageId), replaced
 // by oem.ini's locale id, replaced in turn by the per-user one.
@@ -70,6 +71,7 @@ constexpr char kFormatOriginText[] = "FormatOriginText";
 constexpr char kBtnConverTxt[] = "BtnConverTxt";
 constexpr char kBtnExtractTxt[] = "BtnExtractTxt";
 constexpr char kBtnMergeTxt[] = "BtnMergeTxt";
+constexpr char kTimeLeft[] = "TimeLeft";  // one "%s": the time
 // Section "Message".
 constexpr char kTitle[] = "Title";
 constexpr char kError[] = "Error";
@@ -80,6 +82,9 @@ constexpr char kBitRateTooLog[] = "BitRateTooLog";
 constexpr char kFpsTooLog[] = "FPSTooLog";
 constexpr char kCopyClipboard[] = "CopyClipboard";
 constexpr char kErrWhenRunUpdateInstallFile[] = "ErrWhenRunUpdateInstallFile";
+constexpr char kFolderFailed[] = "FolderFailed";  // one "%s": the folder
+constexpr char kBadName[] = "BadName";            // one "%s": the name
+constexpr char kMergeFailed[] = "MergeFailed";    // one "%s": the reason
 // Section "Message", kept as Base64 and looked up with LangTextB64.
 constexpr char kCannotRecodeB64[] = "Q2Fubm90UmVjb2Rl";  // one "%s": the file name
 constexpr char kClearVideoB64[] = "Q2xlYXJWaWRlbw==";
@@ -94,10 +99,11 @@ inline constexpr const char* kTextKeys[] = {
     kProductName,    kSkinLost,       kExceptInfo,     kMergeFileName,   kTextVideoInfo1,
     kTextVideoInfo2, kTextVideoInfo3, kTextVideoInfo4, kTextVideoInfo8,  kTextVideoInfo9,
     kTextVideoInfo11, kFilterVideo,   kFormatOriginText, kBtnConverTxt, kBtnExtractTxt,
-    kBtnMergeTxt};
+    kBtnMergeTxt,    kTimeLeft};
 inline constexpr const char* kMessageKeys[] = {
     kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
-    kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile};
+    kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
+    kFolderFailed,  kBadName,        kMergeFailed};
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};
@@ -131,8 +137,6 @@ constexpr int kProductId = 1;  // "product_id" of the feedback address
 
 struct WebValues {
   std::string supportUrl;   // the same for every language
-  std::string webLocale1;
-  std::string webLocale2;
   std::string feedbackUrl;  // complete, product id filled in
 };
 WebValues LanguageWebValues(int languageId, const std::string& installDir);

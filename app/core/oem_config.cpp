@@ -22,28 +22,16 @@ void OemConfig::Read(const AppPaths& paths) {
   auto flag = [&](const char* section, const char* key, int def, bool* field) {
     *field = platform::ProfileGetInt(file, section, key, def) != 0;
   };
-  std::string id;
-  text("Partner", "Id", &id);
-  if (!id.empty()) partnerId = platform::TruncateUtf8Chars(id, 15);
-  text("Partner", "NewVersion", &newVersion);
-  text("Partner", "Update", &update);
   text("URL", "Line", &supportLine);
   text("UI", "TitleLogo", &titleLogo);
   text("UI", "TitleText", &titleText);
   text("UI", "AboutLogo", &aboutLogo);
   text("UI", "ProductName", &productName);
-  text("UI", "WindowBgImage", &windowBgImage);
-  text("UI", "LineImage", &lineImage);
-  text("UI", "SkinFileName", &skinFileName);
   text("UI", "CompanyName", &companyName);
   text("UI", "OfficialSite", &officialSite);
   text("UI", "DlgBgImage", &dlgBgImage);
   text("UI", "Toolbox", &toolbox);
   flag("UI", "ShowOfficial", 1, &showOfficial);
-  flag("UI", "ShowPrivacy", 1, &showPrivacy);
-  text("Other", "Redirect", &redirect);
-  flag("Other", "OnlineTutorial", 1, &onlineTutorial);
-  flag("Other", "OpenWkeURL", 0, &openWkeUrl);
 }
 
 int OemConfig::ReadLanguageLcid(const AppPaths& paths) {

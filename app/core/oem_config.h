@@ -10,21 +10,12 @@ struct AppPaths;
 extern const char* const kOemFileName;  // "oem.ini"
 
 struct OemConfig {
-  // [Partner]
-  std::string partnerId;  // at most 15 characters
-  std::string newVersion;
-  std::string update;
   // [URL]
   std::string supportLine;  // the built-in support address unless oem.ini names one
   // [UI]
-  std::string titleLogo, titleText, aboutLogo, productName, windowBgImage, lineImage,
-      skinFileName, companyName, officialSite, dlgBgImage, toolbox;
+  std::string titleLogo, titleText, aboutLogo, productName, companyName, officialSite,
+      dlgBgImage, toolbox;
   bool showOfficial = true;
-  bool showPrivacy = true;
-  // [Other]
-  std::string redirect;
-  bool onlineTutorial = true;
-  bool openWkeUrl = false;
   // The selected skin archive.
   std::string skinFile;
   std::string skinFolder;

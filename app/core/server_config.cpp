@@ -5,8 +5,6 @@
 
 namespace app {
 
-const char* const kBuiltInUserAgent = "Mozilla/5.0 (X11; Linux x86_64) PelmarVideoConverter";
-
 ServerConfig::ServerConfig(const AppPaths& paths) : file_(paths.DataFile("cd.dat")) {}
 
 std::string ServerConfig::SupportFormat1() const {
@@ -27,19 +25,5 @@ int ServerConfig::OpenUninstallFeedback() const {
   return platform::ProfileGetInt(file_, "Config", "OpenUninstallFeedback", 1);
 }
 
-int ServerConfig::UseCurlPlus() const {
-  return platform::ProfileGetInt(file_, "Config", "UseCurlPlus", 1);
-}
-
-int ServerConfig::Toolbox() const { return platform::ProfileGetInt(file_, "Config", "Toolbox", 1); }
-
-std::string ServerConfig::GoogleUserAgent() const {
-  std::string ua = platform::ProfileGetString(file_, "Config", "GoogleUserAgent", "Default");
-  return ua == "Default" ? kBuiltInUserAgent : ua;
-}
-
-int ServerConfig::FormatAnalysis() const {
-  return platform::ProfileGetInt(file_, "Option", "FormatAnalysis", 1);
-}
 
 }  // namespace app

@@ -16,16 +16,9 @@ class ServerConfig {
   std::string SupportFormat2() const;  // pattern part of the open-file filter
   int OpenTutorial() const;
   int OpenUninstallFeedback() const;
-  int UseCurlPlus() const;
-  int Toolbox() const;
-  // The browser identification; "Default" means the built-in text.
-  std::string GoogleUserAgent() const;
-  int FormatAnalysis() const;
 
  private:
   std::string file_;
 };
-
-extern const char* const kBuiltInUserAgent;
 
 }  // namespace app

@@ -69,10 +69,6 @@ MyBaseWindow::~MyBaseWindow() {
   delete pump_;
 }
 
-QString MyBaseWindow::WindowClassName() const {
-  return QStringLiteral("PelmarVideoConvertDialogClass");
-}
-
 bool MyBaseWindow::Create() {
   if (root_) return true;
   QString error;
@@ -220,7 +216,8 @@ void MyBaseWindow::PlaceGrip() {
   auto* grip = findChild<QSizeGrip*>(QStringLiteral("sizeGrip"), Qt::FindDirectChildrenOnly);
   if (!grip) return;
   const QRect r = rect().marginsRemoved(layout_->contentsMargins());
-  grip->move(r.right() - kGripSize + 1, r.bottom() - kGripSize + 1);
+  // Right to left, the grip sits and pulls at the bottom left corner.
+  grip->move(isRightToLeft() ? r.left() : r.right() - kGripSize + 1, r.bottom() - kGripSize + 1);
   grip->setVisible(!isMaximized() && !isFullScreen());
   grip->raise();
 }

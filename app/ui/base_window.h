@@ -32,8 +32,6 @@ class MyBaseWindow : public QWidget {
   explicit MyBaseWindow(QWidget* owner = nullptr, Kind kind = Kind::kDialog);
   ~MyBaseWindow() override;
 
-  // The window class: every dialog shares one; the main window has its own.
-  virtual QString WindowClassName() const;
   // The design name of the window's layout ("dlg_about.xml").
   virtual QString LayoutFile() const = 0;
 

@@ -2,24 +2,22 @@
 
 #include <QStringList>
 
+#include <map>
+
 namespace app {
 namespace {
 
-// "x1,y1,x2,y2" as a rectangle; null unless four integers.
-bool ParseCorners(const QString& text, int v[4]) {
+// "x1,y1,x2,y2" as a rectangle; null unless four integers, in order.
+QRect CornerRect(const QString& text) {
   const QStringList parts = text.split(',');
-  if (parts.size() != 4) return false;
+  if (parts.size() != 4) return QRect();
+  int v[4];
   for (int i = 0; i < 4; ++i) {
     bool ok = false;
     v[i] = parts[i].trimmed().toInt(&ok);
-    if (!ok) return false;
+    if (!ok) return QRect();
   }
-  return true;
-}
-
-QRect CornerRect(const QString& text) {
-  int v[4];
-  if (!ParseCorners(text, v) || v[2] < v[0] || v[3] < v[1]) return QRect();
+  if (v[2] < v[0] || v[3] < v[1]) return QRect();
   return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
 }
 
@@ -70,11 +68,6 @@ ImageString ParseImageString(const QString& text) {
       result.source = CornerRect(value);
     } else if (name == "dest") {
       result.dest = CornerRect(value);
-    } else if (name == "corner") {
-      int v[4];
-      if (ParseCorners(value, v)) result.corner = QMargins(v[0], v[1], v[2], v[3]);
-    } else {
-      result.other[name] = value;
     }
   }
   return result;

@@ -118,16 +118,4 @@ void NotifyPump::OnCustomNotify(const QString& type, const QVariant& value) {
   Send(type, qobject_cast<QWidget*>(sender()), value);
 }
 
-void NotifyTable::On(const QString& type, const QString& sender, Action action) {
-  actions_[{type, sender}] = std::move(action);
-}
-
-bool NotifyTable::Dispatch(const Notification& n) const {
-  auto it = actions_.find({n.type, n.sender});
-  if (it == actions_.end()) it = actions_.find({n.type, QString()});
-  if (it == actions_.end()) return false;
-  it->second(n);
-  return true;
-}
-
 }  // namespace app

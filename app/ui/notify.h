@@ -21,8 +21,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <map>
-#include <utility>
 
 namespace app {
 
@@ -74,21 +72,6 @@ class NotifyPump : public QObject {
   void Wire(QWidget* control);
 
   Handler handler_;
-};
-
-// Handlers by type and sender name, the way the controllers keep their click
-// and event tables. An entry with an empty sender takes every sender of its
-// type; one with the sender's name comes first.
-class NotifyTable {
- public:
-  using Action = std::function<void(const Notification&)>;
-
-  void On(const QString& type, const QString& sender, Action action);
-  // Runs the matching action; false when none matched.
-  bool Dispatch(const Notification& n) const;
-
- private:
-  std::map<std::pair<QString, QString>, Action> actions_;
 };
 
 }  // namespace app

@@ -141,6 +141,11 @@ void PopupMenu::Popup(const QPoint& globalPos) {
 
 void PopupMenu::PopupUnder(QWidget* anchor) {
   if (!menu_ || !anchor) return;
+  // Right to left, the menu hangs from the anchor's left edge instead.
+  if (anchor->isRightToLeft()) {
+    menu_->popup(anchor->mapToGlobal(QPoint(0, anchor->height() + 4)));
+    return;
+  }
   const QPoint corner = anchor->mapToGlobal(QPoint(anchor->width(), anchor->height() + 4));
   menu_->popup(QPoint(corner.x() - menu_->sizeHint().width(), corner.y()));
 }

@@ -52,7 +52,7 @@ class PopupMenu : public QObject {
 
   // Opens without waiting; the command arrives through the handler.
   void Popup(const QPoint& globalPos);
-  // Opens under `anchor`, right edges aligned.
+  // Opens under `anchor`, right edges aligned (left edges right to left).
   void PopupUnder(QWidget* anchor);
 
  private:

@@ -114,8 +114,18 @@ void BackgroundPicture::Refit(const QWidget* owner) {
 void BackgroundPicture::Paint(QPainter* painter, const QWidget* owner, ImageFit fit,
                               int radius) const {
   if (picture_.IsNull()) return;
-  const QRectF target = named_.dest.isNull() ? QRectF(owner->rect()) : QRectF(named_.dest);
+  QRectF target = named_.dest.isNull() ? QRectF(owner->rect()) : QRectF(named_.dest);
   painter->save();
+  if (owner->isRightToLeft()) {
+    // Right to left, the place inside the control is mirrored, and so is a
+    // picture that points the way of reading (the property "directional").
+    target.moveLeft(owner->width() - target.right());
+    if (owner->property("directional").toBool()) {
+      painter->translate(owner->width(), 0);
+      painter->scale(-1, 1);
+      target.moveLeft(owner->width() - target.right());
+    }
+  }
   if (radius > 0) {
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath clip;

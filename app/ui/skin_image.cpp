@@ -7,19 +7,67 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QSvgRenderer>
 #include <QWidget>
 
 #include <cmath>
 #include <map>
 
 #include "app/ui/skin.h"
-#include "app/ui/vector_image.h"
 
 namespace app {
+
+// An SVG document drawn by Qt's renderer. Icons drawn in "currentColor" take
+// the colour of the control (opaque; no colour asked for: black): the word is
+// replaced in the document before it is rendered, one renderer per colour.
+class SvgPicture {
+ public:
+  // Null when Qt cannot read the document.
+  static std::shared_ptr<const SvgPicture> Load(const QByteArray& svg) {
+    auto picture = std::shared_ptr<SvgPicture>(new SvgPicture(svg));
+    QSvgRenderer* plain = picture->RendererFor(QColor());
+    if (!plain->isValid()) return nullptr;
+    picture->viewBox_ = plain->viewBoxF();
+    return picture;
+  }
+
+  QRectF viewBox() const { return viewBox_; }
+
+  // Draws the part `source` (in viewBox units; empty: all of it) stretched
+  // into `target`.
+  void Render(QPainter* painter, const QRectF& target, const QRectF& source,
+              const QColor& currentColor) const {
+    QSvgRenderer* renderer = RendererFor(currentColor);
+    renderer->setViewBox(source.isEmpty() ? viewBox_ : source);
+    renderer->render(painter, target);
+  }
+
+ private:
+  explicit SvgPicture(QByteArray svg)
+      : svg_(std::move(svg)), usesCurrentColor_(svg_.contains("currentColor")) {}
+
+  QSvgRenderer* RendererFor(const QColor& color) const {
+    const QRgb key = !usesCurrentColor_ ? 0 : color.isValid() ? color.rgb() : qRgb(0, 0, 0);
+    std::unique_ptr<QSvgRenderer>& renderer = renderers_[key];
+    if (!renderer) {
+      QByteArray text = svg_;
+      if (usesCurrentColor_)
+        text.replace("currentColor", QColor(key).name(QColor::HexRgb).toLatin1());
+      renderer = std::make_unique<QSvgRenderer>(text);
+    }
+    return renderer.get();
+  }
+
+  QByteArray svg_;
+  bool usesCurrentColor_;
+  QRectF viewBox_;
+  mutable std::map<QRgb, std::unique_ptr<QSvgRenderer>> renderers_;  // UI thread only
+};
+
 namespace {
 
 struct PictureCache {
-  std::map<QString, std::shared_ptr<const VectorImage>> vectors;
+  std::map<QString, std::shared_ptr<const SvgPicture>> vectors;
   std::map<QString, QImage> rasters;
 };
 
@@ -28,13 +76,13 @@ PictureCache& Cache() {
   return cache;
 }
 
-std::shared_ptr<const VectorImage> LoadVector(const QString& path) {
+std::shared_ptr<const SvgPicture> LoadVector(const QString& path) {
   auto& vectors = Cache().vectors;
   auto it = vectors.find(path);
   if (it != vectors.end()) return it->second;
-  std::shared_ptr<const VectorImage> image;
+  std::shared_ptr<const SvgPicture> image;
   QFile file(path);
-  if (file.open(QIODevice::ReadOnly)) image = VectorImage::Parse(file.readAll());
+  if (file.open(QIODevice::ReadOnly)) image = SvgPicture::Load(file.readAll());
   vectors[path] = image;
   return image;
 }
@@ -130,7 +178,7 @@ SkinPicture SkinPicture::Load(const ImageString& named, QSize maxDevicePixels) {
   if (named.fullPath) {
     if (named.file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
       QFile file(named.file);
-      if (file.open(QIODevice::ReadOnly)) picture.vector_ = VectorImage::Parse(file.readAll());
+      if (file.open(QIODevice::ReadOnly)) picture.vector_ = SvgPicture::Load(file.readAll());
     } else {
       picture.raster_ =
           LoadFileRaster(named.file, named.source.isNull() ? maxDevicePixels : QSize());

@@ -19,7 +19,7 @@ class QWidget;
 
 namespace app {
 
-class VectorImage;
+class SvgPicture;
 
 // How a picture fills the rectangle it is given.
 enum class ImageFit {
@@ -48,7 +48,7 @@ class SkinPicture {
              const QColor& currentColor = Qt::black) const;
 
  private:
-  std::shared_ptr<const VectorImage> vector_;
+  std::shared_ptr<const SvgPicture> vector_;
   QImage raster_;
   QRectF source_;  // in the picture's own units; empty = all
 };

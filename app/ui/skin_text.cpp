@@ -1,5 +1,6 @@
 #include "app/ui/skin_text.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QXmlStreamReader>
 
@@ -89,6 +90,11 @@ const std::vector<QString>& ReloadedLayouts() {
   return layouts;
 }
 
+void ApplyLanguageDirection(int languageId) {
+  QGuiApplication::setLayoutDirection(LanguageIsRightToLeft(languageId) ? Qt::RightToLeft
+                                                                        : Qt::LeftToRight);
+}
+
 bool SwitchSkinLanguage(int languageId, const std::string& installDir,
                         const std::function<void(const ControlText&)>& report) {
   OemConfig& oem = Oem();
@@ -103,6 +109,7 @@ bool SwitchSkinLanguage(int languageId, const std::string& installDir,
     for (const QString& layout : ReloadedLayouts())
       for (const ControlText& text : ReadLayoutTexts(layout)) report(text);
   }
+  ApplyLanguageDirection(languageId);
   return true;
 }
 

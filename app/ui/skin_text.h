@@ -38,10 +38,15 @@ bool ApplyControlText(QWidget* root, const ControlText& text);
 // The layouts whose texts a language switch reloads.
 const std::vector<QString>& ReloadedLayouts();
 
+// Lays every window out from right to left when the language is written so,
+// else from left to right (the application's layout direction).
+void ApplyLanguageDirection(int languageId);
+
 // The skin's part of a language switch: selects the archive of the language
-// (kept in OemConfig), puts it in use and reports every text of the reloaded
-// layouts. False when the language has no archive or it cannot be used; the
-// previous archive then stays in use and nothing is reported.
+// (kept in OemConfig), puts it in use, reports every text of the reloaded
+// layouts and sets the layout direction of the language. False when the
+// language has no archive or it cannot be used; the previous archive then
+// stays in use and nothing is reported.
 bool SwitchSkinLanguage(int languageId, const std::string& installDir,
                         const std::function<void(const ControlText&)>& report);
 

@@ -230,7 +230,6 @@ int main(int argc, char** argv) {
             PELMAR_BIN_DIR);
     return 1;
   }
-  engine::SetDirs(engine::EngineDirs::ForApp(appPaths));
   // The help page of the first start is not opened.
   app::SetAddressOpener([](const QString&) { return true; });
 

@@ -82,7 +82,6 @@ void EngineTest::SetUp() {
   paths_.CreateDataDir();
   app::SetPaths(paths_);
   dirs_ = engine::EngineDirs::ForApp(paths_);
-  engine::SetDirs(dirs_);
   out_ = path("out") + "/";
   platform::CreateFolders(out_);
   engine::Timing().analysisPoll = std::chrono::milliseconds(10);

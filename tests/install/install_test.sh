@@ -7,7 +7,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 DESTDIR=$stage cmake --install "$build" --prefix /opt/pelmar-video-converter > /dev/null
 prefix=$stage/opt/pelmar-video-converter
-for f in pelmar-video-converter pelmar-convert pelmar-preview pelmar-crash-box Config.ini oem.ini \
+for f in pelmar-video-converter pelmar-convert pelmar-preview Config.ini oem.ini \
          language/en.dat skin/skin_en.skin help/index.html; do
   [ -e "$prefix/$f" ] || { echo "missing: $f" >&2; exit 1; }
 done

@@ -59,7 +59,6 @@ void MainFrameTest::SetUp() {
   app::Oem().Read(paths);
   ASSERT_TRUE(app::SelectSkinArchive(1252, paths.installDir, &app::Oem()));
   ASSERT_TRUE(app::UseSelectedSkinArchive());
-  engine::SetDirs(engine::EngineDirs::ForApp(paths));
   // The engine's polls run faster; what they report stays the same.
   engine::Timing().analysisPoll = std::chrono::milliseconds(10);
   engine::Timing().progressPoll = std::chrono::milliseconds(100);

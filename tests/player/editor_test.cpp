@@ -23,7 +23,7 @@
 #include "player/editor/video_player_dlg.h"
 #include "player/widgets/range_slider.h"
 #include "tests/support/media.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "engine/work_dirs.h"
 #include "platform/files.h"
 #include "tests/support/media.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 #include "ui/merge_dlg.h"
 
 namespace {

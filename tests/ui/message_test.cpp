@@ -12,7 +12,7 @@
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
 #include "platform/files.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 #include "ui/message_dlg.h"
 
 namespace {

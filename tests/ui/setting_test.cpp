@@ -16,7 +16,7 @@
 #include "app/core/app_settings.h"
 #include "app/core/language.h"
 #include "platform/profile.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 #include "ui/setting_dlg.h"
 
 namespace {

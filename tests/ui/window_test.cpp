@@ -15,7 +15,7 @@
 #include "app/ui/base_window.h"
 #include "app/ui/shell.h"
 #include "app/ui/skin_controls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 #include "ui/about_dlg.h"
 
 namespace {

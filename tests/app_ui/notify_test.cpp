@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/ui/skin_controls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 
@@ -120,21 +120,6 @@ TEST(NotifyTest, ControlsReportByTypeAndName) {
   EXPECT_EQ(seen.values[2], QVariant(7));
   EXPECT_EQ(seen.values[3], QVariant(1));
   EXPECT_EQ(seen.values[4], QVariant(3));
-}
-
-TEST(NotifyTest, TableRunsTheSendersActionBeforeTheTypesOne) {
-  app::NotifyTable table;
-  QStringList ran;
-  table.On("click", "btnClose", [&](const Notification&) { ran << "close"; });
-  table.On("click", "", [&](const Notification& n) { ran << "any " + n.sender; });
-  table.On("killfocus", "edit_new_video_name", [&](const Notification&) { ran << "rename"; });
-
-  EXPECT_TRUE(table.Dispatch({"click", "btnClose", nullptr, {}}));
-  EXPECT_TRUE(table.Dispatch({"click", "btnMin", nullptr, {}}));
-  EXPECT_TRUE(table.Dispatch({"killfocus", "edit_new_video_name", nullptr, {}}));
-  EXPECT_FALSE(table.Dispatch({"killfocus", "edit_output_path", nullptr, {}}));
-  EXPECT_FALSE(table.Dispatch({"selectchanged", "btnClose", nullptr, {}}));
-  EXPECT_EQ(ran, QStringList({"close", "any btnMin", "rename"}));
 }
 
 QWidget* MakeRow(const char* buttonName) {

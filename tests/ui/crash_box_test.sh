@@ -1,9 +1,11 @@
 #!/bin/sh
 # The crash box shows its message in a window with the caption "except".
-# Run on a virtual display (tests/support/with-xvfb.sh); $1 is the crash box
-# program, $2 the window_print helper (tests/app/window_print.cpp). The message is not readable back from
-# the screen as text, so the box's pixels are compared: one message shows the
-# same box each time, and another message (or none) shows a different one.
+# Run on a virtual display (tests/support/with-xvfb.sh); $1 is the window
+# program, which shows the box when started with --crash-box, $2 the
+# window_print helper (tests/ui/window_print.cpp). The message is not
+# readable back from the screen as text, so the box's pixels are compared:
+# one message shows the same box each time, and another message (or none)
+# shows a different one.
 box=$1
 print=$2
 
@@ -11,7 +13,7 @@ print=$2
 # painted and two looks in a row agree; prints nothing when no window with
 # the caption appeared.
 show() {
-  "$box" "$1" &
+  "$box" --crash-box "$1" &
   pid=$!
   last=
   for i in $(seq 1 300); do

@@ -12,59 +12,14 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
+
+#include "app/core/lang_source.h"
+#include "platform/files.h"
 
 namespace {
 
 using Texts = std::map<std::string, std::string>;  // "Section.Key" → value
-
-bool ReadAll(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *out = s.str();
-  return true;
-}
-
-// The language source format: [Section], key=value, # comments, and the
-// escapes \n, \t and \\ in values.
-bool ParseLanguage(const std::string& path, Texts* texts) {
-  std::string content;
-  if (!ReadAll(path, &content)) {
-    fprintf(stderr, "%s: cannot read\n", path.c_str());
-    return false;
-  }
-  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-  std::istringstream lines(content);
-  std::string line, section;
-  for (int n = 1; std::getline(lines, line); ++n) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#') continue;
-    if (line[0] == '[' && line.back() == ']') {
-      section = line.substr(1, line.size() - 2);
-      continue;
-    }
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || section.empty()) {
-      fprintf(stderr, "%s:%d: expected key=value in a section\n", path.c_str(), n);
-      return false;
-    }
-    std::string value;
-    for (size_t i = eq + 1; i < line.size(); ++i) {
-      if (line[i] == '\\' && i + 1 < line.size()) {
-        const char e = line[++i];
-        value.push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e);
-      } else {
-        value.push_back(line[i]);
-      }
-    }
-    (*texts)[section + "." + line.substr(0, eq)] = value;
-  }
-  return true;
-}
 
 std::string XmlEscape(const std::string& text) {
   std::string out;
@@ -160,13 +115,26 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: %s <language.txt> <output folder> <layout>...\n", argv[0]);
     return 2;
   }
+  // The language source, read as the language file writer reads it.
+  std::string languageText, error;
+  if (!platform::ReadFile(argv[1], &languageText)) {
+    fprintf(stderr, "%s: cannot read\n", argv[1]);
+    return 1;
+  }
+  std::vector<app::LangSection> sections;
+  if (!app::ParseLangSource(languageText, argv[1], &sections, &error)) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   Texts texts;
-  if (!ParseLanguage(argv[1], &texts)) return 1;
+  for (const app::LangSection& section : sections)
+    for (const app::LangEntry& entry : section.entries)
+      texts[section.name + "." + entry.key] = entry.value;
   const std::string folder = argv[2];
   for (int i = 3; i < argc; ++i) {
     const std::string source = argv[i];
     std::string layout, filled;
-    if (!ReadAll(source, &layout)) {
+    if (!platform::ReadFile(source, &layout)) {
       fprintf(stderr, "%s: cannot read\n", source.c_str());
       return 1;
     }

@@ -40,7 +40,6 @@ TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
   EXPECT_EQ(s.showDlgBorder, 0);
   EXPECT_EQ(s.standbyServer, 0);
   EXPECT_EQ(s.ReadLanguageLcid(), 0);
-  EXPECT_EQ(s.HasNewInstaller(), 0);
   EXPECT_EQ(s.MuxingQueueSize(), "34500");
   EXPECT_EQ(s.PowerOffCommand(), "systemctl poweroff");
   EXPECT_EQ(StartLanguageLcid(paths_), 0);
@@ -51,8 +50,6 @@ TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
   oem.Read(paths_);
   EXPECT_EQ(oem.productName, "");
   EXPECT_TRUE(oem.showOfficial);
-  EXPECT_TRUE(oem.onlineTutorial);
-  EXPECT_FALSE(oem.openWkeUrl);
   EXPECT_TRUE(OemConfig::ShowVersion(paths_));
 
   ServerConfig server(paths_);
@@ -60,13 +57,10 @@ TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
   EXPECT_EQ(server.SupportFormat2(), "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;");
   EXPECT_EQ(server.OpenTutorial(), 1);
   EXPECT_EQ(server.OpenUninstallFeedback(), 1);
-  EXPECT_EQ(server.FormatAnalysis(), 1);
-  EXPECT_EQ(server.GoogleUserAgent(), kBuiltInUserAgent);
 }
 
 TEST_F(ConfigTest, FilesAreReadWithTheirKeys) {
-  WriteText(userIni(), "[Setting]\nSendAction=0\nOpenTutorial=0\nStandbyServer=1\n"
-                       "[main]\nHasNewInstaller=1\n");
+  WriteText(userIni(), "[Setting]\nSendAction=0\nOpenTutorial=0\nStandbyServer=1\n");
   WriteText(installIni(), "[Setting]\nEnableShadow=0\nShowDlgBorder=1\n"
                           "[Config]\nSize=\nPowerOffCommand=touch /tmp/x\n");
   AppSettings s;
@@ -76,7 +70,6 @@ TEST_F(ConfigTest, FilesAreReadWithTheirKeys) {
   EXPECT_EQ(s.enableShadow, 0);
   EXPECT_EQ(s.showDlgBorder, 1);
   EXPECT_EQ(s.standbyServer, 0);  // every start begins with the flag off
-  EXPECT_EQ(s.HasNewInstaller(), 1);
   EXPECT_EQ(s.MuxingQueueSize(), "34500");  // empty counts as missing
   EXPECT_EQ(s.PowerOffCommand(), "touch /tmp/x");
   WriteText(installIni(), "[Config]\nSize=9999\n");
@@ -128,28 +121,24 @@ TEST(Overrides, AreTakenOnce) {
 
 TEST_F(ConfigTest, OemTextsReplaceOnlyWhenPresent) {
   WriteText(oemIni(),
-            "[Partner]\nId=0123456789abcdefXYZ\n[UI]\nProductName=\nTitleText=Partner Video\n"
-            "ShowOfficial=0\n[Other]\nOpenWkeURL=1\nShowVersion=0\n");
+            "[UI]\nProductName=\nTitleText=Partner Video\nShowOfficial=0\n"
+            "[Other]\nShowVersion=0\n");
   OemConfig oem;
   oem.supportLine = "built-in";
   oem.Read(paths_);
-  EXPECT_EQ(oem.partnerId, "0123456789abcde");  // 15 characters
-  EXPECT_EQ(oem.productName, "");               // present but empty: localized name stays
+  EXPECT_EQ(oem.productName, "");  // present but empty: localized name stays
   EXPECT_EQ(oem.titleText, "Partner Video");
   EXPECT_EQ(oem.supportLine, "built-in");
   EXPECT_FALSE(oem.showOfficial);
-  EXPECT_TRUE(oem.openWkeUrl);
   EXPECT_FALSE(OemConfig::ShowVersion(paths_));
 }
 
 TEST_F(ConfigTest, ServerValuesAreReadAtEachUse) {
   ServerConfig server(paths_);
   WriteText(paths_.DataFile("cd.dat"),
-            "[Config]\nOpenUninstallFeedback=2\nGoogleUserAgent=Custom/1.0\n"
-            "[Option]\nFormatAnalysis=0\n");
+            "[Config]\nOpenUninstallFeedback=2\nSupportFormat1=(MP4 only)\n");
   EXPECT_EQ(server.OpenUninstallFeedback(), 2);  // only exactly 1 opens the page
-  EXPECT_EQ(server.GoogleUserAgent(), "Custom/1.0");
-  EXPECT_EQ(server.FormatAnalysis(), 0);
+  EXPECT_EQ(server.SupportFormat1(), "(MP4 only)");
   WriteText(paths_.DataFile("cd.dat"), "garbage\x01\x02[");
   EXPECT_EQ(server.OpenUninstallFeedback(), 1);
 }
@@ -194,9 +183,6 @@ TEST_F(ConfigTest, BadValuesFallBackToTheirDefaultsAndAreLogged) {
       {"locale word", false, "[Setting]\nLCID=german\n",
        [](const AppSettings& s) { return std::to_string(s.ReadLanguageLcid()); }, "0",
        "LCID=german"},
-      {"installer word", false, "[main]\nHasNewInstaller=x\n",
-       [](const AppSettings& s) { return std::to_string(s.HasNewInstaller()); }, "0",
-       "HasNewInstaller=x"},
   };
   for (const Case& c : cases) {
     platform::DeleteFile(userIni());

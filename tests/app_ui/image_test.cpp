@@ -1,14 +1,16 @@
-// Image strings, skin pictures, vector drawing, icons and covers.
+// Image strings, skin pictures, icons and covers.
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+
+#include <cstdlib>
 
 #include "app/ui/image_string.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
 #include "app/ui/skin_image.h"
-#include "app/ui/vector_image.h"
-#include "tests/ui/ui_fixture.h"
+#include "platform/files.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 
@@ -50,9 +52,11 @@ TEST(ImageStringTest, ParsesTheFormsTheProgramWrites) {
     EXPECT_EQ(s.source, c.source);
     EXPECT_EQ(s.dest, c.dest);
   }
+  // Attributes the program does not paint change nothing.
   const ImageString more = ParseImageString("file='a.png' corner='2,3,4,5' fade='128'");
-  EXPECT_EQ(more.corner, QMargins(2, 3, 4, 5));
-  EXPECT_EQ(more.other.at("fade"), "128");
+  EXPECT_EQ(more.file.toStdString(), "a.png");
+  EXPECT_TRUE(more.source.isNull());
+  EXPECT_TRUE(more.dest.isNull());
 }
 
 TEST_F(UiTest, SkinPictureNamesResolveInTheArchive) {
@@ -65,36 +69,41 @@ TEST_F(UiTest, SkinPictureNamesResolveInTheArchive) {
   EXPECT_EQ(app::ResolveSkinPicture("/etc/passwd"), "");
 }
 
-QImage Render(const app::VectorImage& image, QSize size, QRectF source = QRectF(),
-              QColor current = Qt::black) {
-  QImage out(size, QImage::Format_ARGB32);
-  out.fill(Qt::white);
-  QPainter p(&out);
-  image.Render(&p, QRectF(QPointF(), size), source, current);
-  return out;
-}
-
-TEST(VectorImageTest, DrawsShapesPathsAndArcsAtAnySize) {
-  auto image = app::VectorImage::Parse(R"(<svg viewBox="0 0 20 20">
+// The colour a control asks for replaces "currentColor" wherever the
+// document names it; every other colour stays, at every size.
+TEST_F(UiTest, VectorPicturesTakeTheColourTheControlAsksFor) {
+  const std::string file = path("shapes.svg");
+  ASSERT_TRUE(platform::WriteFileAtomic(file, R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 20 20">
       <rect x="0" y="0" width="10" height="10" fill="#ff0000"/>
       <g fill="currentColor"><path d="M2 20 A8 8 0 0 1 18 20 Z"/></g>
-      <defs><rect width="20" height="20" fill="#00ff00"/></defs>
-      <circle cx="15" cy="5" r="3" fill="none" stroke="#0000ff" stroke-width="2"/>
-    </svg>)");
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->viewBox(), QRectF(0, 0, 20, 20));
-  for (int scale : {1, 2, 5}) {
-    SCOPED_TRACE(scale);
-    const QImage out = Render(*image, QSize(20, 20) * scale, QRectF(), QColor(0, 0, 200));
-    auto at = [&](double x, double y) { return out.pixelColor(int(x * scale), int(y * scale)); };
-    EXPECT_EQ(at(5, 5), QColor(255, 0, 0));
-    EXPECT_EQ(at(10, 16), QColor(0, 0, 200));   // inside the half disc
-    EXPECT_EQ(at(3, 13), QColor(Qt::white));    // outside its arc
-    EXPECT_EQ(at(15, 2.2), QColor(0, 0, 255));  // on the ring
-    EXPECT_EQ(at(15, 5), QColor(Qt::white));    // its hole; the template in <defs> is not drawn
+      <circle cx="15" cy="5" r="3" style="fill:none;stroke:currentColor;stroke-width:2"/>
+    </svg>)"));
+  const app::SkinPicture picture = app::SkinPicture::Load(
+      ParseImageString(QString::fromStdString("file='" + file + "' restype='fullpath'")));
+  ASSERT_TRUE(picture.IsVector());
+  EXPECT_EQ(picture.NaturalSize(), QSizeF(20, 20));
+  for (const QColor& colour : {QColor(0, 0, 200), QColor(0, 160, 0)}) {
+    for (int scale : {1, 2, 5}) {
+      SCOPED_TRACE(colour.name().toStdString() + " x" + std::to_string(scale));
+      QImage out(QSize(20, 20) * scale, QImage::Format_ARGB32);
+      out.fill(Qt::white);
+      {
+        QPainter p(&out);
+        picture.Paint(&p, QRectF(out.rect()), app::ImageFit::kStretch, colour);
+      }
+      auto at = [&](double x, double y) { return out.pixelColor(int(x * scale), int(y * scale)); };
+      EXPECT_EQ(at(5, 5), QColor(255, 0, 0));
+      EXPECT_EQ(at(10, 16), colour);            // inside the half disc
+      EXPECT_EQ(at(3, 13), QColor(Qt::white));  // outside its arc
+      EXPECT_EQ(at(15, 2.2), colour);           // on the ring
+      EXPECT_EQ(at(15, 5), QColor(Qt::white));  // its hole
+    }
   }
-  EXPECT_EQ(app::VectorImage::Parse("<html/>"), nullptr);
-  EXPECT_EQ(app::VectorImage::Parse("not xml"), nullptr);
+  const std::string notSvg = path("page.svg");
+  ASSERT_TRUE(platform::WriteFileAtomic(notSvg, "<html/>"));
+  EXPECT_TRUE(app::SkinPicture::Load(ParseImageString(
+                  QString::fromStdString("file='" + notSvg + "' restype='fullpath'")))
+                  .IsNull());
 }
 
 TEST_F(UiTest, ProgressStripShowsTheFrameOfTheSourceRectangle) {
@@ -136,6 +145,41 @@ TEST_F(UiTest, IconsAreDrawnForTheScaleTheyAreShownAt) {
   EXPECT_EQ(off.pixelColor(12, 12), QColor(10, 10, 10));
   EXPECT_EQ(on.pixelColor(12, 12), QColor(0, 0, 250));
   EXPECT_TRUE(app::SkinIcon(ParseImageString("file='images/none.svg'")).isNull());
+}
+
+// Right to left, a picture that points the way of reading turns with the
+// window, and a place inside its control is mirrored; other pictures stay.
+TEST_F(UiTest, RightToLeftMirrorsDirectionalPicturesAndPlaces) {
+  auto grab = [](QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_ARGB32); };
+  // Alike but for the edges' antialiasing.
+  auto alike = [](const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) {
+        const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+        if (std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                std::abs(p.blue() - q.blue()) + std::abs(p.alpha() - q.alpha()) > 120)
+          return false;
+      }
+    return true;
+  };
+  app::SkinLabel arrow;
+  arrow.setFixedSize(32, 32);
+  arrow.setBkimage("file='images/arrow_right.svg'");
+  arrow.setProperty("directional", true);
+  const QImage ltr = grab(&arrow);
+  ASSERT_FALSE(alike(ltr, ltr.mirrored(true, false)));  // it does point one way
+  arrow.setLayoutDirection(Qt::RightToLeft);
+  EXPECT_TRUE(alike(grab(&arrow), ltr.mirrored(true, false)));
+  arrow.setProperty("directional", false);
+  EXPECT_TRUE(alike(grab(&arrow), ltr));
+
+  app::SkinLabel placed;
+  placed.setFixedSize(40, 20);
+  placed.setBkimage("file='images/stop.svg' dest='0,0,20,20'");
+  const QImage left = grab(&placed);
+  placed.setLayoutDirection(Qt::RightToLeft);
+  EXPECT_TRUE(alike(grab(&placed), left.mirrored(true, false)));
 }
 
 TEST_F(UiTest, CoversAreScaledDownAsTheyAreRead) {

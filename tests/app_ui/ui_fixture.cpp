@@ -1,4 +1,4 @@
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // Renders the skin's windows into PNG files, to look at the skin without the
-// program: skin_preview <skin archive> <output folder> [empty]
+// program: skin_preview <skin archive> <output folder> [empty] [-reverse]
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>

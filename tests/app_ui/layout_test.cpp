@@ -6,10 +6,12 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStackedWidget>
 
 #include <memory>
@@ -19,7 +21,7 @@
 #include "app/ui/popup_menu.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 
@@ -315,4 +317,33 @@ TEST_F(UiTest, MenuItemsReportNameUserDataAndTextOnceTheMenuIsGone) {
   EXPECT_EQ(commands[0].text, "Deutsch");
 }
 
+// The format menu opens under its button, on the side the window reads
+// from: right edges aligned left to right, left edges right to left.
+TEST_F(UiTest, MenusOpenUnderTheirButtonOnTheReadingSide) {
+  for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+    SCOPED_TRACE(direction == Qt::LeftToRight ? "left to right" : "right to left");
+    QGuiApplication::setLayoutDirection(direction);
+    QWidget window;
+    window.setGeometry(100, 100, 600, 400);
+    auto* button = new QPushButton("MP4", &window);
+    button->setGeometry(250, 20, 40, 30);
+    window.show();
+    auto menu = app::PopupMenu::Load("format_menu.xml", &window, nullptr);
+    ASSERT_NE(menu, nullptr);
+    menu->PopupUnder(button);
+    ASSERT_TRUE(uitest::WaitFor([&] { return menu->menu()->isVisible(); }));
+    const QRect under = menu->menu()->geometry();
+    const QRect anchor(button->mapToGlobal(QPoint()), button->size());
+    ASSERT_GT(under.width(), anchor.width());  // else both edges would agree
+    EXPECT_GT(under.top(), anchor.bottom());
+    if (direction == Qt::LeftToRight)
+      EXPECT_EQ(under.right(), anchor.right());
+    else
+      EXPECT_EQ(under.left(), anchor.left());
+    menu->menu()->hide();
+  }
+  QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+}
+
 }  // namespace
+

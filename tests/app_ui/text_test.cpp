@@ -1,5 +1,6 @@
 // The texts the layouts carry and the skin's part of a language switch.
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -13,7 +14,7 @@
 #include "app/ui/skin.h"
 #include "app/ui/skin_text.h"
 #include "platform/files.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/app_ui/ui_fixture.h"
 
 namespace {
 
@@ -79,6 +80,39 @@ TEST_F(UiTest, SwitchChangesTheTextsOfAWindow) {
   ASSERT_TRUE(app::SwitchSkinLanguage(
       0, uitest::BinDir(), [&](const ControlText& t) { app::ApplyControlText(window.get(), t); }));
   EXPECT_EQ(merge->text(), "Merge");
+}
+
+// Arabic is read from right to left: in it every window is mirrored, the
+// title bar's buttons at the left and the logo at the right; any other
+// language turns it back.
+TEST_F(UiTest, ArabicMirrorsTheWindows) {
+  constexpr int kArabic = 864;
+  std::unique_ptr<QWidget> window(app::LoadLayout("skin.xml"));
+  ASSERT_NE(window, nullptr);
+  window->resize(1000, 680);
+  window->show();
+  auto* logo = app::FindControl(window.get(), "TitleLogo");
+  auto* close = app::FindControl(window.get(), "btnClose");
+  ASSERT_TRUE(logo && close);
+  auto closeIsLeftOfLogo = [&] {
+    QCoreApplication::processEvents();
+    return close->mapTo(window.get(), QPoint()).x() < logo->mapTo(window.get(), QPoint()).x();
+  };
+  EXPECT_FALSE(closeIsLeftOfLogo());
+
+  ASSERT_TRUE(app::SwitchSkinLanguage(kArabic, uitest::BinDir(), nullptr));
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::RightToLeft);
+  EXPECT_TRUE(window->isRightToLeft());
+  EXPECT_TRUE(closeIsLeftOfLogo());
+
+  for (const app::LanguageInfo& l : app::Languages()) {
+    if (l.languageId == kArabic) continue;
+    ASSERT_TRUE(app::SwitchSkinLanguage(l.languageId, uitest::BinDir(), nullptr)) << l.name;
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight) << l.name;
+    EXPECT_FALSE(closeIsLeftOfLogo()) << l.name;
+    ASSERT_TRUE(app::SwitchSkinLanguage(kArabic, uitest::BinDir(), nullptr));
+  }
+  ASSERT_TRUE(app::SwitchSkinLanguage(0, uitest::BinDir(), nullptr));
 }
 
 TEST_F(UiTest, SwitchToALanguageWithoutArchiveKeepsTheOneInUse) {

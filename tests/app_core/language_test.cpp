@@ -70,10 +70,10 @@ TEST_F(LanguageTest, LocaleIdsMapToLanguagesAndBack) {
   EXPECT_EQ(LanguageIdOfMenuItem(""), -1);
   EXPECT_EQ(LanguageIdOfMenuItem("menuCN"), -1);
 
-  // Simplified Chinese has its own texts but the English skin and web values.
+  // Simplified Chinese has its own texts but the English skin and feedback code.
   EXPECT_STREQ(LanguageOf(936).file, "cn.dat");
   EXPECT_STREQ(LanguageOf(936).skin, "skin_en.skin");
-  EXPECT_STREQ(LanguageOf(936).webLocale1, "en-US");
+  EXPECT_STREQ(LanguageOf(936).feedbackCode, "en");
   EXPECT_STREQ(LanguageOf(1252).file, "en.dat");
   EXPECT_STREQ(LanguageOf(-5).skin, "skin_en.skin");
 }
@@ -190,16 +190,14 @@ TEST_F(LanguageTest, WebValuesPointAtTheShippedHelpPage) {
   WebValues tw = LanguageWebValues(950, "/opt/My App%23?");
   EXPECT_EQ(tw.supportUrl, "file:///opt/My%20App%2523%3F/help/index.html");
   EXPECT_EQ(tw.feedbackUrl, tw.supportUrl + "?lang=tw&product_id=1");
-  EXPECT_EQ(tw.webLocale1, "zh-TW");
-  EXPECT_EQ(tw.webLocale2, "zh_HK");
   WebValues cn = LanguageWebValues(936, "/opt");
-  EXPECT_EQ(cn.webLocale2, "en_GB");
   EXPECT_EQ(cn.feedbackUrl, "file:///opt/help/index.html?lang=en&product_id=1");
 
   OemConfig oem;
   ApplyLanguageWebValues(1361, paths_, &oem);
   EXPECT_EQ(oem.supportLine, LanguageWebValues(1361, paths_.installDir).supportUrl);
-  EXPECT_EQ(CurrentWebValues().webLocale1, "ko-KR");
+  EXPECT_EQ(CurrentWebValues().feedbackUrl,
+            LanguageWebValues(1361, paths_.installDir).feedbackUrl);
   oem.supportLine = "https://partner.example/help";  // oem.ini's own line stays
   ApplyLanguageWebValues(863, paths_, &oem);
   EXPECT_EQ(oem.supportLine, "https://partner.example/help");
@@ -246,7 +244,7 @@ TEST_F(LanguageTest, BuiltFilesHoldEveryKeyWithEnglishsPlaceholders) {
   for (const char* k : langkey::kTextKeys) keys.emplace_back(kSectionText, k);
   for (const char* k : langkey::kMessageKeys) keys.emplace_back(kSectionMessage, k);
   for (const char* k : langkey::kMessageKeysB64) keys.emplace_back(kSectionMessage, DecodeBase64(k));
-  ASSERT_EQ(keys.size(), 33u);
+  ASSERT_EQ(keys.size(), 37u);
 
   const std::string installDir = PELMAR_BIN_DIR;
   auto read = [&](int languageId, const std::pair<std::string, std::string>& key,

@@ -275,3 +275,39 @@ TEST_F(LangWriterTest, RefusesBadSourcesNamingFileLineAndKey) {
 }
 
 }  // namespace
+
+// The skin filler reads the same sources through the same parser: what the
+// writer refuses stops the filler too, with the same message, and what the
+// writer accepts the filler fills in with the same values.
+TEST_F(LangWriterTest, TheSkinFillerReadsSourcesAsTheWriterDoes) {
+  WriteText(path("layout.xml"), "<string>{{Text.A}}</string><p t=\"{{Text.B}}\"/>\n");
+  platform::CreateFolders(path("filled"));
+  auto fill = [&](std::string* messages) {
+    platform::ProcessOptions options;
+    options.stderrFile = path("filler-stderr.txt");
+    const int code = platform::RunAndWait(
+        {PELMAR_SKIN_FILLER, path("src.txt"), path("filled"), path("layout.xml")}, options);
+    *messages = ReadText(path("filler-stderr.txt"));
+    return code;
+  };
+
+  const std::vector<std::pair<const char*, std::string>> refused = {
+      {"duplicate key", "[Text]\nA=1\nB=2\nA=3\n"},
+      {"unknown escape", "[Text]\nA=\\x\nB=2\n"},
+      {"key before a section", "A=1\n[Text]\nB=2\n"},
+  };
+  for (const auto& [name, source] : refused) {
+    std::string writer, filler;
+    EXPECT_EQ(Run(source, &writer), 1) << name;
+    EXPECT_EQ(fill(&filler), 1) << name;
+    EXPECT_FALSE(writer.empty()) << name;
+    EXPECT_EQ(filler, writer) << name;
+  }
+
+  std::string messages;
+  ASSERT_EQ(Run("[Text]\nA=one\\ntwo\\\\ <b>\nB=x=y\n", &messages), 0) << messages;
+  ASSERT_EQ(fill(&messages), 0) << messages;
+  EXPECT_EQ(ReadText(path("filled/layout.xml")),
+            "<string id=\"Text.A\">one&#10;two\\ &lt;b&gt;</string>"
+            "<p t=\"x=y\" tid=\"Text.B\"/>\n");
+}
