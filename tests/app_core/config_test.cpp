@@ -53,8 +53,9 @@ TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
   EXPECT_TRUE(OemConfig::ShowVersion(paths_));
 
   ServerConfig server(paths_);
-  EXPECT_EQ(server.SupportFormat1(), "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS)");
-  EXPECT_EQ(server.SupportFormat2(), "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;");
+  EXPECT_EQ(server.SupportFormat1(), "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/KUX/QLV/QSV)");
+  EXPECT_EQ(server.SupportFormat2(),
+            "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;*.kux;*.qlv;*.qsv;");
   EXPECT_EQ(server.OpenTutorial(), 1);
   EXPECT_EQ(server.OpenUninstallFeedback(), 1);
 }

@@ -26,6 +26,7 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/main_window/main_frame_fixture.h"
+#include "tests/plugin/cache_files.h"
 #include "tests/support/media.h"
 #include "ui/list_rows.h"
 
@@ -584,6 +585,31 @@ TEST_F(ConversionTest, TheClipEditorsRangeAndCropReachTheOutput) {
   EXPECT_EQ(info.height, 120);
   EXPECT_GE(info.durationSeconds, 2);
   EXPECT_LE(info.durationSeconds, 3);
+}
+
+// A cache file dropped on the window converts like any other, without the
+// clip button that needs its length before the chain ran.
+TEST_F(ConversionTest, ADroppedCacheFileConvertsLikeAnyOther) {
+  const std::string flv = path("inner.flv");
+  testsupport::MediaSpec spec = testsupport::Clip(2.0, 320, 240);
+  spec.videoCodec = "libx264";
+  spec.audioCodec = "aac";
+  ASSERT_EQ(testsupport::MakeMedia(flv, spec), "");
+  const std::string kux = path("movie.kux");
+  ASSERT_TRUE(cachefiles::WriteKux(kux, testsupport::ReadText(flv)));
+  frame_->DropFiles({kux});
+  ASSERT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const engine::ItemPtr item = frame_->Items(ConvertKind::Video)[0];
+  QApplication::processEvents();
+  EXPECT_FALSE(Shown(RowOf(item), "layClipVideo1"));
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  ASSERT_EQ(item->state.load(), ItemState::Done) << item->failureReason;
+  media::MediaInfo info;
+  ASSERT_TRUE(media::ProbeMedia(item->outputPath, info).usable);
+  EXPECT_EQ(info.width, 320);
+  EXPECT_EQ(Text(RowOf(item), "video_duration"), "00:00:02");  // the row learnt the length
 }
 
 }  // namespace

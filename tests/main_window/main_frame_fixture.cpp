@@ -45,8 +45,8 @@ void MainFrameTest::SetUp() {
   SandboxTest::SetUp();
   App();
   // An install folder of the test's own (the program writes oem.ini there),
-  // with the built languages and skins.
-  for (const char* dir : {"language", "skin", "help"})
+  // with the built languages, skins and cache converters.
+  for (const char* dir : {"language", "skin", "help", "plugin"})
     ASSERT_EQ(symlink((std::string(PELMAR_BIN_DIR) + "/" + dir).c_str(),
                       (sandbox().installDir() + "/" + dir).c_str()),
               0);
