@@ -321,7 +321,7 @@ struct ListSession::Impl {
         app::RunLog("merge: a finished part is missing: %s", p->outputPath.c_str());
     }
     request.outputFolder = platform::WithTrailingSlash(mergeFolder);
-    std::string name = app::LangText("MergeFileName", "Text");
+    std::string name = app::LangText(app::langkey::kMergeFileName, app::kSectionText);
     if (!name.empty() && name.find('/') == std::string::npos) request.mergeName = name;
     mergeRunning = true;
     listener->OnMergeReady(request);

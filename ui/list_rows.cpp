@@ -33,11 +33,15 @@ struct LabelText {
   const char* key;
 };
 const LabelText kLabels[] = {
-    {"LabTextVideoInfo1", "TextVideoInfo1"}, {"LabTextVideoInfo5", "TextVideoInfo1"},
-    {"LabTextVideoInfo2", "TextVideoInfo2"}, {"LabTextVideoInfo6", "TextVideoInfo2"},
-    {"LabTextVideoInfo3", "TextVideoInfo3"}, {"LabTextVideoInfo8", "TextVideoInfo3"},
-    {"LabTextVideoInfo4", "TextVideoInfo4"}, {"LabTextVideoInfo9", "TextVideoInfo9"},
-    {"LabTextVideoInfo7", "TextVideoInfo11"},
+    {"LabTextVideoInfo1", app::langkey::kTextVideoInfo1},
+    {"LabTextVideoInfo5", app::langkey::kTextVideoInfo1},
+    {"LabTextVideoInfo2", app::langkey::kTextVideoInfo2},
+    {"LabTextVideoInfo6", app::langkey::kTextVideoInfo2},
+    {"LabTextVideoInfo3", app::langkey::kTextVideoInfo3},
+    {"LabTextVideoInfo8", app::langkey::kTextVideoInfo3},
+    {"LabTextVideoInfo4", app::langkey::kTextVideoInfo4},
+    {"LabTextVideoInfo9", app::langkey::kTextVideoInfo9},
+    {"LabTextVideoInfo7", app::langkey::kTextVideoInfo11},
 };
 
 void SetText(QWidget* row, const char* name, const QString& text) {
@@ -73,7 +77,7 @@ QString ShortReason(const std::string& reason) {
 void SetFailureTip(QWidget* row, const engine::VideoItem* item) {
   QWidget* fail = app::FindControl(row, "btn_recode_fail");
   if (!fail) return;
-  QString tip = Text(app::LangText("TextVideoInfo8", "Text"));
+  QString tip = Text(app::LangText(app::langkey::kTextVideoInfo8, app::kSectionText));
   if (item && !item->failureReason.empty()) tip += "\n" + Text(item->failureReason).trimmed();
   fail->setToolTip(tip);
 }
@@ -96,7 +100,7 @@ bool CanClip(const QWidget* row, const engine::VideoItem& item) {
 
 void ReloadRowLabels(QWidget* row) {
   if (!row) return;
-  for (const LabelText& l : kLabels) SetText(row, l.control, Text(app::LangText(l.key, "Text")));
+  for (const LabelText& l : kLabels) SetText(row, l.control, Text(app::LangText(l.key, app::kSectionText)));
   engine::VideoItem* item = ItemOfRow(row);
   SetFailureTip(row, item);
   if (item) {
@@ -237,7 +241,7 @@ void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& t
   const bool failed = item.state.load() == ItemState::Failed;
   QString text;
   if (failed) {
-    text = Text(app::LangText("TextVideoInfo8", "Text"));
+    text = Text(app::LangText(app::langkey::kTextVideoInfo8, app::kSectionText));
     QString why = ShortReason(item.failureReason);
     if (!why.isEmpty()) text += QStringLiteral(": ") + why;
     status->setToolTip(Text(item.failureReason).trimmed());

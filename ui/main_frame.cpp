@@ -102,7 +102,7 @@ void CMainFrame::OnLayoutReady(const app::Notification& n) {
 }
 
 void CMainFrame::RefreshTitle() {
-  std::string title = MainWindowTitle(app::Oem().titleText, app::LangText("ProductName", "Text"),
+  std::string title = MainWindowTitle(app::Oem().titleText, app::LangText(app::langkey::kProductName, app::kSectionText),
                                       app::Paths().versionText,
                                       app::OemConfig::ShowVersion(app::Paths()));
   if (auto* label = FindControl<QLabel>(QStringLiteral("TitleText"))) label->setText(Q(title));
@@ -197,13 +197,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 bool CMainFrame::ConfirmClose() {
   // At most one question per list that has work queued or running.
   for (int k = 0; k < 4; ++k)
-    if (session_->Busy(static_cast<ConvertKind>(k)) && Ask("ConfirmClose", true) != app::kIdYes)
+    if (session_->Busy(static_cast<ConvertKind>(k)) && Ask(app::DecodeBase64(app::langkey::kConfirmCloseB64), true) != app::kIdYes)
       return false;
   closing_ = true;
   return true;
 }
 
-int CMainFrame::Ask(const char* key, bool question) {
+int CMainFrame::Ask(const std::string& key, bool question) {
   return question ? MessageBoxYesNo(key, this) : MessageBoxError(key, this);
 }
 
@@ -222,7 +222,7 @@ void CMainFrame::SwitchList(ConvertKind kind) {
     if (lists_[i]) lists_[i]->setVisible(i == k);
   ShowEmptyState();
   if (auto* start = FindControl<QAbstractButton>(QStringLiteral("btn_transform")))
-    start->setText(Q(app::LangText(StartButtonTextKey(kind), "Text")));
+    start->setText(Q(app::LangText(StartButtonTextKey(kind), app::kSectionText)));
   RefreshFormatLabel();
   RefreshTimeLeft();
 }
@@ -238,7 +238,7 @@ void CMainFrame::RefreshFormatLabel() {
   const engine::ListChoice c = session_->Choice(currentList_);
   if (auto* button = FindControl<QAbstractButton>(QStringLiteral("btn_menu_format")))
     button->setText(
-        Q(engine::FormatLabel(c.format, c.preset, app::LangText("FormatOriginText", "Text"))));
+        Q(engine::FormatLabel(c.format, c.preset, app::LangText(app::langkey::kFormatOriginText, app::kSectionText))));
 }
 
 void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
@@ -253,7 +253,7 @@ void CMainFrame::DropFiles(const std::vector<std::string>& paths) {
   std::vector<std::string> taken =
       AcceptedDrops(paths, app::ServerConfig(app::Paths()).SupportFormat2());
   if (taken.empty()) {
-    Ask("NoSupport", false);
+    Ask(app::langkey::kNoSupport, false);
     return;
   }
   AddFiles(taken);
@@ -279,7 +279,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 void CMainFrame::AddFilesByDialog() {
   app::ServerConfig server(app::Paths());
-  QString filter = Q(OpenFileFilter(app::LangText("FilterVideo", "Text"), server.SupportFormat1(),
+  QString filter = Q(OpenFileFilter(app::LangText(app::langkey::kFilterVideo, app::kSectionText), server.SupportFormat1(),
                                     server.SupportFormat2()));
   QStringList files = QFileDialog::getOpenFileNames(this, QString(), OutputFolder(), filter);
   std::vector<std::string> paths;

@@ -82,7 +82,7 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void OnMenuCommand(const app::MenuCommand& command);
   void OpenFormatMenu();
   void OpenSettings();
-  int Ask(const char* key, bool question);
+  int Ask(const std::string& key, bool question);
   std::string OutputFolderForStart();
   bool ReportStart(engine::StartResult result);
   void ToggleRename(QWidget* row);

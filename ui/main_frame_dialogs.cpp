@@ -32,15 +32,15 @@ void CMainFrame::RunMerge(const engine::MergeRequest& request) {
   }
   session_->EndMerge(succeeded);
   if (succeeded) {
-    if (MessageBoxByKey("TransformSuccess", this, kMbIconInformation | kMbYesNo) == app::kIdYes)
+    if (MessageBoxByKey(app::langkey::kTransformSuccess, this, kMbIconInformation | kMbYesNo) == app::kIdYes)
       app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(request.outputFolder)).toString());
     return;
   }
   // A merge the user stopped needs no box; a failed one says why.
   if (stopped) return;
   QString text = QString::fromStdString(
-      app::FillTextPlaceholder(app::LangText("MergeFailed", "Message"), reason));
-  MessageBoxText(this, text, QString::fromStdString(app::LangText("Error", "Message")),
+      app::FillTextPlaceholder(app::LangText(app::langkey::kMergeFailed, app::kSectionMessage), reason));
+  MessageBoxText(this, text, QString::fromStdString(app::LangText(app::langkey::kError, app::kSectionMessage)),
                  kMbIconError);
 }
 

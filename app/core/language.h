@@ -53,6 +53,7 @@ std::string LanguageFilePath(int languageId, const std::string& installDir);
 // Language file sections and the keys the program looks up.
 constexpr char kSectionText[] = "Text";
 constexpr char kSectionMessage[] = "Message";
+constexpr char kSectionSkin[] = "Skin";  // mostly filled into the layouts
 namespace langkey {
 // Section "Text".
 constexpr char kProductName[] = "ProductName";
@@ -94,6 +95,9 @@ constexpr char kMergeError2B64[] = "TWVyZ2VFcnJvcjI=";
 constexpr char kRemoveVideoB64[] = "UmVtb3ZlVmlkZW8=";  // one "%s": the title
 constexpr char kWaitForConverB64[] = "V2FpdEZvckNvbnZlcg==";
 constexpr char kHasUpdateB64[] = "SGFzVXBkYXRl";
+// Section "Skin", the few the program reads itself.
+constexpr char kClipTitle[] = "ClipTitle";
+constexpr char kClipCannotPlay[] = "ClipCannotPlay";  // one "%s": the reason
 
 inline constexpr const char* kTextKeys[] = {
     kProductName,    kSkinLost,       kExceptInfo,     kMergeFileName,   kTextVideoInfo1,
@@ -107,6 +111,7 @@ inline constexpr const char* kMessageKeys[] = {
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};
+inline constexpr const char* kSkinKeys[] = {kClipTitle, kClipCannotPlay};
 }  // namespace langkey
 
 // The texts of the language file are read into a buffer of this many

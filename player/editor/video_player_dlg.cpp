@@ -46,7 +46,7 @@ CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath,
       initialEndText_(Clock(durationSeconds)) {
   RegisterControls();
   SetResult(app::kIdNo);
-  setWindowTitle(QString::fromStdString(app::LangText("ClipTitle", "Skin")));
+  setWindowTitle(QString::fromStdString(app::LangText(app::langkey::kClipTitle, app::kSectionSkin)));
   panel_ = new CVideoDrawPanel(this, videoWidth, videoHeight, this);
   panel_->hide();
   timer150_.setInterval(500);
@@ -208,7 +208,7 @@ void CVideoPlayerDlg::ShowEndText(const std::string& why) {
   if (!endLabel_ || endLabel_->isVisible()) return;
   if (media_) media_->hide();
   endLabel_->setText(QString::fromStdString(
-      app::FillTextPlaceholder(app::LangText("ClipCannotPlay", "Skin"), why)));
+      app::FillTextPlaceholder(app::LangText(app::langkey::kClipCannotPlay, app::kSectionSkin), why)));
   endLabel_->show();
   endLabel_->raise();
   panel_->raise();

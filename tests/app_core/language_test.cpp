@@ -244,7 +244,8 @@ TEST_F(LanguageTest, BuiltFilesHoldEveryKeyWithEnglishsPlaceholders) {
   for (const char* k : langkey::kTextKeys) keys.emplace_back(kSectionText, k);
   for (const char* k : langkey::kMessageKeys) keys.emplace_back(kSectionMessage, k);
   for (const char* k : langkey::kMessageKeysB64) keys.emplace_back(kSectionMessage, DecodeBase64(k));
-  ASSERT_EQ(keys.size(), 37u);
+  for (const char* k : langkey::kSkinKeys) keys.emplace_back(kSectionSkin, k);
+  ASSERT_EQ(keys.size(), 39u);
 
   const std::string installDir = PELMAR_BIN_DIR;
   auto read = [&](int languageId, const std::pair<std::string, std::string>& key,
