@@ -23,14 +23,12 @@ namespace {
 
 QString Clock(int seconds) { return QString::fromStdString(player::ClockText(seconds)); }
 
+// Values are scaled by the maximum: never by nothing.
+int SliderMax(const QSlider* slider) { return slider ? std::max(1, slider->maximum()) : 1; }
+
 const char* const kCropEdits[] = {"edtPosX", "edtPosY", "edtWidth", "edtHeight"};
 
 }  // namespace
-
-void CVideoPlayerDlg::RegisterControls() {
-  RegisterMediaDisplay();
-  RegisterRangeSlider();
-}
 
 CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath,
                                  int durationSeconds, int videoWidth, int videoHeight)
@@ -44,7 +42,9 @@ CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath,
       videoHeight_(videoHeight),
       initialStartText_(Clock(0)),
       initialEndText_(Clock(durationSeconds)) {
-  RegisterControls();
+  // The layout names both.
+  RegisterMediaDisplay();
+  RegisterRangeSlider();
   SetResult(app::kIdNo);
   setWindowTitle(QString::fromStdString(app::LangText(app::langkey::kClipTitle, app::kSectionSkin)));
   panel_ = new CVideoDrawPanel(this, videoWidth, videoHeight, this);
@@ -54,10 +54,6 @@ CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath,
 }
 
 CVideoPlayerDlg::~CVideoPlayerDlg() { StopPlayer(); }
-
-int CVideoPlayerDlg::SliderMax(QSlider* slider) const {
-  return slider ? std::max(1, slider->maximum()) : 1;
-}
 
 void CVideoPlayerDlg::OnLayoutReady(const app::Notification& n) {
   MyBaseWindow::OnLayoutReady(n);
@@ -86,7 +82,7 @@ void CVideoPlayerDlg::OnLayoutReady(const app::Notification& n) {
 
   if (trimStart > 0 && playSlider_ && durationSeconds_ > 0) {
     const QSignalBlocker quiet(playSlider_);
-    playSlider_->setValue(int(trimStart / (float(durationSeconds_) / SliderMax(playSlider_))));
+    playSlider_->setValue(PlaySliderValue(trimStart));
   }
   if (rangeSlider_ && secondsPerUnit_ > 0) {
     rangeSlider_->SetValue(int(trimStart / secondsPerUnit_), 0);
@@ -102,8 +98,6 @@ void CVideoPlayerDlg::OnLayoutReady(const app::Notification& n) {
     keep->setChecked(keepRatio);
   }
   TakeKeepRatio();
-  if (volumeSlider_) player_.control().outputVolume =
-      int(volumeSlider_->value() / float(SliderMax(volumeSlider_)) * player::kFullVolume);
 
   ShowPlaying(true);
   if (playerRunning_) player_.control().command = player::ResumeRequested;
@@ -161,8 +155,16 @@ void CVideoPlayerDlg::StartPlayer() {
   }
   player_.Start(media_->winId(), sourcePath_, trimStart);
   media_->SetControl(&player_.control());
-  if (volumeSlider_) player_.control().outputVolume =
-      int(volumeSlider_->value() / float(SliderMax(volumeSlider_)) * player::kFullVolume);
+  if (volumeSlider_) SetVolume(volumeSlider_->value());
+}
+
+int CVideoPlayerDlg::PlaySliderValue(int seconds) const {
+  return int(seconds / (float(durationSeconds_) / SliderMax(playSlider_)));
+}
+
+void CVideoPlayerDlg::SetVolume(int sliderValue) {
+  player_.control().outputVolume =
+      int(sliderValue / float(SliderMax(volumeSlider_)) * player::kFullVolume);
 }
 
 void CVideoPlayerDlg::StopPlayer() {
@@ -178,7 +180,7 @@ void CVideoPlayerDlg::OnTimer() {
     label->setText(Clock(p) + QLatin1Char('/') + Clock(durationSeconds_));
   if (playSlider_ && durationSeconds_ > 0) {
     const QSignalBlocker quiet(playSlider_);  // showing the position is no seek
-    playSlider_->setValue(int(p / (float(durationSeconds_) / SliderMax(playSlider_))));
+    playSlider_->setValue(PlaySliderValue(p));
   }
   // The buttons follow what the player really does, a seek while paused included.
   const int command = control.command.load();
@@ -223,9 +225,8 @@ void CVideoPlayerDlg::Notify(const app::Notification& n) {
     if (name == QLatin1String("optKeepRatio")) OnKeepRatio(n.value.toBool());
     else OnClick(name);
   } else if (n.type == app::notify::kValueChanged) {
-    if (name == QLatin1String("sliderVolume") && volumeSlider_) {
-      player_.control().outputVolume =
-          int(n.value.toInt() / float(SliderMax(volumeSlider_)) * player::kFullVolume);
+    if (name == QLatin1String("sliderVolume")) {
+      SetVolume(n.value.toInt());
     } else if (name == QLatin1String("sliderPlay")) {
       SeekTo(n.value.toInt());
     }
@@ -288,7 +289,7 @@ void CVideoPlayerDlg::FastStep(int direction) {
   const double step = durationSeconds_ / 100.0 * 10;
   int position = int(player_.control().positionSeconds.load() + direction * step);
   position = std::clamp(position, 0, durationSeconds_);
-  const int value = int(position / (float(durationSeconds_) / SliderMax(playSlider_)));
+  const int value = PlaySliderValue(position);
   {
     const QSignalBlocker quiet(playSlider_);
     playSlider_->setValue(value);

@@ -51,9 +51,6 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   // Where the picture lies in the dialog; empty before the player starts.
   QRect pictureRect() const { return pictureRect_; }
 
-  // The layouts may name "WndMediaDisplay" and "RangeSlider" from now on.
-  static void RegisterControls();
-
  protected:
   void Notify(const app::Notification& n) override;
   void OnLayoutReady(const app::Notification& n) override;
@@ -76,6 +73,8 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   void ShowPlayerEnd();
   void ShowEndText(const std::string& why);
   void SeekTo(int sliderValue);
+  int PlaySliderValue(int seconds) const;
+  void SetVolume(int sliderValue);
   void FastStep(int direction);
   void OnRangeDragged(int index);
   void OnTimeText(bool start, const QString& text);
@@ -86,7 +85,6 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   void WriteCropEdits(const player::CropRect& r, bool rounded);
   // Writes a box without handling the change it makes: the value is known.
   void SetEditText(const QString& name, const QString& text);
-  int SliderMax(QSlider* slider) const;
 
   const std::string sourcePath_;
   const int durationSeconds_;
