@@ -100,7 +100,6 @@ void CVideoPlayerDlg::OnLayoutReady(const app::Notification& n) {
   TakeKeepRatio();
 
   ShowPlaying(true);
-  if (playerRunning_) player_.control().command = player::ResumeRequested;
   // The player starts once the dialog is on screen: the picture's place is
   // known only then.
 }
