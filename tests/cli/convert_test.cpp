@@ -11,6 +11,7 @@
 #include "tests/support/media.h"
 #include "tests/support/sandbox.h"
 
+using testsupport::FolderEntries;
 using testsupport::ReadText;
 
 namespace {
@@ -156,10 +157,10 @@ TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
         << c.says << ": more than one line:\n" << r.err;
     EXPECT_GT(eol, std::string(c.says).size() + 10) << r.err;
   }
-  // The missing file did not keep the other from converting.
-  EXPECT_TRUE(platform::FileExists(path("out/c.mp4")));
-  // The failed one left nothing under its name.
-  EXPECT_FALSE(platform::FileExists(path("full/big.mp4")));
+  // The missing file did not keep the other from converting; the failed ones
+  // left nothing, not even their private folders.
+  EXPECT_EQ(FolderEntries(path("out")), std::vector<std::string>{"c.mp4"});
+  EXPECT_EQ(FolderEntries(path("full")), std::vector<std::string>{});
   EXPECT_EQ(Leftovers(), "");
 }
 
@@ -277,7 +278,7 @@ TEST_F(ConvertProgramTest, APictureOutputWithoutFramesFails) {
     EXPECT_EQ(r.code, 1) << c.ext << ": " << r.out << r.err;
     EXPECT_NE(r.err.find("failed: " + source + ": the output holds no picture"),
               std::string::npos) << c.ext << ": " << r.err;
-    EXPECT_FALSE(platform::FileExists(path("out/stopped camera.") + c.ext)) << c.ext;
+    EXPECT_EQ(FolderEntries(path("out")), std::vector<std::string>{}) << c.ext;
   }
   // The same range as sound is a result.
   Result r = Run({"--list", "audio", "--trim", "2-4", "--out", path("out"), source});
@@ -287,7 +288,8 @@ TEST_F(ConvertProgramTest, APictureOutputWithoutFramesFails) {
   r = Run({"--trim", "2-4", "--out", path("out"), source, good});
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_NE(r.err.find("failed: " + source + ": "), std::string::npos) << r.err;
-  EXPECT_TRUE(platform::FileExists(path("out/good.mp4"))) << r.out << r.err;
+  EXPECT_EQ(FolderEntries(path("out")),
+            (std::vector<std::string>{"good.mp4", "stopped camera.mp3"})) << r.out << r.err;
   EXPECT_EQ(Leftovers(), "");
 }
 

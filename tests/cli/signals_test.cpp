@@ -161,7 +161,8 @@ TEST_F(FrontEndSignalTest, AStopSignalEndsTheRunCleanly) {
     EXPECT_EQ(err.find("failed"), std::string::npos) << c.name << ": " << err;
     EXPECT_TRUE(WaitUntil([&] { return !Running(transcoder); }))
         << c.name << ": the transcoder outlived the front end";
-    EXPECT_EQ(platform::EmptyFolder(out_), 0) << c.name << ": something was left in " << out_;
+    EXPECT_EQ(testsupport::FolderEntries(out_), std::vector<std::string>{})
+        << c.name << ": something was left in " << out_;
   }
 }
 

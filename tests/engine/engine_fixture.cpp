@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "engine/timing.h"
 #include "platform/files.h"
 #include "tests/support/media.h"
@@ -160,18 +158,5 @@ std::vector<int> ChildTranscoderPids() {
 }
 
 int ChildTranscoders() { return static_cast<int>(ChildTranscoderPids().size()); }
-
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return names;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace enginetest

@@ -86,7 +86,6 @@ class TranscoderWatch {
 std::vector<int> ChildTranscoderPids();
 int ChildTranscoders();
 
-// Names of the entries directly inside a folder, sorted; empty when it is missing.
-std::vector<std::string> FolderEntries(const std::string& dir);
+using testsupport::FolderEntries;
 
 }  // namespace enginetest

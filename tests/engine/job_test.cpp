@@ -212,7 +212,7 @@ TEST_F(JobTest, StopKillsTheTranscoderAtOncePostsNothingAndCleansUp) {
   size_t seen = recorder_.Messages().size();
   EXPECT_EQ(ChildTranscoders(), 0);
   EXPECT_EQ(job->Verdict(), JobVerdict::Stopped);
-  EXPECT_FALSE(platform::FileExists(job->OutputPath()));
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{}) << "the private folder stayed";
   EXPECT_EQ(platform::EmptyFolder(dirs_.log), 0);
   // Both threads are joined: nothing can come after the stop.
   EXPECT_TRUE(job->ReportsEnded().isSet());

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 #include "engine/run_records.h"
 #include "engine/temp_output.h"
 #include "engine/work_dirs.h"
@@ -74,6 +77,74 @@ TEST_F(LeftoversTest, EveryWayOfMovingNeverReplacesAName) {
       EXPECT_FALSE(platform::FileExists(path("nowhere")));
     }
   }
+}
+
+// Lets threads go on together once all of them have arrived. They spin
+// rather than sleep, so that all leave in the same instant.
+class StartLine {
+ public:
+  explicit StartLine(int threads) : threads_(threads) {}
+  void Wait() {
+    const int gate = gate_.load();
+    if (arrived_.fetch_add(1) + 1 == threads_) {
+      arrived_.store(0);
+      gate_.fetch_add(1);
+      return;
+    }
+    for (int spins = 0; gate_.load() == gate; ++spins)
+      if (spins > 10000) std::this_thread::yield();  // a thread without a processor
+  }
+
+ private:
+  const int threads_;
+  std::atomic<int> arrived_{0}, gate_{0};
+};
+
+// Movers released together race for one name, round after round in each
+// way: exactly one takes it, and every other keeps its own file whole. A move
+// that looks for the name and then renames loses this race within a few rounds.
+TEST_F(LeftoversTest, MoversReleasedTogetherNeverReplaceEachOther) {
+  constexpr int kMovers = 3;
+  constexpr int kRoundsPerWay = 400;
+  const int dir = open(sandbox().root().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dir, 0);
+  StartLine line(kMovers);
+  int results[kMovers];
+  std::string what;  // the first fault, told by the first mover
+  auto mover = [&](int me) {
+    const std::string mine = "from" + std::to_string(me);
+    for (int round = 0; round < 3 * kRoundsPerWay && what.empty(); ++round) {
+      WriteText(path(mine), mine);
+      line.Wait();
+      results[me] = platform::MoveWithoutReplacing(dir, mine, dir, "to", round / kRoundsPerWay);
+      line.Wait();
+      if (me == 0) {
+        int winners = 0;
+        for (int i = 0; i < kMovers; ++i) {
+          const std::string name = "from" + std::to_string(i);
+          if (results[i] == 0) {
+            ++winners;
+            if (ReadText(path("to")) != name) what = "the name holds another's file";
+          } else if (results[i] != EEXIST) {
+            what = "a mover failed with " + std::to_string(results[i]);
+          } else if (ReadText(path(name)) != name) {
+            what = "a mover that lost has lost its file";
+          }
+        }
+        if (winners != 1) what = std::to_string(winners) + " movers took the name";
+        if (!what.empty())
+          what += " in round " + std::to_string(round % kRoundsPerWay) + " of way " +
+                  std::to_string(round / kRoundsPerWay);
+        platform::DeleteFile(path("to"));
+      }
+      line.Wait();  // the verdict is read by all before the next round
+    }
+  };
+  std::vector<std::thread> movers;
+  for (int i = 0; i < kMovers; ++i) movers.emplace_back(mover, i);
+  for (std::thread& t : movers) t.join();
+  close(dir);
+  EXPECT_EQ(what, "");
 }
 
 TEST_F(LeftoversTest, AnOutputInTheMakingIsPrivateRecordedAndTakesTheFirstFreeName) {

@@ -1,10 +1,8 @@
 // The list session with the real transcoder: what a front end sees through
 // its listener when it starts, stops, removes, clears and merges.
-#include <dirent.h>
 
 #include <algorithm>
 #include <functional>
-#include <set>
 
 #include "engine/list_session.h"
 #include "engine/transform.h"
@@ -75,16 +73,6 @@ class Recording : public SessionListener {
     return found;
   }
 };
-
-std::set<std::string> FilesIn(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.insert(e->d_name);
-    closedir(d);
-  }
-  return names;
-}
 
 class SessionTest : public EngineTest {
  protected:
@@ -223,8 +211,9 @@ TEST_F(SessionTest, StopAndRemoveEndConversionsWithoutAFileAndTheRestGoesOn) {
     EXPECT_NE(rec_.events[i].item, removed.get()) << "reported after its removal";
   EXPECT_EQ(rec_.Count(Ev::Done), 1);
   EXPECT_EQ(rec_.Count(Ev::Failed), 0);
-  // Only the finished file is in the output folder: the stopped ones left nothing.
-  EXPECT_EQ(FilesIn(out_), std::set<std::string>{platform::FileNameOf(last->outputPath)});
+  // Only the finished file is in the output folder: the stopped ones left
+  // nothing, not even their private folders.
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(last->outputPath)});
   // The stopped file still counts as pending: no power-off.
   EXPECT_EQ(session_->PendingCount(), 1);
   EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
@@ -256,8 +245,10 @@ TEST_F(SessionTest, ClearingAListLeavesTheOtherListsAnalysisAndCovers) {
 
   // Whatever the cleared items' analysis made by the end is gone too; the video covers stay.
   session_->Shutdown();
-  EXPECT_EQ(FilesIn(dirs_.cover), (std::set<std::string>{platform::FileNameOf(v1->coverPath),
-                                                         platform::FileNameOf(v2->coverPath)}));
+  std::vector<std::string> covers = {platform::FileNameOf(v1->coverPath),
+                                     platform::FileNameOf(v2->coverPath)};
+  std::sort(covers.begin(), covers.end());
+  EXPECT_EQ(FolderEntries(dirs_.cover), covers);
 }
 
 TEST_F(SessionTest, AMergeIsReadyOnceAfterItsLastPartWithTheRightRequest) {

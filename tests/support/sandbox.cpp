@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -78,6 +79,12 @@ std::string ReadText(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names = platform::ListFolder(dir);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -45,5 +46,9 @@ class SandboxTest : public ::testing::Test {
 // Writes a whole file; fails the test when it cannot.
 void WriteText(const std::string& path, const std::string& text);
 std::string ReadText(const std::string& path);
+
+// Every entry directly inside a folder, hidden ones included, sorted: what a
+// user listing the folder would find. Empty when the folder is missing.
+std::vector<std::string> FolderEntries(const std::string& dir);
 
 }  // namespace testsupport
