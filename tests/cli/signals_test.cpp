@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/support/media.h"
+#include "tests/support/other_user.h"
 #include "tests/support/sandbox.h"
 
 using testsupport::ReadText;
@@ -226,30 +227,52 @@ TEST_F(FailureReasonTest, AFullDiskIsNamedNotTheLastStatusLines) {
   EXPECT_EQ(line.find("frame="), std::string::npos) << line;
 }
 
-TEST_F(FailureReasonTest, AReadOnlyDataFolderIsNamed) {
-  const std::string data = sandbox().dataHome() + "/PelmarVideoConverter";
-  platform::CreateFolders(data);
+// A data folder that cannot be written is named, not taken for a transcoder
+// that cannot run.
+class ReadOnlyDataTest : public FailureReasonTest {
+ protected:
+  void SetUp() override {
+    FailureReasonTest::SetUp();
+    data_ = sandbox().dataHome() + "/PelmarVideoConverter";
+    platform::CreateFolders(data_);
+    source_ = path("clip.mp4");
+    ASSERT_EQ(testsupport::MakeMedia(source_, testsupport::Clip(1.0, 160, 120)), "");
+  }
+  void ExpectTheFolderNamed(const std::vector<std::string>& wrapper) {
+    Start({"--out", out_, source_}, wrapper);
+    EXPECT_EQ(Finish(), 1);
+    const std::string err = Err();
+    const size_t at = err.find("failed: " + source_ + ": ");
+    ASSERT_NE(at, std::string::npos) << err;
+    const std::string line = err.substr(at, err.find('\n', at) - at);
+    EXPECT_NE(line.find("cannot be made in " + data_), std::string::npos) << line;
+    EXPECT_EQ(line.find("cannot run"), std::string::npos) << line;
+  }
+  std::string data_, source_;
+};
+
+TEST_F(ReadOnlyDataTest, AFolderWithoutWritePermissionIsNamed) {
   std::vector<std::string> wrapper;
   if (geteuid() == 0) {
-    // Root writes anywhere a mode allows nothing: a read-only mount it is.
-    if (!CanMount()) GTEST_SKIP() << "root without mount namespaces cannot make a read-only folder";
-    wrapper = {"unshare", "-m", "sh", "-c",
-               "mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro \"$0\" && exec \"$@\"",
-               data};
-  } else {
-    ASSERT_EQ(chmod(data.c_str(), 0555), 0);
+    // Root passes every permission check: the sandbox goes to a user
+    // without privileges, who runs the front end.
+    ASSERT_EQ(platform::RunAndWait({"chown", "-R", "65534:65534", sandbox().root()}), 0);
+    ASSERT_EQ(testsupport::OpenPathToOthers(sandbox().root(), sandbox().root()), "");
+    wrapper = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   }
-  const std::string source = path("clip.mp4");
-  ASSERT_EQ(testsupport::MakeMedia(source, testsupport::Clip(1.0, 160, 120)), "");
-  Start({"--out", out_, source}, wrapper);
-  EXPECT_EQ(Finish(), 1);
-  chmod(data.c_str(), 0755);
-  const std::string err = Err();
-  const size_t at = err.find("failed: " + source + ": ");
-  ASSERT_NE(at, std::string::npos) << err;
-  const std::string line = err.substr(at, err.find('\n', at) - at);
-  EXPECT_NE(line.find("cannot be made in " + data), std::string::npos) << line;
-  EXPECT_EQ(line.find("cannot run"), std::string::npos) << line;
+  ASSERT_EQ(chmod(data_.c_str(), 0555), 0);
+  ExpectTheFolderNamed(wrapper);
+  chmod(data_.c_str(), 0755);
+}
+
+TEST_F(ReadOnlyDataTest, AReadOnlyMountIsNamed) {
+  if (!CanMount())
+    GTEST_SKIP() << "needs root and mount namespaces for a read-only mount (the folder "
+                    "without write permission is tried by another test)";
+  ExpectTheFolderNamed({"unshare", "-m", "sh", "-c",
+                        "mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro \"$0\" && "
+                        "exec \"$@\"",
+                        data_});
 }
 
 }  // namespace
