@@ -149,7 +149,7 @@ TEST_F(JobTest, AMissingTranscoderFailsToStart) {
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(result, WM_CONVERT_START_FAILED);  // and no WM_CONVERT_FAILED besides
   EXPECT_NE(reason_.find("ffmpeg"), std::string::npos) << reason_;
-  EXPECT_FALSE(platform::FileExists(output_));
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{});
 }
 
 TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
@@ -164,6 +164,7 @@ TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
     name += "_" + std::to_string(i) + "_" + taken->itemId;
     WriteText(out_ + name + ".mp4", "x");
   }
+  const std::vector<std::string> planted = FolderEntries(out_);
 
   struct Case {
     const char* name;
@@ -182,9 +183,8 @@ TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
   for (const Case& c : cases) {
     EXPECT_EQ(Convert(c.item), WM_CONVERT_FAILED) << c.name;
     EXPECT_FALSE(reason_.empty()) << c.name;
-    if (c.item != taken) {
-      EXPECT_FALSE(platform::FileExists(output_)) << c.name;
-    }
+    // Only the files that were there before: no result, no private folder.
+    EXPECT_EQ(FolderEntries(out_), planted) << c.name;
   }
   EXPECT_EQ(ReadText(out_ + "clip.mp4"), "x");
   EXPECT_EQ(recorder_.Count(WM_CONVERT_PROGRESS, taken.get()), 0);
