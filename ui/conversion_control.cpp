@@ -15,7 +15,6 @@
 #include "app/ui/shell.h"
 #include "app/ui/skin_controls.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "platform/text.h"
 #include "engine/command.h"
 #include "player/editor/video_player_dlg.h"
@@ -259,14 +258,7 @@ void CMainFrame::OnMergeReady(const engine::MergeRequest& request) {
 void CMainFrame::OnAllConverted() {
   auto* powerOff = FindControl<QAbstractButton>(QStringLiteral("ckb_poweroff"));
   if (!powerOff || !powerOff->isChecked()) return;
-  const std::string command = app::Settings().PowerOffCommand();
-  app::RunLog("power off: %s", command.c_str());
-  platform::Process process;
-  platform::ProcessOptions options;
-  options.killWithParent = false;
-  std::string error;
-  if (process.start({"/bin/sh", "-c", command}, options, &error)) process.Detach();
-  else app::RunLog("power off failed: %s", error.c_str());
+  app::RunPowerOff(app::Settings().PowerOffCommand());
 }
 
 void CMainFrame::RefreshTimeLeft() {

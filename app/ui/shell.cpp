@@ -9,12 +9,15 @@
 #include "app/core/app_paths.h"
 #include "app/core/language.h"
 #include "app/core/oem_config.h"
+#include "app/core/run_log.h"
+#include "platform/process.h"
 
 namespace app {
 namespace {
 
 std::optional<QString> g_title;  // UI thread only
 AddressOpener g_opener;
+PowerOffRunner g_powerOff;  // UI thread only
 
 }  // namespace
 
@@ -39,6 +42,27 @@ bool OpenAddress(const QString& address) {
   if (g_opener) return g_opener(a);
   const QUrl url = QFileInfo(a).isAbsolute() ? QUrl::fromLocalFile(a) : QUrl::fromUserInput(a);
   return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+void SetPowerOffRunner(PowerOffRunner runner) { g_powerOff = std::move(runner); }
+
+void RunPowerOff(const std::string& command) {
+  app::RunLog("power off: %s", command.c_str());
+  if (g_powerOff) g_powerOff(command);
+  else StartDetachedShellCommand(command);
+}
+
+bool StartDetachedShellCommand(const std::string& command) {
+  platform::Process process;
+  platform::ProcessOptions options;
+  options.killWithParent = false;
+  std::string error;
+  if (!process.start({"/bin/sh", "-c", command}, options, &error)) {
+    app::RunLog("power off failed: %s", error.c_str());
+    return false;
+  }
+  process.Detach();
+  return true;
 }
 
 QString PartnerImage(const std::string& value) {

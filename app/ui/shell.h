@@ -1,5 +1,6 @@
-// Process-wide pieces of the windowed program: its title, and how web pages
-// and files are opened (replaceable, so that tests never start a browser).
+// Process-wide pieces of the windowed program: its title, how web pages and
+// files are opened and how the power-off command is run (both replaceable,
+// so that tests never start a browser nor power the machine off).
 #pragma once
 
 #include <QString>
@@ -27,6 +28,15 @@ using AddressOpener = std::function<bool(const QString& address)>;
 // Replaces the desktop opener; an empty function puts it back.
 void SetAddressOpener(AddressOpener opener);
 bool OpenAddress(const QString& address);
+
+// Runs the install's power-off command once every conversion has ended well.
+using PowerOffRunner = std::function<void(const std::string& command)>;
+// Replaces the default runner; an empty function puts it back.
+void SetPowerOffRunner(PowerOffRunner runner);
+void RunPowerOff(const std::string& command);
+// The default runner: the command through /bin/sh -c, detached, so that it
+// outlives the program; false (and logged) when it cannot be started.
+bool StartDetachedShellCommand(const std::string& command);
 
 // The support page: oem.ini's support line, else the help page of the
 // language's web values.

@@ -246,6 +246,7 @@ TEST_F(ConversionTest, AStartedListConvertsInOrderAndAStartTwiceQueuesNothingNew
     EXPECT_EQ(Text(RowOf(item), "pic_recode_progress"), "100%\n");
   }
   EXPECT_TRUE(Control("lab_time_left")->isHidden());  // nothing left to wait for
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{});  // its box was left unticked
   // In list order: each result is older than the next one.
   for (int i = 0; i + 1 < 3; ++i)
     EXPECT_LE(std::filesystem::last_write_time(items[i]->outputPath),
@@ -367,34 +368,43 @@ TEST_F(ConversionTest, AFailedConversionSaysWhyOnItsRow) {
   EXPECT_TRUE(Entries(OutputFolder()).empty());
 }
 
-// The power-off runs after the last success only, through the install setting.
+// The power-off runs after the last success only, with the install's command.
 TEST_F(ConversionTest, PowerOffAfterThreeSuccessesButNotAfterAFailure) {
   const std::string mark = path("powered-off");
-  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand",
-                               "touch '" + mark + "'");
+  const std::string command = "touch '" + mark + "'";
+  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand", command);
   Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
   frame_->AddFiles({Clip("one.mp4", 1), Clip("two.mp4", 1), Clip("three.mp4", 1)});
   ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const auto items = frame_->Items(ConvertKind::Video);
   // One source goes away: one failure keeps the machine on.
-  platform::DeleteFile(frame_->Items(ConvertKind::Video)[1]->sourcePath);
+  platform::DeleteFile(items[1]->sourcePath);
   ClickBar("btn_transform");
+  // An item's end and what follows from it are one report: once the last
+  // one is seen ended, a power-off would have been run.
   ASSERT_TRUE(AllEnded(ConvertKind::Video));
   QApplication::processEvents();
-  EXPECT_EQ(frame_->Items(ConvertKind::Video)[2]->state.load(), ItemState::Done);
+  EXPECT_EQ(items[1]->state.load(), ItemState::Failed);
+  EXPECT_EQ(items[2]->state.load(), ItemState::Done) << items[2]->failureReason;
   EXPECT_EQ(frame_->session().PendingCount(), 1);
-  EXPECT_FALSE(platform::FileExists(mark));
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{});
 
-  // Three successes in another window's session.
+  // Three successes in another window's session; this once the command
+  // goes on to the shell.
   delete frame_;
   frame_ = new ui::CMainFrame;
   ASSERT_TRUE(frame_->Create());
+  realPowerOff_ = true;
   Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
   ClickBar("optConverAudio");
   frame_->AddFiles({Clip("a.mp4", 1), Clip("b.mp4", 1), Clip("c.mp4", 1)});
   ClickBar("btn_transform");
   ASSERT_TRUE(AllEnded(ConvertKind::Audio));
-  ASSERT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
+  QApplication::processEvents();
   EXPECT_EQ(frame_->session().PendingCount(), 0);
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{command});
+  // The detached shell ran the command.
+  EXPECT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
 }
 
 }  // namespace
@@ -412,9 +422,8 @@ app::MyBaseWindow* Shown(const QString& layout) {
 
 TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   // Shutting down when done waits for the join.
-  const std::string mark = path("powered-off");
-  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand",
-                               "touch '" + mark + "'");
+  const std::string command = "touch '" + path("powered-off") + "'";
+  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand", command);
   Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
   ClickBar("optConverMerge");
   frame_->AddFiles({Clip("p1.mp4", 1), Clip("p2.mp4", 2)});
@@ -428,12 +437,13 @@ TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   EXPECT_EQ(frame_->Items(ConvertKind::Merge)[1], first);
 
   // Watch for the merge dialog: it opens only once both parts are done.
-  bool dialogSeen = false, partsDoneThen = true, poweredOffBefore = false;
+  bool dialogSeen = false, partsDoneThen = true;
+  size_t powerOffsBefore = 0;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
     if (dialogSeen || !Shown("dlg_merge.xml")) return;
     dialogSeen = true;
-    poweredOffBefore = platform::FileExists(mark);
+    powerOffsBefore = poweredOff_.size();
     for (const auto& item : frame_->Items(ConvertKind::Merge))
       partsDoneThen = partsDoneThen && item->state.load() == ItemState::Done;
   });
@@ -444,8 +454,9 @@ TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }));
   EXPECT_TRUE(dialogSeen);
   EXPECT_TRUE(partsDoneThen);
-  EXPECT_FALSE(poweredOffBefore);
-  EXPECT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
+  EXPECT_EQ(powerOffsBefore, 0u);
+  // The join's end comes before its box.
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{command});
   EXPECT_EQ(text.toStdString(), app::LangText("TransformSuccess", "Message"));
   const auto files = Entries(OutputFolder());
   ASSERT_EQ(files.size(), 1u);

@@ -66,6 +66,10 @@ void MainFrameTest::SetUp() {
     opened_.push_back(address);
     return true;
   });
+  app::SetPowerOffRunner([this](const std::string& command) {
+    poweredOff_.push_back(command);
+    if (realPowerOff_) app::StartDetachedShellCommand(command);
+  });
   boxWatch_ = new QTimer;
   QObject::connect(boxWatch_, &QTimer::timeout, [this] { AnswerBoxes(); });
   boxWatch_->start(20);
@@ -82,6 +86,7 @@ void MainFrameTest::TearDown() {
   delete frame_;
   engine::Timing() = engine::EngineTiming();
   app::SetAddressOpener({});
+  app::SetPowerOffRunner({});
   app::SetPaths(app::AppPaths());
   SandboxTest::TearDown();
 }

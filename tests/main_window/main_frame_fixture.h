@@ -38,6 +38,11 @@ class MainFrameTest : public testsupport::SandboxTest {
 
   ui::CMainFrame* frame_ = nullptr;
   std::vector<QString> opened_;
+  // The power-off commands the window ran, in order, counted as it runs
+  // them. None reaches the shell unless realPowerOff_ is set, which hands
+  // them on to the program's own detached runner.
+  std::vector<std::string> poweredOff_;
+  bool realPowerOff_ = false;
 
  private:
   struct Answer {

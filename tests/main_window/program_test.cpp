@@ -1,6 +1,7 @@
 // The real window program under a virtual display: it shows a window that is
-// not blank, a second start hands over to the first and ends, and files from
-// outside reach the first window's video list.
+// not blank, a second start hands over to the first and ends, files from
+// outside reach the first window's video list, and its start removes what
+// killed runs left behind.
 // gtest and Qt first: X11 defines macros (None, Bool) that their headers use as names.
 #include "tests/support/sandbox.h"
 
@@ -18,6 +19,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
@@ -27,6 +29,10 @@
 #include <set>
 #include <thread>
 
+#include "app/core/app_paths.h"
+#include "engine/run_records.h"
+#include "engine/temp_output.h"
+#include "engine/work_dirs.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/support/media.h"
@@ -255,6 +261,94 @@ TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
   process.kill();
   process.wait();
   XCloseDisplay(display);
+}
+
+// The id of a process that has ended.
+int EndedPid() {
+  platform::Process p;
+  EXPECT_TRUE(p.start({"true"}, {}));
+  const int pid = p.pid();
+  p.wait();
+  return pid;
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(WindowProgramTest, ItsStartRemovesWhatKilledRunsLeftAndNothingElse) {
+  int argc = 1;
+  char name[] = "window_program_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication qt(argc, argv);  // for the local socket
+  // The program's folders in this sandbox, as the program finds them.
+  app::AppPaths paths = app::AppPaths::Build(PELMAR_WINDOW_PROGRAM);
+  paths.CreateDataDir();
+  const engine::EngineDirs dirs = engine::EngineDirs::ForApp(paths);
+  const std::string videos = path("videos") + "/";
+  for (const std::string& folder : {videos, dirs.running, dirs.scratch, dirs.log})
+    ASSERT_TRUE(platform::CreateFolders(folder)) << folder;
+  testsupport::WriteText(videos + "clip.mp4", "the user's");
+  testsupport::WriteText(dirs.scratch + "notes.txt", "the user's");
+
+  // A conversion that goes on (this process's): its output and record stay.
+  engine::TempOutput live;
+  std::string error;
+  ASSERT_TRUE(live.Create(videos, "mp4", dirs.running, &error)) << error;
+  testsupport::WriteText(live.WritePath(), "converting");
+  const std::vector<std::string> liveRecords = Entries(dirs.running);
+  ASSERT_FALSE(liveRecords.empty());
+
+  // What a killed conversion leaves: its private output folder with a
+  // half-written file, and its record, which no process holds any more.
+  const std::string ended = std::to_string(EndedPid());
+  const std::string killed = videos + engine::kTempOutputPrefix + "0123456789abcdef";
+  ASSERT_TRUE(platform::CreateFolders(killed));
+  testsupport::WriteText(killed + "/out.mkv", "half");
+  const std::string killedRecord = "out-" + ended + "-1-0";
+  testsupport::WriteText(dirs.running + killedRecord, killed + "\n");
+  // What a killed window leaves in its shared folders: a merge part and a
+  // progress file.
+  testsupport::WriteText(dirs.scratch + "merge_3_4.mp4", "part");
+  testsupport::WriteText(dirs.log + "3_4_7", "progress=continue\n");
+
+  // Requests are answered once the window is made, after its start's
+  // clean-up (the socket listens before: being heard is not enough).
+  platform::Process program;
+  ASSERT_TRUE(Start(program));
+  auto answers = [] {
+    InstanceMessage answer;
+    ui::AskRunningInstance(ui::InstanceName(), {ui::kVerbList, {}}, &answer, 5000);
+    return answer.verb == ui::kAnswerOk;
+  };
+  bool up = false;
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!(up = answers()) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(up) << "no window came up: " << Log();
+
+  EXPECT_FALSE(platform::FileExists(killed));
+  const std::vector<std::string> records = Entries(dirs.running);
+  EXPECT_EQ(std::count(records.begin(), records.end(), killedRecord), 0);
+  for (const std::string& record : liveRecords)
+    EXPECT_EQ(std::count(records.begin(), records.end(), record), 1) << record;
+  EXPECT_FALSE(platform::FileExists(dirs.scratch + "merge_3_4.mp4"));
+  EXPECT_FALSE(platform::FileExists(dirs.log + "3_4_7"));
+  EXPECT_EQ(testsupport::ReadText(live.ShownPath()), "converting");
+  std::vector<std::string> kept = {"clip.mp4",
+                                   platform::FileNameOf(platform::ParentDir(live.ShownPath()))};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Entries(videos), kept);
+  EXPECT_EQ(testsupport::ReadText(videos + "clip.mp4"), "the user's");
+  EXPECT_EQ(testsupport::ReadText(dirs.scratch + "notes.txt"), "the user's");
+
+  program.kill();
+  program.wait();
+  live.Discard();
 }
 
 // Connects to the abstract socket `name` as the calling process, sends
