@@ -157,45 +157,14 @@ MergeJoin::MergeJoin(const MergeRequest& request, NotifyTarget* target, const En
 MergeJoin::~MergeJoin() { Stop(); }
 
 void MergeJoin::Start() {
-  if (!target_) return;
-  runner_ = std::thread(&MergeJoin::RunnerMain, this);
-  monitor_ = std::thread(&MergeJoin::MonitorMain, this);
-}
-
-void MergeJoin::Stop() {
-  std::lock_guard<std::mutex> stopLock(stopMutex_);
-  signals_.RequestStop();
-  process_.kill();
-  if (runner_.joinable()) runner_.join();
-  if (monitor_.joinable()) monitor_.join();
-  temp_.Discard();
-}
-
-std::string MergeJoin::OutputPath() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return outputPath_;
-}
-
-std::string MergeJoin::FailureReason() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return reason_;
-}
-
-std::string MergeJoin::CommandLine() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return commandLine_;
-}
-
-void MergeJoin::SetText(std::string* field, const std::string& value) {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  *field = value;
+  if (target_) StartThreads();
 }
 
 void MergeJoin::RunnerMain() {
   platform::ThreadSignalStack signalStack;
   auto fail = [this](const std::string& why) {
     SetText(&reason_, why);
-    failed_ = true;
+    verdict_ = JobVerdict::Failed;
   };
   // The transcoder would join the parts before a missing one and call that a success.
   const std::string partProblem = CheckJoinParts(request_.parts);
@@ -233,7 +202,7 @@ void MergeJoin::RunnerMain() {
       platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600);
   if (!listWritten) {
     fail("the list of parts could not be written: " + listPath);
-  } else if (!signals_.StopRequested()) {
+  } else if (!StopRequested()) {
     const std::string folder = platform::WithTrailingSlash(request_.outputFolder);
     const std::vector<std::string> names =
         JoinedFileNames(request_.mergeName, now, request_.outputExtension);
@@ -258,7 +227,7 @@ void MergeJoin::RunnerMain() {
         if (why.empty()) used = temp_.MoveInto(names, &why);
         if (used >= 0) {
           SetText(&outputPath_, folder + names[static_cast<size_t>(used)]);
-          succeeded_ = true;
+          verdict_ = JobVerdict::Succeeded;
         } else {
           fail(why);
         }
@@ -280,18 +249,20 @@ void MergeJoin::MonitorMain() {
   platform::ThreadSignalStack signalStack;
   while (signals_.Poll(Timing().progressPoll)) {
     if (signals_.RunnerEnded().isSet()) {
-      if (succeeded_) {
-        if (!signals_.StopRequested()) target_->post(WM_MERGE_DONE, nullptr, 0);
-      } else if (failed_ && !signals_.StopRequested()) {
+      const JobVerdict verdict = Verdict();
+      if (verdict == JobVerdict::Succeeded) {
+        if (!StopRequested()) target_->post(WM_MERGE_DONE, nullptr, 0);
+      } else if (verdict == JobVerdict::Failed && !StopRequested()) {
         app::RunLog("merge failed: %s", FailureReason().c_str());
         target_->post(WM_MERGE_FAILED, nullptr, 0);
       }
-      return;
+      break;
     }
     int percent = ProgressPercent(ReadProgressFile(progressPath_), request_.totalSeconds);
-    if (percent > 0 && percent < 100 && !signals_.StopRequested())
+    if (percent > 0 && percent < 100 && !StopRequested())
       target_->post(WM_MERGE_PROGRESS, reinterpret_cast<void*>(static_cast<intptr_t>(percent)), 0);
   }
+  reportsEnded_.set();
 }
 
 }  // namespace engine

@@ -1,18 +1,13 @@
 // Joining the converted parts of the merge list into one file.
 #pragma once
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/command.h"
 #include "engine/output_check.h"
-#include "engine/run_signals.h"
-#include "engine/temp_output.h"
+#include "engine/transcoder_job.h"
 #include "engine/work_dirs.h"
-#include "platform/process.h"
 
 namespace engine {
 
@@ -70,12 +65,10 @@ std::string ShortJoinReason(double outputSeconds, double partsSeconds, size_t pa
 std::vector<std::string> JoinedFileNames(const std::string& mergeName, long long stamp,
                                          const std::string& extension);
 
-class MergeJoin {
+class MergeJoin : public TranscoderJob {
  public:
   MergeJoin(const MergeRequest& request, NotifyTarget* target, const EngineDirs& dirs);
-  ~MergeJoin();  // Stop()
-  MergeJoin(const MergeJoin&) = delete;
-  MergeJoin& operator=(const MergeJoin&) = delete;
+  ~MergeJoin() override;  // Stop()
 
   // Starts the runner and the monitor; the monitor posts WM_MERGE_PROGRESS,
   // then WM_MERGE_DONE or WM_MERGE_FAILED. A missing or empty part fails the
@@ -85,34 +78,18 @@ class MergeJoin {
   // nobody holds. The concat list, the progress file and the error output go
   // when the join ends, however it ends.
   void Start();
-  // Ends the join at once; what it wrote goes. Posts nothing.
-  void Stop();
 
-  bool Succeeded() const { return succeeded_.load(); }
-  std::string OutputPath() const;
-  std::string FailureReason() const;
-  std::string CommandLine() const;
+  bool Succeeded() const { return Verdict() == JobVerdict::Succeeded; }
   const std::string& ProgressPath() const { return progressPath_; }
 
  private:
-  void RunnerMain();
-  void MonitorMain();
-  void SetText(std::string* field, const std::string& value);
+  void RunnerMain() override;
+  void MonitorMain() override;
 
   const MergeRequest request_;
   NotifyTarget* const target_;
   const EngineDirs dirs_;
   const std::string progressPath_;
-  RunSignals signals_;
-  std::atomic<bool> succeeded_{false};
-  std::atomic<bool> failed_{false};
-  std::atomic<bool> outputBegun_{false};
-  TempOutput temp_;  // the runner's; Stop() discards it after the join
-  platform::Process process_;
-  std::thread runner_, monitor_;
-  std::mutex stopMutex_;
-  mutable std::mutex textMutex_;
-  std::string outputPath_, reason_, commandLine_;
 };
 
 }  // namespace engine

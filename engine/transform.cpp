@@ -57,47 +57,13 @@ void CUtilTransform::Start() {
   progressPath_ = NewProgressFilePath(*item_, dirs_);
   stderrPath_ = progressPath_ + ".log";
   platform::DeleteFile(progressPath_);
-  runner_ = std::thread(&CUtilTransform::RunnerMain, this);
-  monitor_ = std::thread(&CUtilTransform::MonitorMain, this);
+  StartThreads();
 }
 
-void CUtilTransform::Stop() {
-  std::lock_guard<std::mutex> stopLock(stopMutex_);
-  signals_.RequestStop();
-  process_.kill();
-  if (runner_.joinable()) runner_.join();
-  if (monitor_.joinable()) monitor_.join();
-  JobVerdict pending = JobVerdict::Pending;
-  verdict_.compare_exchange_strong(pending, JobVerdict::Stopped);
-  // What the transcoder wrote is in our own private folder: a finished output
-  // is in place already, anything else goes.
-  temp_.Discard();
-  if (!progressPath_.empty()) {
-    platform::DeleteFile(progressPath_);
-    platform::DeleteFile(stderrPath_);
-  }
-  signals_.MarkRunnerEnded();
-  reportsEnded_.set();
-}
-
-std::string CUtilTransform::FailureReason() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return reason_;
-}
-
-std::string CUtilTransform::OutputPath() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return outputPath_;
-}
-
-std::string CUtilTransform::OutputName() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return outputName_;
-}
-
-std::string CUtilTransform::CommandLine() const {
-  std::lock_guard<std::mutex> lock(textMutex_);
-  return commandLine_;
+void CUtilTransform::AfterStop() {
+  if (progressPath_.empty()) return;
+  platform::DeleteFile(progressPath_);
+  platform::DeleteFile(stderrPath_);
 }
 
 void CUtilTransform::SetFailure(const std::string& reason, bool startFailed) {
@@ -141,11 +107,8 @@ void CUtilTransform::BuildAndRun() {
   }
   const std::string writePath = temp_.WritePath();
   Command cmd = BuildCommand(*item_, JobCommandInputs(*item_, progressPath_, writePath));
-  {
-    // The log shows the file by its plain name, not by our handle of its folder.
-    std::lock_guard<std::mutex> lock(textMutex_);
-    commandLine_ = temp_.ShownIn(cmd.Display());
-  }
+  // The log shows the file by its plain name, not by our handle of its folder.
+  SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
 
   TranscoderRun run{&cmd, dirs_.work, stderrPath_, progressPath_, writePath,
                     OutputPath()};
