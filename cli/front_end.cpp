@@ -9,8 +9,6 @@
 #include "app/core/app_settings.h"
 #include "app/core/start_up.h"
 #include "engine/command.h"
-#include "engine/inbox.h"
-#include "engine/merge_join.h"
 #include "engine/output_naming.h"
 #include "engine/transform.h"
 #include "engine/video_item.h"
@@ -106,9 +104,16 @@ void FrontEnd::OnItemFailed(VideoItem& item, bool /*startFailed*/) {
   Fail(item.sourcePath, item.failureReason);
 }
 
-void FrontEnd::OnMergeReady(const engine::MergeRequest& request) {
-  mergeRequest_ = request;
-  mergeReady_ = true;
+void FrontEnd::OnMergeStarted(const engine::MergeRequest& request) {
+  view_.Begin("joining " + std::to_string(request.parts.size()) + " parts");
+}
+
+void FrontEnd::OnMergeProgress(int percent) { view_.Update(percent); }
+
+void FrontEnd::OnMergeEnded(const engine::MergeOutcome& outcome) {
+  view_.End();
+  mergeOutcome_ = outcome;
+  mergeEnded_ = true;
 }
 
 void FrontEnd::OnMergePartFailed() {
@@ -325,42 +330,20 @@ int FrontEnd::Convert() {
 }
 
 int FrontEnd::Join() {
-  // The last part's success brings the request in the next round, unless the
-  // queue finds a part failed after all: then no request ever comes.
-  while (!mergeReady_ && !mergeFailed_)
+  // The session starts the join after the last part, unless it finds a part
+  // failed after all: then no join ever comes.
+  while (!mergeEnded_ && !mergeFailed_)
     if (!Pump(100)) return 1;
   if (mergeFailed_) return 1;  // OnMergePartFailed() said why
-  int result = 0;  // the merge message that ended the join
-  joinInbox_ = std::make_unique<engine::Inbox>();
-  join_ = std::make_unique<engine::MergeJoin>(mergeRequest_, joinInbox_.get(), dirs_);
-  view_.Begin("joining " + std::to_string(mergeRequest_.parts.size()) + " parts");
-  join_->Start();
-  auto handle = [&](const engine::InboxMessage& m) {
-    if (m.msg == engine::WM_MERGE_PROGRESS)
-      view_.Update(static_cast<int>(reinterpret_cast<intptr_t>(m.wParam)));
-    else if (m.msg == engine::WM_MERGE_DONE || m.msg == engine::WM_MERGE_FAILED)
-      result = m.msg;
-  };
-  while (result == 0) {
-    joinInbox_->WaitAndDrain(100, handle);
-    if (g_interrupted) return 1;
-  }
-  session_->SetMergeRunning(false);
-  view_.End();
-  if (result == engine::WM_MERGE_DONE) {
-    fprintf(out_, "%s\n", join_->OutputPath().c_str());
+  if (mergeOutcome_.end == engine::MergeOutcome::End::Done) {
+    fprintf(out_, "%s\n", mergeOutcome_.outputPath.c_str());
     return 0;
   }
-  fprintf(err_, "failed: the merge: %s\n", join_->FailureReason().c_str());
+  fprintf(err_, "failed: the merge: %s\n", mergeOutcome_.reason.c_str());
   return 1;
 }
 
 void FrontEnd::TearDown() {
-  if (join_) {
-    join_->Stop();
-    join_.reset();
-  }
-  joinInbox_.reset();
   if (session_) {
     session_->Shutdown();
     session_.reset();

@@ -12,11 +12,6 @@
 #include "engine/list_session.h"
 #include "engine/work_dirs.h"
 
-namespace engine {
-class Inbox;
-class MergeJoin;
-}
-
 namespace cli {
 
 class FrontEnd : public engine::SessionListener {
@@ -36,7 +31,9 @@ class FrontEnd : public engine::SessionListener {
   void OnProgress(engine::VideoItem& item, int percent) override;
   void OnItemDone(engine::VideoItem& item) override;
   void OnItemFailed(engine::VideoItem& item, bool startFailed) override;
-  void OnMergeReady(const engine::MergeRequest& request) override;
+  void OnMergeStarted(const engine::MergeRequest& request) override;
+  void OnMergeProgress(int percent) override;
+  void OnMergeEnded(const engine::MergeOutcome& outcome) override;
   void OnMergePartFailed() override;
 
  private:
@@ -64,12 +61,10 @@ class FrontEnd : public engine::SessionListener {
   engine::EngineDirs dirs_;
   std::string outDir_;
   std::unique_ptr<engine::ListSession> session_;
-  std::unique_ptr<engine::Inbox> joinInbox_;
-  std::unique_ptr<engine::MergeJoin> join_;
   bool anyFailed_ = false;
-  bool mergeFailed_ = false;
-  bool mergeReady_ = false;
-  engine::MergeRequest mergeRequest_;
+  bool mergeFailed_ = false;  // a part failed: no join comes
+  bool mergeEnded_ = false;
+  engine::MergeOutcome mergeOutcome_;
 };
 
 }  // namespace cli

@@ -26,6 +26,22 @@ bool AtRest(ItemState s) { return !IsBusy(s) && s != ItemState::Done; }
 
 SessionListener g_quietListener;
 
+// Puts the join's messages into the session's inbox marked with the join's
+// number: the queue's report of a failed part is WM_MERGE_FAILED too, and the
+// last messages of a join that was stopped must not end the next one.
+class JoinPoster : public NotifyTarget {
+ public:
+  JoinPoster(Inbox* inbox, intptr_t number) : inbox_(inbox), number_(number) {}
+  void post(int msg, void* wParam, intptr_t) override { inbox_->post(msg, wParam, number_); }
+  void send(int msg, void* wParam, intptr_t, const std::atomic<bool>* cancel) override {
+    inbox_->send(msg, wParam, number_, cancel);
+  }
+
+ private:
+  Inbox* const inbox_;
+  const intptr_t number_;
+};
+
 }  // namespace
 
 struct ListSession::Impl {
@@ -55,7 +71,10 @@ struct ListSession::Impl {
   // Items taken out of their lists whose cover may still be made.
   std::vector<ItemPtr> coversToDelete;
   std::string mergeFolder;
-  bool mergeRunning = false;
+  // The running join and what it posts through; the join goes first.
+  intptr_t joinNumber = 0;
+  std::unique_ptr<JoinPoster> joinPoster;
+  std::unique_ptr<MergeJoin> join;
   // The last pending item was a merge part: "all converted" waits for the join.
   bool allConvertedAfterJoin = false;
   bool shutDown = false;
@@ -223,7 +242,9 @@ struct ListSession::Impl {
       case WM_CONVERT_PROGRESS: return OnProgress(raw, static_cast<int>(m.lParam));
       case WM_CONVERT_START_FAILED: return OnFailed(raw, true);
       case WM_CONVERT_FAILED: return OnFailed(raw, false);
-      case WM_MERGE_FAILED: return OnMergeFailed(true);
+      case WM_MERGE_PROGRESS: return OnJoinProgress(m);
+      case WM_MERGE_DONE: return OnJoinEnded(m.lParam);
+      case WM_MERGE_FAILED: return m.lParam != 0 ? OnJoinEnded(m.lParam) : OnMergeFailed(true);
       case WM_MERGE_PARTS_RESET: return OnMergeFailed(false);
       case WM_MERGE_PART_DONE: return TryStartMerge();
       default: return;
@@ -311,7 +332,7 @@ struct ListSession::Impl {
   }
 
   void TryStartMerge() {
-    if (mergeRunning || !AllPartsDone()) return;
+    if (join || !AllPartsDone()) return;
     MergeRequest request;
     for (const ItemPtr& p : List(ConvertKind::Merge)) {
       request.parts.push_back(p->outputPath);
@@ -323,8 +344,45 @@ struct ListSession::Impl {
     request.outputFolder = platform::WithTrailingSlash(mergeFolder);
     std::string name = app::LangText(app::langkey::kMergeFileName, app::kSectionText);
     if (!name.empty() && name.find('/') == std::string::npos) request.mergeName = name;
-    mergeRunning = true;
-    listener->OnMergeReady(request);
+    joinPoster = std::make_unique<JoinPoster>(&inbox, ++joinNumber);
+    join = std::make_unique<MergeJoin>(request, joinPoster.get(), dirs);
+    join->Start();
+    app::RunLog("merge: joining %zu parts", request.parts.size());
+    listener->OnMergeStarted(request);
+  }
+
+  void OnJoinProgress(const InboxMessage& m) {
+    if (!join || m.lParam != joinNumber) return;
+    listener->OnMergeProgress(static_cast<int>(reinterpret_cast<intptr_t>(m.wParam)));
+  }
+
+  void OnJoinEnded(intptr_t number) {
+    if (join && number == joinNumber) EndJoin();
+  }
+
+  // Ends the join and reports how: its own outcome, whatever ended it, so a
+  // join that finished just before a stop keeps its file.
+  void EndJoin() {
+    join->Stop();
+    MergeOutcome outcome;
+    if (join->Succeeded()) {
+      outcome.end = MergeOutcome::End::Done;
+      outcome.outputPath = join->OutputPath();
+      app::RunLog("merge done: %s", outcome.outputPath.c_str());
+    } else if (join->Verdict() == JobVerdict::Failed) {
+      outcome.end = MergeOutcome::End::Failed;
+      outcome.reason = join->FailureReason();
+      if (outcome.reason.empty()) outcome.reason = "the join ended without a result";
+    } else {
+      app::RunLog("merge stopped");
+    }
+    join.reset();
+    joinPoster.reset();
+    listener->OnMergeEnded(outcome);
+    // After a failed join the parts stay done: a join that succeeds later still counts.
+    if (outcome.end != MergeOutcome::End::Done || !allConvertedAfterJoin) return;
+    allConvertedAfterJoin = false;
+    if (pending.empty()) listener->OnAllConverted();
   }
 
   // A job that started is the item's conversion start, for the estimates.
@@ -428,6 +486,9 @@ void ListSession::Shutdown() {
   impl_->shutDown = true;
   // Closed first: a worker waiting in a send is let go, and nothing is reported any more.
   impl_->inbox.Close();
+  if (impl_->join) impl_->join->Stop();
+  impl_->join.reset();
+  impl_->joinPoster.reset();
   impl_->queue->Shutdown();
   // Both workers have ended: every removed item's cover is final now.
   impl_->DeleteCovers(true);
@@ -582,17 +643,11 @@ bool ListSession::Settled(ConvertKind list) const {
 
 int ListSession::PendingCount() const { return static_cast<int>(impl_->pending.size()); }
 
-void ListSession::SetMergeRunning(bool running) { impl_->mergeRunning = running; }
+bool ListSession::MergeRunning() const { return impl_->join != nullptr; }
 
-void ListSession::EndMerge(bool succeeded) {
-  impl_->mergeRunning = false;
-  // After a failed join the parts stay done: a join that succeeds later still counts.
-  if (!succeeded || !impl_->allConvertedAfterJoin) return;
-  impl_->allConvertedAfterJoin = false;
-  if (impl_->pending.empty()) impl_->listener->OnAllConverted();
+void ListSession::StopMerge() {
+  if (impl_->join) impl_->EndJoin();
 }
-
-bool ListSession::MergeRunning() const { return impl_->mergeRunning; }
 
 int ListSession::SecondsLeft(const VideoItem& item) const { return impl_->SecondsLeft(item); }
 

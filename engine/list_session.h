@@ -24,6 +24,14 @@
 
 namespace engine {
 
+// How the join of the merge list ended.
+struct MergeOutcome {
+  enum class End { Done, Failed, Stopped };
+  End end = End::Stopped;
+  std::string outputPath;  // Done: the joined file
+  std::string reason;      // Failed: why
+};
+
 // What the session reports to its front end, on the owner's thread.
 struct SessionListener {
   virtual ~SessionListener() = default;
@@ -43,17 +51,22 @@ struct SessionListener {
   // The item is Failed; failureReason says why. startFailed: the transcoder
   // could not be started at all.
   virtual void OnItemFailed(VideoItem& /*item*/, bool /*startFailed*/) {}
-  // Every part of the merge list is Done: the join may run with this request.
-  // From here the merge counts as running (no second one is offered) until
-  // the front end calls EndMerge (or SetMergeRunning(false)) once its join
-  // has ended.
-  virtual void OnMergeReady(const MergeRequest& /*request*/) {}
+  // Every part of the merge list is Done: the session has started the join
+  // of these parts. From here the merge runs (no second one is offered)
+  // until OnMergeEnded.
+  virtual void OnMergeStarted(const MergeRequest& /*request*/) {}
+  // Percent 1..99 of the running join.
+  virtual void OnMergeProgress(int /*percent*/) {}
+  // The join has ended: done with its file, failed with its reason, or
+  // stopped (StopMerge). After a failure the parts stay done, so that the
+  // list may start the join again.
+  virtual void OnMergeEnded(const MergeOutcome& /*outcome*/) {}
   // A merge part failed: the later parts went back to Idle (each was
   // reported through OnItemChanged before this).
   virtual void OnMergePartFailed() {}
   // The last pending item succeeded: nothing queued is left (power-off).
-  // When that item completes the merge's parts, this waits for the join:
-  // it comes from EndMerge(true).
+  // When that item completes the merge's parts, this waits for the join and
+  // comes after its OnMergeEnded, if the join succeeded.
   virtual void OnAllConverted() {}
 };
 
@@ -145,12 +158,11 @@ class ListSession {
   // an item queued again still counts once; a removed item no longer counts).
   int PendingCount() const;
 
-  // The merge runs on the parts; while it runs no second one is offered.
-  void SetMergeRunning(bool running);
+  // The join of the merge list runs; while it runs no second one is started.
   bool MergeRunning() const;
-  // The join has ended; after a success the "all converted" that waited for
-  // it is reported.
-  void EndMerge(bool succeeded);
+  // Ends the running join at once; what it wrote goes. Reported through
+  // OnMergeEnded: stopped, or done when it had just finished.
+  void StopMerge();
 
   // --- time left -----------------------------------------------------------
   // Seconds left for a converting item, estimated from its progress once it

@@ -20,6 +20,7 @@
 #include "player/editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"
+#include "ui/merge_dlg.h"
 #include "ui/message_dlg.h"
 
 namespace ui {
@@ -250,9 +251,18 @@ void CMainFrame::OnMergePartFailed() {
     if (auto* row = static_cast<QWidget*>(item->listItem)) UpdateRowState(row, *item, false);
 }
 
-void CMainFrame::OnMergeReady(const engine::MergeRequest& request) {
+void CMainFrame::OnMergeStarted(const engine::MergeRequest&) {
   // The dialog runs its own loop: open it once this report has returned.
-  QTimer::singleShot(0, this, [this, request] { RunMerge(request); });
+  QTimer::singleShot(0, this, [this] { RunMerge(); });
+}
+
+void CMainFrame::OnMergeProgress(int percent) {
+  if (mergeDlg_) mergeDlg_->ShowPercent(percent);
+}
+
+void CMainFrame::OnMergeEnded(const engine::MergeOutcome& outcome) {
+  mergeOutcome_ = outcome;
+  if (mergeDlg_) mergeDlg_->JoinEnded(outcome.end == engine::MergeOutcome::End::Done);
 }
 
 void CMainFrame::OnAllConverted() {

@@ -20,6 +20,8 @@ class SkinList;
 
 namespace ui {
 
+class CMergeDlg;
+
 class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   Q_OBJECT
 
@@ -90,7 +92,8 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void PlayResult(QWidget* row);
   void ClipItem(QWidget* row);
   void MoveRow(QWidget* row, int delta);
-  void RunMerge(const engine::MergeRequest& request);
+  // Shows the join in the merge dialog while it runs, then how it ended.
+  void RunMerge();
   void RefreshTimeLeft();
   engine::ItemPtr ItemPtrOfRow(QWidget* row) const;
 
@@ -100,7 +103,9 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void OnProgress(engine::VideoItem& item, int percent) override;
   void OnItemDone(engine::VideoItem& item) override;
   void OnItemFailed(engine::VideoItem& item, bool startFailed) override;
-  void OnMergeReady(const engine::MergeRequest& request) override;
+  void OnMergeStarted(const engine::MergeRequest& request) override;
+  void OnMergeProgress(int percent) override;
+  void OnMergeEnded(const engine::MergeOutcome& outcome) override;
   void OnMergePartFailed() override;
   void OnAllConverted() override;
 
@@ -108,6 +113,8 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   std::array<app::SkinList*, 4> lists_{};
   std::unique_ptr<engine::ListSession> session_;
   std::unique_ptr<app::PopupMenu> popupMenu_;
+  CMergeDlg* mergeDlg_ = nullptr;  // while it is shown
+  engine::MergeOutcome mergeOutcome_;     // the last join's
   bool tornDown_ = false;
   bool closing_ = false;
 };

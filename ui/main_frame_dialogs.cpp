@@ -6,7 +6,7 @@
 #include "app/core/message_text.h"
 #include "app/core/app_paths.h"
 #include "app/ui/shell.h"
-#include "engine/work_dirs.h"
+#include "platform/files.h"
 #include "ui/main_frame.h"
 #include "ui/merge_dlg.h"
 #include "ui/message_dlg.h"
@@ -19,27 +19,26 @@ void CMainFrame::OpenSettings() {
   settings.ShowModal();
 }
 
-void CMainFrame::RunMerge(const engine::MergeRequest& request) {
-  bool succeeded = false;
-  std::string reason;
-  bool stopped = false;
-  {
-    CMergeDlg merge(this, request, session_->Dirs());
+void CMainFrame::RunMerge() {
+  // A join that ended before its dialog could open needs none.
+  if (session_->MergeRunning()) {
+    CMergeDlg merge(this, *session_);
+    mergeDlg_ = &merge;
     merge.ShowModal();
-    succeeded = merge.Succeeded();
-    stopped = merge.Stopped();
-    reason = merge.FailureReason();
+    mergeDlg_ = nullptr;
   }
-  session_->EndMerge(succeeded);
-  if (succeeded) {
-    if (MessageBoxByKey(app::langkey::kTransformSuccess, this, kMbIconInformation | kMbYesNo) == app::kIdYes)
-      app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(request.outputFolder)).toString());
+  const engine::MergeOutcome outcome = mergeOutcome_;
+  if (outcome.end == engine::MergeOutcome::End::Done) {
+    if (MessageBoxByKey(app::langkey::kTransformSuccess, this, kMbIconInformation | kMbYesNo) == app::kIdYes) {
+      const std::string folder = platform::ParentDir(outcome.outputPath);
+      app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(folder)).toString());
+    }
     return;
   }
   // A merge the user stopped needs no box; a failed one says why.
-  if (stopped) return;
-  QString text = QString::fromStdString(
-      app::FillTextPlaceholder(app::LangText(app::langkey::kMergeFailed, app::kSectionMessage), reason));
+  if (outcome.end == engine::MergeOutcome::End::Stopped) return;
+  QString text = QString::fromStdString(app::FillTextPlaceholder(
+      app::LangText(app::langkey::kMergeFailed, app::kSectionMessage), outcome.reason));
   MessageBoxText(this, text, QString::fromStdString(app::LangText(app::langkey::kError, app::kSectionMessage)),
                  kMbIconError);
 }

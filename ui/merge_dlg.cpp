@@ -2,44 +2,20 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMetaObject>
 #include <QProgressBar>
 
 #include "app/core/language.h"
-#include "app/core/run_log.h"
-#include "engine/messages.h"
-#include "platform/files.h"
+#include "engine/list_session.h"
 
 namespace ui {
 
-CMergeDlg::CMergeDlg(QWidget* owner, const engine::MergeRequest& request,
-                     const engine::EngineDirs& dirs)
-    : MyBaseWindow(owner, Kind::kDialog),
-      request_(request),
-      dirs_(dirs),
-      // Runs on the join's threads: only schedules the drain on ours. The
-      // threads are joined before this object goes away, and a drain queued
-      // after that is dropped with the object's pending events.
-      inbox_([this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] { inbox_.Drain([this](const engine::InboxMessage& m) { OnEngineMessage(m); }); },
-            Qt::QueuedConnection);
-      }) {
+CMergeDlg::CMergeDlg(QWidget* owner, engine::ListSession& session)
+    : MyBaseWindow(owner, Kind::kDialog), session_(session) {
   SetResult(app::kIdNo);
   setWindowTitle(QString::fromStdString(app::LangText(app::langkey::kTitle, app::kSectionMessage)));
 }
 
-CMergeDlg::~CMergeDlg() {
-  inbox_.Close();
-  EndJoin();
-}
-
-void CMergeDlg::OnLayoutReady(const app::Notification&) {
-  ShowPercent(0);
-  join_ = std::make_unique<engine::MergeJoin>(request_, &inbox_, dirs_);
-  join_->Start();
-}
+void CMergeDlg::OnLayoutReady(const app::Notification&) { ShowPercent(0); }
 
 void CMergeDlg::ShowPercent(int percent) {
   if (auto* bar = FindControl<QProgressBar>(QStringLiteral("progressMerge"))) bar->setValue(percent);
@@ -47,48 +23,18 @@ void CMergeDlg::ShowPercent(int percent) {
     label->setText(QStringLiteral("%1%").arg(percent));
 }
 
-void CMergeDlg::OnEngineMessage(const engine::InboxMessage& message) {
-  if (ended_) return;
-  switch (message.msg) {
-    case engine::WM_MERGE_PROGRESS:
-      ShowPercent(static_cast<int>(reinterpret_cast<intptr_t>(message.wParam)));
-      break;
-    case engine::WM_MERGE_DONE:
-      ShowPercent(100);
-      Close(app::kIdOk);
-      break;
-    case engine::WM_MERGE_FAILED:
-      failed_ = true;
-      Close(app::kIdNo);
-      break;
-    default:
-      break;
-  }
-}
-
-void CMergeDlg::EndJoin() {
-  if (ended_) return;
-  ended_ = true;
-  inbox_.Close();
-  if (!join_) return;
-  join_->Stop();
-  // The outcome is the join's own, whichever way the dialog closed: a join
-  // that finished just before a stop keeps its file.
-  if (join_->Succeeded()) {
-    succeeded_ = true;
-    outputPath_ = join_->OutputPath();
-    app::RunLog("merge done: %s", outputPath_.c_str());
-  } else if (failed_ || !join_->FailureReason().empty()) {
-    failureReason_ = join_->FailureReason();
-    if (failureReason_.empty()) failureReason_ = "the join ended without a result";
-  } else {
-    stopped_ = true;
-    app::RunLog("merge stopped");
-  }
+void CMergeDlg::JoinEnded(bool succeeded) {
+  if (joinEnded_) return;  // the close that stopped it is under way
+  joinEnded_ = true;
+  if (succeeded) ShowPercent(100);
+  Close(succeeded ? app::kIdOk : app::kIdNo);
 }
 
 void CMergeDlg::closeEvent(QCloseEvent* event) {
-  EndJoin();
+  if (!joinEnded_) {
+    joinEnded_ = true;
+    session_.StopMerge();
+  }
   MyBaseWindow::closeEvent(event);
 }
 

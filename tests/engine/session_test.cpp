@@ -1,6 +1,8 @@
 // The list session with the real transcoder: what a front end sees through
 // its listener when it starts, stops, removes, clears and merges.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -14,10 +16,13 @@ using namespace enginetest;
 using media::OutputFormat;
 using media::SizePreset;
 using testsupport::Clip;
+using testsupport::WriteText;
 
 namespace {
 
-enum class Ev { Info, Changed, Progress, Done, Failed, MergeReady, MergePartFailed, AllConverted };
+enum class Ev {
+  Info, Changed, Progress, Done, Failed, MergeStarted, MergeEnded, MergePartFailed, AllConverted
+};
 
 struct Event {
   Ev kind;
@@ -34,9 +39,13 @@ class Recording : public SessionListener {
   void OnProgress(VideoItem& i, int percent) override { Add(Ev::Progress, &i, percent); }
   void OnItemDone(VideoItem& i) override { Add(Ev::Done, &i); }
   void OnItemFailed(VideoItem& i, bool startFailed) override { Add(Ev::Failed, &i, startFailed); }
-  void OnMergeReady(const MergeRequest& r) override {
+  void OnMergeStarted(const MergeRequest& r) override {
     requests.push_back(r);
-    Add(Ev::MergeReady, nullptr);
+    Add(Ev::MergeStarted, nullptr);
+  }
+  void OnMergeEnded(const MergeOutcome& o) override {
+    outcomes.push_back(o);
+    Add(Ev::MergeEnded, nullptr, static_cast<int>(o.end));
   }
   void OnMergePartFailed() override { Add(Ev::MergePartFailed, nullptr); }
   void OnAllConverted() override { Add(Ev::AllConverted, nullptr); }
@@ -58,6 +67,7 @@ class Recording : public SessionListener {
 
   std::vector<Event> events;
   std::vector<MergeRequest> requests;
+  std::vector<MergeOutcome> outcomes;
 
  private:
   void Add(Ev kind, VideoItem* item, int value = 0) {
@@ -78,10 +88,27 @@ class SessionTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
+    // A transcoder in front of the real one holds every join while the file
+    // joinHeld_ exists, so that a test may stop a join before it can end.
+    // PATH is set before any engine thread runs and put back after.
+    joinHeld_ = path("join-held");
+    const std::string bin = path("bin");
+    platform::CreateFolders(bin);
+    testsupport::WriteText(bin + "/ffmpeg",
+                           "#!/bin/sh\n"
+                           "case \" $* \" in *\" concat \"*)\n"
+                           "  while [ -e '" + joinHeld_ + "' ]; do sleep 0.05; done;;\n"
+                           "esac\n"
+                           "exec '" + testsupport::FfmpegPath() + "' \"$@\"\n");
+    chmod((bin + "/ffmpeg").c_str(), 0755);
+    const char* oldPath = getenv("PATH");
+    oldPath_ = oldPath ? oldPath : "";
+    setenv("PATH", (bin + ":" + oldPath_).c_str(), 1);
     session_ = std::make_unique<ListSession>(&rec_, dirs_);
   }
   void TearDown() override {
     session_.reset();
+    setenv("PATH", oldPath_.c_str(), 1);
     EngineTest::TearDown();
   }
 
@@ -116,6 +143,8 @@ class SessionTest : public EngineTest {
 
   Recording rec_;
   std::unique_ptr<ListSession> session_;
+  std::string joinHeld_;
+  std::string oldPath_;
 };
 
 TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
@@ -251,7 +280,7 @@ TEST_F(SessionTest, ClearingAListLeavesTheOtherListsAnalysisAndCovers) {
   EXPECT_EQ(FolderEntries(dirs_.cover), covers);
 }
 
-TEST_F(SessionTest, AMergeIsReadyOnceAfterItsLastPartWithTheRightRequest) {
+TEST_F(SessionTest, TheMergeJoinsOnceAfterItsLastPartAndMayBeStoppedAndRunAgain) {
   ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Phone}));
   auto first = AddAnalysed(ConvertKind::Merge, {Media("a.mp4", Clip(2.0, 320, 240))});
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::NeedTwoParts);
@@ -266,15 +295,16 @@ TEST_F(SessionTest, AMergeIsReadyOnceAfterItsLastPartWithTheRightRequest) {
     EXPECT_EQ(p->outputAudioBitRateText, p->audioBitRateText);
   }
 
+  WriteText(joinHeld_, "");
   ASSERT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::Started);
   EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Merge, "menuex2_mkv_1080"),
             ChoiceResult::Refused);
   EXPECT_EQ(session_->Choice(ConvertKind::Merge).format, OutputFormat::Mp4);
   EXPECT_EQ(b->outputExtension, "mp4");
 
-  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeReady) == 1; }));
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeStarted) == 1; }));
   EXPECT_GT(rec_.First(Ev::Done, b.get()), rec_.First(Ev::Done, a.get()));
-  EXPECT_GT(rec_.First(Ev::MergeReady), rec_.First(Ev::Done, b.get()));
+  EXPECT_GT(rec_.First(Ev::MergeStarted), rec_.First(Ev::Done, b.get()));
   // Nothing is "all converted" (a power-off) before the join has succeeded.
   EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
   const MergeRequest& request = rec_.requests.at(0);
@@ -287,17 +317,39 @@ TEST_F(SessionTest, AMergeIsReadyOnceAfterItsLastPartWithTheRightRequest) {
   EXPECT_EQ(request.mergeName.find('/'), std::string::npos);
   EXPECT_TRUE(session_->MergeRunning());
 
-  // Starting again converts nothing: the join comes again, but not while one runs.
+  // Starting again converts nothing, and no second join starts while one runs.
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
   session_->Drain();
-  EXPECT_EQ(rec_.Count(Ev::MergeReady), 1);
-  session_->EndMerge(false);  // a failed or stopped join: still not all converted
+  EXPECT_EQ(rec_.Count(Ev::MergeStarted), 1);
+  // Stopped, the join leaves nothing and is reported at once: still not all converted.
+  session_->StopMerge();
+  EXPECT_FALSE(session_->MergeRunning());
+  ASSERT_EQ(rec_.outcomes.size(), 1u);
+  EXPECT_EQ(rec_.outcomes[0].end, MergeOutcome::End::Stopped);
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{});
   EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+
+  // The parts stay done: the join runs again on them, and its success is the
+  // "all converted" that waited for it.
+  platform::DeleteFile(joinHeld_);
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
-  session_->Drain();
-  EXPECT_EQ(rec_.Count(Ev::MergeReady), 2);
-  session_->EndMerge(true);  // the join that succeeds at last
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 2; }));
+  EXPECT_EQ(rec_.Count(Ev::MergeStarted), 2);
+  const MergeOutcome done = rec_.outcomes[1];
+  ASSERT_EQ(done.end, MergeOutcome::End::Done) << done.reason;
+  EXPECT_EQ(platform::ParentDir(done.outputPath) + "/", out_);
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(done.outputPath)});
   EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  EXPECT_GT(rec_.First(Ev::AllConverted), rec_.Last(Ev::MergeEnded));
+
+  // A join that cannot run says why; the parts stay done, nothing more is "all converted".
+  platform::DeleteFile(a->outputPath);
+  EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 3; }));
+  EXPECT_EQ(rec_.outcomes[2].end, MergeOutcome::End::Failed);
+  EXPECT_NE(rec_.outcomes[2].reason.find(a->outputPath), std::string::npos) << rec_.outcomes[2].reason;
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  EXPECT_EQ(b->state.load(), ItemState::Done);
 
   // A new choice makes every part again.
   const int changed = rec_.Count(Ev::Changed);
@@ -329,7 +381,7 @@ TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
     EXPECT_EQ(rec_.Count(Ev::Changed, p.get()), 2);
     EXPECT_LT(rec_.Last(Ev::Changed, p.get()), rec_.First(Ev::MergePartFailed));
   }
-  EXPECT_EQ(rec_.Count(Ev::MergeReady), 0);
+  EXPECT_EQ(rec_.Count(Ev::MergeStarted), 0);
   EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
   EXPECT_EQ(session_->PendingCount(), 2);
 }

@@ -4,14 +4,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QProgressBar>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "app/core/app_paths.h"
@@ -461,6 +465,87 @@ TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   const auto files = Entries(OutputFolder());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(platform::FileNameOf(files[0]).rfind(app::LangText("MergeFileName", "Text"), 0), 0u);
+}
+
+// The merge dialog follows the session's join: it shows the progress, and
+// every way of closing it stops the join at once with nothing left and no
+// box; the parts stay done, and a join that cannot run says why.
+TEST_F(ConversionTest, TheMergeDialogShowsTheJoinAndClosingItStopsTheJoin) {
+  ClickBar("optConverMerge");
+  frame_->AddFiles({Clip("p1.mp4", 8), Clip("p2.mp4", 8)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Merge));
+  // Joins read their parts at their own speed, so that each runs for
+  // seconds, whatever the machine. The engine's workers are idle: PATH may
+  // change; it is put back before the window goes.
+  const std::string bin = path("bin");
+  platform::CreateFolders(bin);
+  testsupport::WriteText(bin + "/ffmpeg", "#!/bin/sh\n"
+                                          "case \" $* \" in *\" concat \"*) set -- -re \"$@\";; esac\n"
+                                          "exec '" + testsupport::FfmpegPath() + "' \"$@\"\n");
+  chmod((bin + "/ffmpeg").c_str(), 0755);
+  const std::string oldPath = getenv("PATH");
+  setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+  struct PutBack {
+    std::string path;
+    ~PutBack() { setenv("PATH", path.c_str(), 1); }
+  } putBack{oldPath};
+  struct Way {
+    const char* name;
+    std::function<void(app::MyBaseWindow*)> close;
+  };
+  auto click = [](const char* button) {
+    return [button](app::MyBaseWindow* d) { d->FindControl<QAbstractButton>(button)->click(); };
+  };
+  const Way ways[] = {
+      {"btnStop", click("btnStop")},
+      {"btnClose", click("btnClose")},
+      {"Escape",
+       [](app::MyBaseWindow* d) {
+         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+         QCoreApplication::sendEvent(d, &escape);
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    // The dialog runs its own loop: the test acts from a timer, once the
+    // bar shows the join under way.
+    bool acted = false, endedAtOnce = false;
+    int shownThen = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      app::MyBaseWindow* dialog = Shown("dlg_merge.xml");
+      if (acted || !dialog) return;
+      const int value = dialog->FindControl<QProgressBar>("progressMerge")->value();
+      if (value <= 0) return;
+      acted = true;
+      shownThen = value;
+      way.close(dialog);
+      endedAtOnce = !frame_->session().MergeRunning() && Entries(OutputFolder()).empty();
+    });
+    watch.start(10);
+    ClickBar("btn_transform");
+    ASSERT_TRUE(WaitUntil([&] { return acted || !Entries(OutputFolder()).empty(); }));
+    ASSERT_TRUE(acted) << "the join ended before it could be stopped";
+    EXPECT_GT(shownThen, 0);
+    EXPECT_LT(shownThen, 100);
+    EXPECT_TRUE(endedAtOnce);
+    EXPECT_TRUE(WaitUntil([&] { return !Shown("dlg_merge.xml"); }));
+    QApplication::processEvents();
+    EXPECT_TRUE(Entries(OutputFolder()).empty());
+    for (const auto& item : frame_->Items(ConvertKind::Merge))
+      EXPECT_EQ(item->state.load(), ItemState::Done);
+  }
+
+  // A part gone: the join fails and the box names it.
+  const auto items = frame_->Items(ConvertKind::Merge);
+  const std::string gone = items[0]->outputPath;
+  ASSERT_TRUE(platform::DeleteFile(gone));
+  QString text;
+  AnswerNextBox(app::kIdOk, &text);
+  ClickBar("btn_transform");
+  ASSERT_TRUE(WaitUntil([&] { return !text.isEmpty(); }));
+  EXPECT_NE(text.toStdString().find(gone), std::string::npos) << text.toStdString();
+  EXPECT_TRUE(Entries(OutputFolder()).empty());
 }
 
 TEST_F(ConversionTest, AFailedMergePartSaysSoAndPutsTheLaterPartsBack) {
