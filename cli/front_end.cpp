@@ -285,15 +285,15 @@ int FrontEnd::ApplyChoices() {
 
 int FrontEnd::PrintCommands() {
   int code = anyFailed_ ? 1 : 0;  // a file that did not fit the options
+  session_->PrepareOutputs(options_.list, outDir_);
   for (const auto& item : Items()) {
-    session_->PrepareOutput(item, outDir_);
     engine::NamingResult naming = engine::NameOutput(*item, dirs_);
     if (!naming.ok) {
       fprintf(err_, "failed: %s: %s\n", item->sourcePath.c_str(), naming.error.c_str());
       code = 1;
       continue;
     }
-    // As a job builds it: the overrides go to the first picture command only.
+    // As a job builds it: the one-shot rates are on the first picture item only.
     engine::CommandInputs in = engine::JobCommandInputs(
         *item, engine::NewProgressFilePath(*item, dirs_), naming.outputPath);
     fprintf(out_, "%s\n", engine::BuildCommand(*item, in).Display().c_str());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/core/app_settings.h"
 #include "app/core/language.h"
 #include "app/core/run_log.h"
 #include "engine/messages.h"
@@ -25,6 +26,11 @@ bool IsBusy(ItemState s) { return s == ItemState::Queued || s == ItemState::Conv
 bool AtRest(ItemState s) { return !IsBusy(s) && s != ItemState::Done; }
 
 SessionListener g_quietListener;
+
+struct OneShot {
+  int64_t bitRate = 0;
+  float frameRate = 0.0f;
+};
 
 // Puts the join's messages into the session's inbox marked with the join's
 // number: the queue's report of a failed part is WM_MERGE_FAILED too, and the
@@ -206,14 +212,31 @@ struct ListSession::Impl {
     return platform::CreateFolders(abs) ? abs : std::string();
   }
 
-  void Prepare(VideoItem& item, const std::string& folder) {
+  // The settings' one-shot rates for the next conversion of a picture; taken
+  // from them unless only looked at.
+  static OneShot NextOneShot(ConvertKind list, bool take) {
+    OneShot rates;
+    if (list == ConvertKind::Audio) return rates;
+    app::AppSettings& settings = app::Settings();
+    if (take) {
+      settings.TakeOverrides(&rates.bitRate, &rates.frameRate);
+    } else {
+      rates.bitRate = settings.customBitRate.load();
+      rates.frameRate = settings.customFrameRate.load();
+    }
+    return rates;
+  }
+
+  void Prepare(VideoItem& item, const std::string& folder, const OneShot& rates) {
     ApplyOutputs(item, choices[Index(item.listKind)]);
     item.outputDir = folder;
     if (item.listKind == ConvertKind::Merge) item.outputName = "merge_" + item.itemId;
+    item.customBitRate = rates.bitRate;
+    item.customFrameRate = rates.frameRate;
   }
 
-  void Enqueue(const ItemPtr& item, const std::string& folder, int runFirst) {
-    Prepare(*item, folder);
+  void Enqueue(const ItemPtr& item, const std::string& folder, int runFirst, const OneShot& rates) {
+    Prepare(*item, folder, rates);
     item->runFirst = runFirst;
     Track& t = tracks[item.get()];
     t.running = false;
@@ -591,7 +614,7 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
     ItemState s = item->state.load();
     if (s != ItemState::Idle && s != ItemState::Stopped && s != ItemState::Failed) continue;
     // In list order: an earlier start on its own does not put it ahead now.
-    impl_->Enqueue(item, folder, 0);
+    impl_->Enqueue(item, folder, 0, queued == 0 ? Impl::NextOneShot(list, true) : OneShot());
     ++queued;
   }
   if (queued > 0) {
@@ -612,14 +635,20 @@ StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& out
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
   if (item->listKind == ConvertKind::Merge) impl_->mergeFolder = folder;
-  impl_->Enqueue(item, folder, 1);
+  impl_->Enqueue(item, folder, 1, Impl::NextOneShot(item->listKind, true));
   impl_->queue->Wake();
   return StartResult::Started;
 }
 
-void ListSession::PrepareOutput(const ItemPtr& item, const std::string& outputFolder) {
-  if (!item || !impl_->Find(item.get()) || IsBusy(item->state.load())) return;
-  impl_->Prepare(*item, platform::WithTrailingSlash(platform::AbsolutePath(outputFolder)));
+void ListSession::PrepareOutputs(ConvertKind list, const std::string& outputFolder) {
+  const std::string folder = platform::WithTrailingSlash(platform::AbsolutePath(outputFolder));
+  bool first = true;
+  for (const ItemPtr& item : impl_->List(list)) {
+    const ItemState s = item->state.load();
+    if (s != ItemState::Idle && s != ItemState::Stopped && s != ItemState::Failed) continue;
+    impl_->Prepare(*item, folder, first ? Impl::NextOneShot(list, false) : OneShot());
+    first = false;
+  }
 }
 
 void ListSession::StopItem(const ItemPtr& item) {

@@ -137,15 +137,18 @@ class ListSession {
 
   // --- conversion control --------------------------------------------------
   // Queues every Idle, Stopped or Failed item of the list, in list order, to
-  // outputFolder (made when missing).
+  // outputFolder (made when missing). A list of pictures takes the one-shot
+  // bit rate and frame rate of the settings into the first item it queues;
+  // no later conversion gets them.
   StartResult StartList(ConvertKind list, const std::string& outputFolder);
-  // Converts one item again, ahead of the others. Nothing for an item that
-  // waits or converts already.
+  // Converts one item again, ahead of the others, with the one-shot rates as
+  // a start does. Nothing for an item that waits or converts already.
   StartResult RequeueItem(const ItemPtr& item, const std::string& outputFolder);
-  // Fills the item's output fields as queueing does (the list's choice, the
-  // folder, a merge part's name) without queueing it: for a front end that
-  // shows the command instead of running it.
-  void PrepareOutput(const ItemPtr& item, const std::string& outputFolder);
+  // Fills the output fields of the list's items as StartList would queue
+  // them (the list's choice, the folder, a merge part's name, the one-shot
+  // rates on the first, which stay for the conversion) without queueing
+  // them: for a front end that shows the commands instead of running them.
+  void PrepareOutputs(ConvertKind list, const std::string& outputFolder);
   // Ends the item's conversion; the item becomes Stopped, its half-written
   // output goes.
   void StopItem(const ItemPtr& item);

@@ -20,8 +20,8 @@ CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progres
   in.progressPath = progressPath;
   in.outputPath = outputPath;
   in.muxingQueueSize = app::Settings().MuxingQueueSize();
-  if (item.listKind != ConvertKind::Audio)
-    app::Settings().TakeOverrides(&in.customBitRate, &in.customFrameRate);
+  in.customBitRate = item.customBitRate;
+  in.customFrameRate = item.customFrameRate;
   return in;
 }
 

@@ -18,9 +18,8 @@ struct VideoItem;
 
 struct CommandInputs;
 
-// What a job's command takes from outside the item: its progress file, the
-// output it chose, the install setting for the muxing queue, and for a
-// picture output the one-shot overrides, which are used up.
+// What a job's command takes beside the item: its progress file, the output
+// it chose and the install setting for the muxing queue.
 CommandInputs JobCommandInputs(const VideoItem& item, const std::string& progressPath,
                                const std::string& outputPath);
 

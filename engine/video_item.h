@@ -62,6 +62,11 @@ struct VideoItem : media::MediaInfo {
   int cropWidth = 0;
   int cropHeight = 0;
   bool keepRatio = true;
+  // The one-shot video bit rate (bit/s) and frame rate of the settings, given
+  // by the start that queued the item to its next job; 0 = none. Written by
+  // the owner when it queues the item.
+  int64_t customBitRate = 0;
+  float customFrameRate = 0.0f;
   // 1: run ahead of the rest of its batch. Written by the owner when it
   // queues the item, read by the conversion worker.
   std::atomic<int> runFirst{0};

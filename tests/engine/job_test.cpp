@@ -257,24 +257,6 @@ TEST_F(JobTest, JobsOfOneNameKeepTheirOwnProgressFiles) {
   job->Stop();
 }
 
-TEST_F(JobTest, OverridesApplyToTheNextVideoCommandOnly) {
-  std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
-  app::Settings().SetOverrides(300000, 12.0f);
-  auto sound = Prepared(source, ConvertKind::Audio, "mp3");
-  ASSERT_EQ(Convert(sound), WM_CONVERT_PROGRESS) << reason_;
-  auto first = Prepared(source, ConvertKind::Video, "mp4");
-  auto job = std::make_shared<CUtilTransform>(first.get(), &recorder_, dirs_);
-  job->Start();
-  job->RunnerEnded().wait();
-  EXPECT_NE(job->CommandLine().find(" -b:v 300k"), std::string::npos) << job->CommandLine();
-  EXPECT_NE(job->CommandLine().find(" -r 12.000000"), std::string::npos);
-  job->Stop();
-  auto second = Prepared(source, ConvertKind::Video, "mkv");
-  auto next = std::make_shared<CUtilTransform>(second.get(), &recorder_, dirs_);
-  next->Start();
-  next->RunnerEnded().wait();
-  EXPECT_EQ(next->CommandLine().find(" -b:v "), std::string::npos);
-}
 
 }  // namespace
 

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/core/app_settings.h"
 #include "engine/list_session.h"
 #include "engine/transform.h"
+#include "media/probe.h"
 #include "platform/files.h"
 #include "tests/engine/engine_fixture.h"
 
@@ -360,6 +362,38 @@ TEST_F(SessionTest, TheMergeJoinsOnceAfterItsLastPartAndMayBeStoppedAndRunAgain)
     EXPECT_EQ(p->outputExtension, "mkv");
     EXPECT_EQ(p->outputResolutionText, "640x480");
   }
+}
+
+// The settings' one-shot rates go by value into the first picture item a
+// start queues: a sound list leaves them, showing the commands leaves them,
+// and no later conversion gets them.
+TEST_F(SessionTest, TheOneShotRatesGoToTheNextPictureConversionOnly) {
+  const std::string source = Media("clip.mp4", Clip(1.0, 160, 120));
+  app::Settings().SetOverrides(300000, 12.0f);
+  const ItemPtr sound = AddAnalysed(ConvertKind::Audio, {source}).at(0);
+  ASSERT_EQ(session_->StartList(ConvertKind::Audio, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done, sound.get()) == 1; }));
+  EXPECT_EQ(sound->customBitRate, 0);
+
+  const auto videos = AddAnalysed(ConvertKind::Video, {source, source});
+  session_->PrepareOutputs(ConvertKind::Video, out_);
+  EXPECT_EQ(videos[0]->customBitRate, 300000);
+  EXPECT_EQ(videos[1]->customBitRate, 0);
+  EXPECT_EQ(app::Settings().customBitRate.load(), 300000) << "used up by showing the command";
+
+  ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  EXPECT_EQ(app::Settings().customBitRate.load(), 0);
+  EXPECT_EQ(app::Settings().customFrameRate.load(), 0.0f);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done) == 3; }));
+  const float rates[] = {12.0f, 25.0f};  // the override, then the source's own
+  for (int i = 0; i < 2; ++i) {
+    media::MediaInfo info;
+    ASSERT_TRUE(media::ProbeMedia(videos[i]->outputPath, info).usable) << videos[i]->outputPath;
+    EXPECT_NEAR(info.frameRate, rates[i], 0.01) << videos[i]->outputPath;
+  }
+  // Converted again, the first file has its own rate.
+  ASSERT_EQ(session_->RequeueItem(videos[0], out_), StartResult::Started);
+  EXPECT_EQ(videos[0]->customFrameRate, 0.0f);
 }
 
 TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
