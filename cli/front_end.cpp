@@ -225,33 +225,27 @@ bool FrontEnd::Analyse() {
   }
 }
 
-std::string FrontEnd::CheckAgainstFile(VideoItem& item) const {
-  // A file the engine would refuse says so before any option is held against it.
-  if (std::string refusal = engine::SourceRefusal(item); !refusal.empty()) return refusal;
-  if (options_.trim && options_.trimEnd > item.durationSeconds)
-    return platform::Format("--trim %d-%d lies past the end (%d seconds)", options_.trimStart,
-                            options_.trimEnd, item.durationSeconds);
-  if (options_.crop) {
-    // The crop is a rectangle of the stored frame, which a rotated picture
-    // does not show as it is.
-    if (item.rotation != 0)
-      return platform::Format("--crop cannot be used on a rotated picture (turned %d degrees)",
-                              item.rotation);
-    if (options_.cropX + options_.cropWidth > item.width ||
-        options_.cropY + options_.cropHeight > item.height)
-      return platform::Format("--crop %d,%d,%d,%d lies outside the %dx%d picture",
-                              options_.cropX, options_.cropY, options_.cropWidth,
-                              options_.cropHeight, item.width, item.height);
-  }
-  return {};
-}
-
 int FrontEnd::ApplyChoices() {
   // What depends on a file's contents fails that file alone; the others go on.
   const std::vector<engine::ItemPtr> items = Items();
   for (const auto& itemPtr : items) {
     VideoItem& item = *itemPtr;
-    const std::string why = CheckAgainstFile(item);
+    // A file the engine would refuse says so before any option is held against it.
+    std::string why = engine::SourceRefusal(item);
+    if (why.empty() && (options_.trim || options_.crop)) {
+      engine::ItemClip clip = engine::ClipOf(item);
+      if (options_.trim) {
+        clip.trimStart = options_.trimStart;
+        clip.trimEnd = options_.trimEnd;
+      }
+      if (options_.crop) {
+        clip.cropX = options_.cropX;
+        clip.cropY = options_.cropY;
+        clip.cropWidth = options_.cropWidth;
+        clip.cropHeight = options_.cropHeight;
+      }
+      session_->SetClip(item, clip, &why);
+    }
     if (!why.empty()) {
       Fail(item.sourcePath, why);
       session_->RemoveItem(itemPtr);
@@ -261,16 +255,6 @@ int FrontEnd::ApplyChoices() {
         return 1;
       }
       continue;
-    }
-    if (options_.trim) {
-      item.trimStart = options_.trimStart;
-      item.trimEnd = options_.trimEnd;
-    }
-    if (options_.crop) {
-      item.cropX = options_.cropX;
-      item.cropY = options_.cropY;
-      item.cropWidth = engine::EvenCropSide(options_.cropWidth, options_.cropX, item.width);
-      item.cropHeight = engine::EvenCropSide(options_.cropHeight, options_.cropY, item.height);
     }
     std::string nameWhy;
     if (!options_.name.empty() && !session_->RenameItem(item, options_.name, &nameWhy)) {

@@ -43,8 +43,6 @@ class FrontEnd : public engine::SessionListener {
   bool Analyse();
   // The options on each file: 0, else the exit code that ends the run.
   int ApplyChoices();
-  // Why an option does not fit this file; "" when it does.
-  std::string CheckAgainstFile(engine::VideoItem& item) const;
   int PrintCommands();
   int Convert();
   int Join();

@@ -43,12 +43,6 @@ bool ParseSizeText(const std::string& text, int* width, int* height) {
   return true;
 }
 
-int EvenCropSide(int side, int offset, int frame) {
-  if (side % 2 == 0) return side;
-  if (frame <= 0 || offset + side + 1 <= frame) return side + 1;
-  return side - 1;
-}
-
 namespace {
 
 void AddStart(Command& cmd, const VideoItem& item, const CommandInputs& in) {
@@ -69,11 +63,9 @@ void AddCut(Command& cmd, const VideoItem& item) {
     cmd.Add({"-ss", std::to_string(item.trimStart), "-to", std::to_string(item.trimEnd)});
 }
 
+// The item's crop, its sides made even when it was set (SetClip, the probe).
 std::string CropFilter(const VideoItem& item) {
-  // 4:2:0 encoders refuse odd sides.
-  int w = EvenCropSide(item.cropWidth, item.cropX, item.width);
-  int h = EvenCropSide(item.cropHeight, item.cropY, item.height);
-  return Format("crop=%d:%d:%d:%d", w, h, item.cropX, item.cropY);
+  return Format("crop=%d:%d:%d:%d", item.cropWidth, item.cropHeight, item.cropX, item.cropY);
 }
 
 std::string FitAndPadFilter(int w, int h) {

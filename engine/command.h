@@ -58,7 +58,4 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in);
 // digits of each side, 0 when there are none. False when there is no "x".
 bool ParseSizeText(const std::string& text, int* width, int* height);
 
-// An odd crop side made even: one more when that stays inside the frame, else one less.
-int EvenCropSide(int side, int offset, int frame);
-
 }  // namespace engine

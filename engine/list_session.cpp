@@ -586,6 +586,30 @@ bool ListSession::RenameItem(VideoItem& item, const std::string& name, std::stri
 
 ListChoice ListSession::Choice(ConvertKind list) const { return impl_->choices[Index(list)]; }
 
+bool ListSession::SetClip(VideoItem& item, const ItemClip& clip, std::string* why) {
+  std::string reason;
+  ItemClip fitted = clip;
+  if (IsBusy(item.state.load())) {
+    reason = "the file waits or converts; its clip is set before it starts";
+  } else if (!impl_->MediaKnown(item)) {
+    reason = "the file's length and picture are not known yet";
+  } else {
+    reason = FitClip(item, &fitted);
+  }
+  if (!reason.empty()) {
+    if (why) *why = reason;
+    return false;
+  }
+  PutClip(item, fitted);
+  app::RunLog("clip %s: %d-%d s, crop %dx%d at %d,%d", item.itemId.c_str(), item.trimStart,
+              item.trimEnd, item.cropWidth, item.cropHeight, item.cropX, item.cropY);
+  return true;
+}
+
+bool ListSession::CanClip(const VideoItem& item) const {
+  return impl_->MediaKnown(item) && ClipRefusal(item).empty();
+}
+
 ChoiceResult ListSession::ApplyFormatChoice(ConvertKind list, const std::string& menuName) {
   MenuChoice menu = ReadMenuChoice(menuName);
   ListChoice choice = impl_->choices[Index(list)];

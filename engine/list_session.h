@@ -18,6 +18,7 @@
 #include "engine/convert_queue.h"
 #include "engine/format_catalog.h"
 #include "engine/inbox.h"
+#include "engine/item_clip.h"
 #include "engine/merge_join.h"
 #include "engine/video_item.h"
 #include "engine/work_dirs.h"
@@ -123,6 +124,15 @@ class ListSession {
   // or "..", or holding "/", "\r" or "\n", or while the item waits or
   // converts (its job names the file); the old name then stays.
   bool RenameItem(VideoItem& item, const std::string& name, std::string* error);
+
+  // The range and crop rectangle the item keeps. Refused, with a reason for
+  // the user, while the item waits or converts, before its analysis told its
+  // length and frame, or when it does not fit the file (FitClip); the old
+  // clip then stays. The crop's sides are made even.
+  bool SetClip(VideoItem& item, const ItemClip& clip, std::string* why);
+  // Whether the item may be trimmed and cropped in the clip editor: its
+  // facts are known and a crop may be made.
+  bool CanClip(const VideoItem& item) const;
 
   // --- format choice -------------------------------------------------------
   ListChoice Choice(ConvertKind list) const;

@@ -1,5 +1,6 @@
 #include "engine/video_item.h"
 
+#include "engine/item_clip.h"
 #include "media/cover.h"
 #include "media/probe.h"
 #include "platform/clock.h"
@@ -33,8 +34,8 @@ bool ProbeItem(VideoItem& item) {
     item.trimEnd = item.durationSeconds;
   }
   if (report.videoSizeFound) {
-    item.cropWidth = item.width;
-    item.cropHeight = item.height;
+    item.cropWidth = EvenCropSide(item.width, 0, item.width);
+    item.cropHeight = EvenCropSide(item.height, 0, item.height);
   }
   item.analysisError = report.error;
   // A cache file's content is its converter's to read: only a file that is
@@ -60,8 +61,8 @@ bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* u
     update->trimEnd = info.durationSeconds;
   }
   if (report.videoSizeFound) {
-    update->cropWidth = info.width;
-    update->cropHeight = info.height;
+    update->cropWidth = EvenCropSide(info.width, 0, info.width);
+    update->cropHeight = EvenCropSide(info.height, 0, info.height);
   }
   update->analysisError = report.error;
   if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(path))

@@ -16,7 +16,7 @@
 #include "app/ui/skin_controls.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "engine/command.h"
+#include "engine/item_clip.h"
 #include "player/editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"
@@ -170,25 +170,22 @@ void CMainFrame::ClipItem(QWidget* row) {
       item->state.load() == ItemState::Converting || !CanClip(row, *item))
     return;
   CVideoPlayerDlg editor(this, item->sourcePath, item->durationSeconds, item->width, item->height);
-  editor.trimStart = item->trimStart;
-  editor.trimEnd = item->trimEnd;
-  editor.cropX = item->cropX;
-  editor.cropY = item->cropY;
-  editor.cropWidth = item->cropWidth;
-  editor.cropHeight = item->cropHeight;
-  editor.keepRatio = item->keepRatio;
+  const engine::ItemClip before = engine::ClipOf(*item);
+  editor.trimStart = before.trimStart;
+  editor.trimEnd = before.trimEnd;
+  editor.cropX = before.cropX;
+  editor.cropY = before.cropY;
+  editor.cropWidth = before.cropWidth;
+  editor.cropHeight = before.cropHeight;
+  editor.keepRatio = before.keepRatio;
   editor.ShowModal();
   if (!editor.accepted) return;
-  item->trimStart = editor.trimStart;
-  item->trimEnd = editor.trimEnd;
-  item->cropX = editor.cropX;
-  item->cropY = editor.cropY;
-  // Even sides, as the encoder needs them, rounded down where up would pass the edge.
-  item->cropWidth = engine::EvenCropSide(editor.cropWidth, editor.cropX, item->width);
-  item->cropHeight = engine::EvenCropSide(editor.cropHeight, editor.cropY, item->height);
-  item->keepRatio = editor.keepRatio;
-  app::RunLog("clip %s: %d-%d s, crop %dx%d at %d,%d", item->itemId.c_str(), item->trimStart,
-              item->trimEnd, item->cropWidth, item->cropHeight, item->cropX, item->cropY);
+  const engine::ItemClip clip{editor.trimStart, editor.trimEnd,    editor.cropX,   editor.cropY,
+                              editor.cropWidth, editor.cropHeight, editor.keepRatio};
+  std::string why;
+  // The editor keeps its values within the file; a refusal means the item
+  // started meanwhile, and the old clip stays.
+  if (!session_->SetClip(*item, clip, &why)) app::RunLog("clip refused: %s", why.c_str());
   ShowKeptRange(row, *item);
 }
 

@@ -11,6 +11,7 @@
 #include "app/ui/layout.h"
 #include "app/ui/skin_controls.h"
 #include "engine/format_catalog.h"
+#include "engine/item_clip.h"
 #include "platform/files.h"
 
 namespace ui {
@@ -89,13 +90,9 @@ engine::VideoItem* ItemOfRow(const QWidget* row) {
   return static_cast<engine::VideoItem*>(row->property(kItemProperty).value<void*>());
 }
 
-// Trimming and cropping need the file's length and frame: only an analysed
-// file that is not turned and not a cache file can be clipped. Until the
-// analysis reports, its worker may still be writing the facts.
+// Until the analysis reports, its worker may still be writing the facts.
 bool CanClip(const QWidget* row, const engine::VideoItem& item) {
-  if (!row->property(kAnalysedProperty).toBool()) return false;
-  return item.durationSeconds > 0 && item.width > 0 && item.height > 0 && item.rotation == 0 &&
-         item.cacheKind == media::CacheKind::None;
+  return row->property(kAnalysedProperty).toBool() && engine::ClipRefusal(item).empty();
 }
 
 void ReloadRowLabels(QWidget* row) {

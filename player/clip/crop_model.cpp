@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/command.h"
-
 namespace player {
 
 void CropModel::SetArea(int width, int height) {
@@ -101,8 +99,9 @@ bool CropModel::Move(int px, int py) {
       c.width = c.height * ratio;
     }
   }
-  c.width = float(engine::EvenCropSide(int(c.width), int(c.x), videoWidth_));
-  c.height = float(engine::EvenCropSide(int(c.height), int(c.y), videoHeight_));
+  // Whole pixels; the sides are made even when the clip is set on the item.
+  c.width = float(int(c.width));
+  c.height = float(int(c.height));
   return true;
 }
 

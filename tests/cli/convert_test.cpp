@@ -8,6 +8,7 @@
 #include "media/probe.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "tests/plugin/cache_files.h"
 #include "tests/support/media.h"
 #include "tests/support/sandbox.h"
 
@@ -128,7 +129,7 @@ TEST_F(ConvertProgramTest, FailuresAreExplainedInOneLine) {
   } cases[] = {
       {{"--list", "nonsense", source}, false, 2, "--list"},
       // What depends on the file fails the file, not the command line.
-      {{"--trim", "1-9", "--out", path("out"), source}, false, 1, ": --trim 1-9 lies past the end"},
+      {{"--trim", "1-9", "--out", path("out"), source}, false, 1, ": the range 1-9 lies past the end"},
       {{"--crop", "100,100,100,100", "--out", path("out"), source}, false, 1, "lies outside"},
       {{"--out", path("out"), path("missing.mp4"), source}, false, 1, "missing.mp4"},
       {{"--out", path("full"), big}, true, 1, "failed: "},
@@ -231,15 +232,20 @@ TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
   std::string rotated = path("rotated.mp4");
   ASSERT_EQ(testsupport::MakeMedia(rotated, upright), "");
   std::string plain = Clip("plain.mp4", 1.0, 160, 120);
+  const std::string flv = Clip("inner.flv", 1.0, 160, 120);
+  const std::string kux = path("cached.kux");
+  ASSERT_TRUE(cachefiles::WriteKux(kux, ReadText(flv)));
   struct Case {
     std::vector<std::string> args;
     std::string failed, says, made;
   } cases[] = {
       {{"--list", "gif", "--trim", "0-2", "--out", path("out1"), good, shorter}, shorter,
-       "--trim 0-2 lies past the end", path("out1/good.gif")},
-      // The crop would be silently lost on a turned picture.
+       "the range 0-2 lies past the end", path("out1/good.gif")},
+      // The crop would be silently lost on a turned picture or a cache file.
       {{"--crop", "0,0,80,60", "--out", path("out2"), rotated, plain}, rotated,
-       "--crop cannot be used on a rotated picture", path("out2/plain.mp4")},
+       "a turned picture (turned 90 degrees) cannot be cropped", path("out2/plain.mp4")},
+      {{"--crop", "0,0,80,60", "--out", path("out3"), kux, plain}, kux,
+       "a cache file cannot be cropped", path("out3/plain.mp4")},
   };
   for (const Case& c : cases) {
     Result r = Run(c.args);
@@ -249,7 +255,8 @@ TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
     EXPECT_NE(r.out.find(c.made), std::string::npos) << r.out;
     EXPECT_TRUE(platform::FileExists(c.made));
   }
-  EXPECT_FALSE(platform::FileExists(path("out2/rotated.mp4")));
+  EXPECT_EQ(FolderEntries(path("out2")), std::vector<std::string>{"plain.mp4"});
+  EXPECT_EQ(FolderEntries(path("out3")), std::vector<std::string>{"plain.mp4"});
   EXPECT_EQ(Leftovers(), "");
 }
 

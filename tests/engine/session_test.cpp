@@ -396,6 +396,67 @@ TEST_F(SessionTest, TheOneShotRatesGoToTheNextPictureConversionOnly) {
   EXPECT_EQ(videos[0]->customFrameRate, 0.0f);
 }
 
+// One verb sets the clip for every front end: it refuses what does not fit
+// the file, keeps the old clip then, and makes the crop's sides even.
+TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
+  testsupport::MediaSpec turned = Clip(4.0, 160, 120);
+  turned.rotation = 90;
+  testsupport::MediaSpec odd = Clip(4.0, 161, 120);
+  odd.videoCodec = "ffv1";  // a frame the usual encoders would refuse
+  const auto items =
+      AddAnalysed(ConvertKind::Video, {Media("plain.mkv", odd), Media("turned.mp4", turned)});
+  const ItemPtr plain = items[0], upright = items[1];
+  // The whole frame, even, from the analysis on.
+  EXPECT_EQ(plain->cropWidth, 160);
+  struct Case {
+    const char* name;
+    VideoItem* item;
+    ItemClip clip;
+    const char* refusal;  // "" when taken
+    int evenWidth, evenHeight;
+  } cases[] = {
+      {"a range and an odd crop, made even inside the frame", plain.get(), {1, 3, 10, 20, 101, 81, true},
+       "", 102, 82},
+      {"odd sides at the frame's edge are made smaller", plain.get(), {0, 4, 0, 9, 161, 111, false},
+       "", 160, 110},
+      {"a range past the end", plain.get(), {2, 5, 0, 0, 160, 120, true}, "lies past the end", 0, 0},
+      {"a range that keeps nothing", plain.get(), {3, 3, 0, 0, 160, 120, true}, "keeps nothing", 0, 0},
+      {"a crop outside the picture", plain.get(), {0, 4, 100, 0, 100, 120, true}, "lies outside", 0, 0},
+      {"a turned picture is trimmed", upright.get(), {1, 2, 0, 0, 160, 120, true}, "", 160, 120},
+      {"a turned picture is not cropped", upright.get(), {0, 4, 0, 0, 80, 60, true},
+       "turned 90 degrees", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ItemClip before = ClipOf(*c.item);
+    std::string why;
+    const bool taken = session_->SetClip(*c.item, c.clip, &why);
+    EXPECT_EQ(taken, std::string(c.refusal).empty()) << why;
+    if (taken) {
+      EXPECT_EQ(c.item->trimStart, c.clip.trimStart);
+      EXPECT_EQ(c.item->trimEnd, c.clip.trimEnd);
+      EXPECT_EQ(c.item->cropX, c.clip.cropX);
+      EXPECT_EQ(c.item->cropWidth, c.evenWidth);
+      EXPECT_EQ(c.item->cropHeight, c.evenHeight);
+      EXPECT_EQ(c.item->keepRatio, c.clip.keepRatio);
+    } else {
+      EXPECT_NE(why.find(c.refusal), std::string::npos) << why;
+      EXPECT_EQ(c.item->trimEnd, before.trimEnd);
+      EXPECT_EQ(c.item->cropWidth, before.cropWidth);
+    }
+  }
+  EXPECT_TRUE(session_->CanClip(*plain));
+  EXPECT_FALSE(session_->CanClip(*upright));
+
+  // A file that waits or converts keeps the clip its job reads.
+  ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
+  std::string why;
+  EXPECT_FALSE(session_->SetClip(*plain, {0, 4, 0, 0, 160, 120, true}, &why));
+  EXPECT_NE(why.find("converts"), std::string::npos) << why;
+  EXPECT_EQ(plain->trimStart, 0);
+  EXPECT_EQ(plain->cropHeight, 110);
+}
+
 TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
   std::string good = Media("good.mp4", Clip(1.0, 160, 120));
   ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Phone}));

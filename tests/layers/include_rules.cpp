@@ -36,8 +36,8 @@ const std::vector<FolderRule>& ProgramRules() {
       // player/: FFmpeg, SDL2, the sources of media/, and Xlib in the
       // preview program. No Qt in the player core.
       {"player", {"media", "platform"}, kFFmpeg | kSdl | kX11},
-      // player/clip/: the engine's crop rule; no toolkit.
-      {"player/clip", {"engine", "media", "app/core", "platform"}, 0},
+      // player/clip/: the editor's rules alone; no toolkit.
+      {"player/clip", {"platform"}, 0},
       // player/widgets/: the clip rules and app/ui/, on Qt.
       {"player/widgets", {"player/clip", "app/ui", "app/core", "platform"}, kQt},
       // player/editor/: the clip editor window, on the player, its rules and
