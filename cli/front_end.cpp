@@ -8,11 +8,7 @@
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/start_up.h"
-#include "engine/command.h"
-#include "engine/output_naming.h"
-#include "engine/transform.h"
 #include "engine/video_item.h"
-#include "media/probe.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -159,12 +155,11 @@ int FrontEnd::Probe() {
     first = false;
     std::string path = platform::AbsolutePath(file);
     media::MediaInfo info;
-    media::FillFromPath(path, info);
-    media::ProbeReport report = media::ProbeMedia(path, info);
+    const std::string error = engine::ListSession::ProbeFile(path, &info);
     fprintf(out_, "path=%s\n", path.c_str());
     PrintMediaInfo(out_, info);
-    if (!report.error.empty()) {
-      fprintf(err_, "failed: %s: %s\n", path.c_str(), report.error.c_str());
+    if (!error.empty()) {
+      fprintf(err_, "failed: %s: %s\n", path.c_str(), error.c_str());
       code = 1;
     }
   }
@@ -269,18 +264,13 @@ int FrontEnd::ApplyChoices() {
 
 int FrontEnd::PrintCommands() {
   int code = anyFailed_ ? 1 : 0;  // a file that did not fit the options
-  session_->PrepareOutputs(options_.list, outDir_);
-  for (const auto& item : Items()) {
-    engine::NamingResult naming = engine::NameOutput(*item, dirs_);
-    if (!naming.ok) {
-      fprintf(err_, "failed: %s: %s\n", item->sourcePath.c_str(), naming.error.c_str());
+  for (const engine::PlannedCommand& p : session_->PlanCommands(options_.list, outDir_)) {
+    if (!p.error.empty()) {
+      fprintf(err_, "failed: %s: %s\n", p.item->sourcePath.c_str(), p.error.c_str());
       code = 1;
       continue;
     }
-    // As a job builds it: the one-shot rates are on the first picture item only.
-    engine::CommandInputs in = engine::JobCommandInputs(
-        *item, engine::NewProgressFilePath(*item, dirs_), naming.outputPath);
-    fprintf(out_, "%s\n", engine::BuildCommand(*item, in).Display().c_str());
+    fprintf(out_, "%s\n", p.line.c_str());
   }
   return code;
 }

@@ -6,8 +6,11 @@
 #include "app/core/app_settings.h"
 #include "app/core/language.h"
 #include "app/core/run_log.h"
+#include "engine/command.h"
 #include "engine/messages.h"
+#include "engine/output_naming.h"
 #include "engine/transform.h"
+#include "media/probe.h"
 #include "platform/files.h"
 
 namespace engine {
@@ -664,15 +667,32 @@ StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& out
   return StartResult::Started;
 }
 
-void ListSession::PrepareOutputs(ConvertKind list, const std::string& outputFolder) {
+std::vector<PlannedCommand> ListSession::PlanCommands(ConvertKind list,
+                                                      const std::string& outputFolder) {
   const std::string folder = platform::WithTrailingSlash(platform::AbsolutePath(outputFolder));
-  bool first = true;
+  std::vector<PlannedCommand> planned;
   for (const ItemPtr& item : impl_->List(list)) {
     const ItemState s = item->state.load();
     if (s != ItemState::Idle && s != ItemState::Stopped && s != ItemState::Failed) continue;
-    impl_->Prepare(*item, folder, first ? Impl::NextOneShot(list, false) : OneShot());
-    first = false;
+    impl_->Prepare(*item, folder, planned.empty() ? Impl::NextOneShot(list, false) : OneShot());
+    PlannedCommand p;
+    p.item = item;
+    NamingResult naming = NameOutput(*item, impl_->dirs);
+    if (!naming.ok) {
+      p.error = naming.error;
+    } else {
+      const CommandInputs in =
+          JobCommandInputs(*item, NewProgressFilePath(*item, impl_->dirs), naming.outputPath);
+      p.line = BuildCommand(*item, in).Display();
+    }
+    planned.push_back(std::move(p));
   }
+  return planned;
+}
+
+std::string ListSession::ProbeFile(const std::string& path, media::MediaInfo* info) {
+  media::FillFromPath(path, *info);
+  return media::ProbeMedia(path, *info).error;
 }
 
 void ListSession::StopItem(const ItemPtr& item) {

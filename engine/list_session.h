@@ -71,6 +71,13 @@ struct SessionListener {
   virtual void OnAllConverted() {}
 };
 
+// The transcoder command an item would run.
+struct PlannedCommand {
+  ItemPtr item;
+  std::string line;   // the whole command, quoted for a POSIX shell
+  std::string error;  // why the item could not run; "" when line is its command
+};
+
 enum class StartResult {
   Nothing,        // the list has no item to queue (or none at all)
   NeedTwoParts,   // a merge needs at least two files ("MergeNeed2Video")
@@ -154,11 +161,16 @@ class ListSession {
   // Converts one item again, ahead of the others, with the one-shot rates as
   // a start does. Nothing for an item that waits or converts already.
   StartResult RequeueItem(const ItemPtr& item, const std::string& outputFolder);
-  // Fills the output fields of the list's items as StartList would queue
-  // them (the list's choice, the folder, a merge part's name, the one-shot
-  // rates on the first, which stay for the conversion) without queueing
-  // them: for a front end that shows the commands instead of running them.
-  void PrepareOutputs(ConvertKind list, const std::string& outputFolder);
+  // The commands the list's items would run if the list started now, made
+  // by the steps a job takes: the list's choice, the folder, the output's
+  // name, the one-shot rates on the first (which stay for the conversion).
+  // Nothing is queued or written: for a front end that shows the commands
+  // instead of running them.
+  std::vector<PlannedCommand> PlanCommands(ConvertKind list, const std::string& outputFolder);
+
+  // The facts the analysis reads from a file, into *info; "" when the file
+  // could be read, else why not.
+  static std::string ProbeFile(const std::string& path, media::MediaInfo* info);
   // Ends the item's conversion; the item becomes Stopped, its half-written
   // output goes.
   void StopItem(const ItemPtr& item);

@@ -376,10 +376,13 @@ TEST_F(SessionTest, TheOneShotRatesGoToTheNextPictureConversionOnly) {
   EXPECT_EQ(sound->customBitRate, 0);
 
   const auto videos = AddAnalysed(ConvertKind::Video, {source, source});
-  session_->PrepareOutputs(ConvertKind::Video, out_);
-  EXPECT_EQ(videos[0]->customBitRate, 300000);
-  EXPECT_EQ(videos[1]->customBitRate, 0);
+  const std::vector<PlannedCommand> planned = session_->PlanCommands(ConvertKind::Video, out_);
+  ASSERT_EQ(planned.size(), 2u);
+  EXPECT_NE(planned[0].line.find(" -b:v 300k"), std::string::npos) << planned[0].line;
+  EXPECT_NE(planned[0].line.find(" -r 12.000000"), std::string::npos) << planned[0].line;
+  EXPECT_EQ(planned[1].line.find(" -b:v "), std::string::npos) << planned[1].line;
   EXPECT_EQ(app::Settings().customBitRate.load(), 300000) << "used up by showing the command";
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"clip.mp3"}) << "only the sound";
 
   ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
   EXPECT_EQ(app::Settings().customBitRate.load(), 0);
