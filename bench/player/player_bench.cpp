@@ -1,15 +1,19 @@
 // The preview against ffplay on the same 1080p H.264 file (30 fps, with
 // sound), each in its own process under the same X server: time from start to
-// the first picture on screen, CPU time per second of playback, and pictures
-// dropped while playing at real speed. Prints each figure and the ratio.
+// the first picture on screen, CPU time per second of playback, pictures
+// dropped while playing at real speed, and how soon the q key ends the
+// program while it plays, while it is paused and right after a seek (the
+// same keys serve both). Prints each figure and the ratio.
 //
 // Run under a display large enough for a 1280x720 window, with sound going
 // nowhere, e.g.:
 //   SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/player/player_bench
 #include <X11/Xlib.h>  // last: its macros clash with names above
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,7 +33,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kRuns = 5;
+constexpr int kRuns = 6;  // two of each way of quitting
 constexpr double kPlaySeconds = 8.0;
 constexpr double kSteadyFrom = 2.0;
 
@@ -85,12 +89,35 @@ struct Run {
   double firstPicture = -1;  // seconds from start
   double cpuPerSecond = -1;
   long long dropped = -1;
+  double quit = -1;  // seconds from the q key to the end of the process
 };
+
+enum class QuitWhile { Playing, Paused, Seeking };
+const char* const kQuitNames[] = {"playing", "paused", "after a seek"};
+
+// A key press as the window would get it from the keyboard.
+void SendKey(Display* display, Window window, KeySym symbol) {
+  XKeyEvent key{};
+  key.type = KeyPress;
+  key.display = display;
+  key.window = window;
+  key.root = DefaultRootWindow(display);
+  key.same_screen = True;
+  key.keycode = XKeysymToKeycode(display, symbol);
+  XSendEvent(display, window, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  XFlush(display);
+}
+
+// Whether the process has ended, leaving it to be reaped by its wait().
+bool Ended(int pid) {
+  siginfo_t info{};
+  return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }  // windows come and go
 
 Run Measure(Display* display, const std::vector<std::string>& argv, const std::string& title,
-            const std::string& errFile, const std::regex& dropped) {
+            const std::string& errFile, const std::regex& dropped, QuitWhile quitWhile) {
   Run run;
   platform::Process process;
   std::string error;
@@ -120,7 +147,21 @@ Run Measure(Display* display, const std::vector<std::string>& argv, const std::s
   const double from = Seconds(start);
   sleepUntil(kPlaySeconds);
   run.cpuPerSecond = (CpuSeconds(process.pid()) - cpuBefore) / (Seconds(start) - from);
-  ::kill(process.pid(), SIGTERM);
+  if (window) {
+    if (quitWhile == QuitWhile::Paused) {
+      SendKey(display, window, XK_space);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    } else if (quitWhile == QuitWhile::Seeking) {
+      SendKey(display, window, XK_Left);  // ten seconds back: to the start
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto asked = Clock::now();
+    SendKey(display, window, XK_q);
+    while (!Ended(process.pid()) && Seconds(asked) < 30)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (Ended(process.pid())) run.quit = Seconds(asked);
+  }
+  if (!Ended(process.pid())) ::kill(process.pid(), SIGTERM);
   process.wait();
 
   std::string log;
@@ -180,12 +221,14 @@ int main() {
     std::string title;
     std::regex dropped;
     std::vector<double> first, cpu, drops;
+    std::vector<double> quits[3];  // by QuitWhile
   };
   Player players[] = {
       {"pelmar-preview",
        {PELMAR_PREVIEW_PROGRAM, file},
        "pelmar-preview: clip1080.mp4",
        std::regex("dropped early (\\d+), dropped late (\\d+)"),
+       {},
        {},
        {},
        {}},
@@ -195,30 +238,41 @@ int main() {
        std::regex("fd=\\s*(\\d+)"),
        {},
        {},
+       {},
        {}},
   };
   for (int i = 0; i < kRuns; ++i) {
+    const QuitWhile quitWhile = QuitWhile(i % 3);
     for (Player& p : players) {  // alternate, so that both see the same machine
-      Run run = Measure(display, p.argv, p.title, dir + "/" + p.name + ".log", p.dropped);
-      printf("  %-15s run %d: first picture %.3f s, CPU %.3f s/s, dropped %lld\n", p.name, i + 1,
-             run.firstPicture, run.cpuPerSecond, run.dropped);
+      Run run = Measure(display, p.argv, p.title, dir + "/" + p.name + ".log", p.dropped,
+                        quitWhile);
+      printf("  %-15s run %d: first picture %.3f s, CPU %.3f s/s, dropped %lld, "
+             "quit %s %.3f s\n",
+             p.name, i + 1, run.firstPicture, run.cpuPerSecond, run.dropped,
+             kQuitNames[int(quitWhile)], run.quit);
       p.first.push_back(run.firstPicture);
       p.cpu.push_back(run.cpuPerSecond);
       p.drops.push_back(double(run.dropped));
+      p.quits[int(quitWhile)].push_back(run.quit);
     }
   }
 
   const Player& ours = players[0];
   const Player& reference = players[1];
-  printf("\nmedians of %d runs        pelmar-preview    ffplay   ratio\n", kRuns);
+  const std::string heading = "medians of " + std::to_string(kRuns) + " runs (quits: 2)";
+  printf("\n%-30s %14s %9s   ratio\n", heading.c_str(), "pelmar-preview", "ffplay");
   auto line = [](const char* what, const std::vector<double>& a, const std::vector<double>& b) {
     const double x = Median(a), y = Median(b);
-    printf("%-26s %12.3f %9.3f   %s\n", what, x, y,
+    printf("%-30s %14.3f %9.3f   %s\n", what, x, y,
            y > 0 ? std::to_string(x / y).substr(0, 5).c_str() : "-");
   };
   line("first picture (s)", ours.first, reference.first);
   line("CPU per played second (s)", ours.cpu, reference.cpu);  // from 2 s to 8 s
   line("pictures dropped", ours.drops, reference.drops);
+  for (int mode = 0; mode < 3; ++mode) {
+    const std::string what = std::string("quit on q, ") + kQuitNames[mode] + " (s)";
+    line(what.c_str(), ours.quits[mode], reference.quits[mode]);
+  }
 
   platform::RemoveTree(dir);
   XCloseDisplay(display);

@@ -28,9 +28,11 @@ class UiTest : public testsupport::SandboxTest {
   QStringList opened_;
 };
 
-// Runs the event loop until `done` or the time (about two seconds unless
-// given) has passed.
-bool WaitFor(const std::function<bool()>& done, int ms = 2000);
+// Long enough for any machine, however busy: only a test whose window
+// never does what it waits for reaches it.
+constexpr int kHungMs = 60000;
+// Runs the event loop until `done` or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms = kHungMs);
 // Calls `action` with the first modal window once it is shown, however long
 // that takes; a wait still open when the test ends fails it.
 void OnModal(std::function<void(QWidget* modal)> action);

@@ -42,6 +42,11 @@ namespace {
 
 using ui::InstanceMessage;
 
+// Long enough for any machine, however busy: only a program that never does
+// what the test waits for reaches it.
+constexpr std::chrono::seconds kHung{60};
+constexpr int kHungMs = 60000;
+
 // The first mapped top-level window whose name holds `part`.
 Window FindWindowNamed(Display* display, Window from, const std::string& part) {
   char* name = nullptr;
@@ -78,13 +83,13 @@ size_t ColoursOf(Display* display, Window window) {
 // The files of the running window's video list; empty when no window answers.
 std::vector<std::string> VideoListFiles() {
   InstanceMessage answer;
-  ui::AskRunningInstance(ui::InstanceName(), {ui::kVerbList, {}}, &answer, 5000);
+  ui::AskRunningInstance(ui::InstanceName(), {ui::kVerbList, {}}, &answer, kHungMs);
   return answer.items;
 }
 
 // Asks until the video list holds `expected`; *last is the last answer.
 bool WaitForVideoList(const std::vector<std::string>& expected, std::vector<std::string>* last) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  auto end = std::chrono::steady_clock::now() + kHung;
   while ((*last = VideoListFiles()) != expected) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -123,8 +128,10 @@ class WindowProgramTest : public testsupport::SandboxTest {
     if (!Start(second, args)) return -1;
     std::atomic<bool> ended{false};
     std::thread guard([&second, &ended] {
-      // A second start that stayed would hang the test: end it after a while.
-      for (int i = 0; i < 100 && !ended; ++i)
+      // A second start that stayed would hang the test: end it, then the
+      // exit code tells it did not hand over.
+      const auto end = std::chrono::steady_clock::now() + kHung;
+      while (!ended && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       if (!ended) second.kill();
     });
@@ -142,7 +149,7 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   platform::Process program;
   ASSERT_TRUE(Start(program));
   Window window = 0;
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  auto end = std::chrono::steady_clock::now() + kHung;
   while (!window && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     window = FindWindowNamed(display, DefaultRootWindow(display), "Pelmar");
@@ -150,7 +157,7 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   ASSERT_NE(window, 0u) << Log();
   // Painting takes a moment after the window is mapped.
   size_t colours = 0;
-  end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  end = std::chrono::steady_clock::now() + kHung;
   while ((colours = ColoursOf(display, window)) <= 20u && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_GT(colours, 20u) << "a blank window";
@@ -165,7 +172,7 @@ TEST_F(WindowProgramTest, ShowsAWindowThatIsNotBlank) {
   platform::ProcessOptions options;
   options.stderrFile = path("uninstall.log");
   EXPECT_EQ(platform::RunAndWait({PELMAR_WINDOW_PROGRAM, "/uninstall"}, options), 0);
-  auto closeBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  auto closeBy = std::chrono::steady_clock::now() + kHung;
   while (FindWindowNamed(display, DefaultRootWindow(display), "Pelmar") &&
          std::chrono::steady_clock::now() < closeBy)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -214,20 +221,20 @@ TEST_F(WindowProgramTest, FilesFromOutsideReachTheVideoList) {
   QLocalSocket socket;
   socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
   socket.connectToServer(QString::fromStdString(ui::InstanceName()));
-  ASSERT_TRUE(socket.waitForConnected(5000));
+  ASSERT_TRUE(socket.waitForConnected(kHungMs));
   const std::string request = ui::EncodeInstanceMessage({ui::kVerbOpen, {third}});
   const size_t half = request.size() / 2;
   socket.write(request.data(), static_cast<qint64>(half));
-  ASSERT_TRUE(socket.waitForBytesWritten(5000));
+  ASSERT_TRUE(socket.waitForBytesWritten(kHungMs));
   // A request served meanwhile: the window has had its turn to read the first piece.
   EXPECT_EQ(VideoListFiles(), (std::vector<std::string>{first, second}));
   socket.write(request.data() + half, static_cast<qint64>(request.size() - half));
-  ASSERT_TRUE(socket.waitForBytesWritten(5000)) << "the window dropped the first piece";
+  ASSERT_TRUE(socket.waitForBytesWritten(kHungMs)) << "the window dropped the first piece";
   std::string got;
   InstanceMessage answer;
   size_t used = 0;
   while (ui::DecodeInstanceMessage(got, &answer, &used) == ui::DecodeResult::Incomplete &&
-         socket.waitForReadyRead(5000))
+         socket.waitForReadyRead(kHungMs))
     got += socket.readAll().toStdString();
   EXPECT_EQ(answer.verb, ui::kAnswerOk);
   EXPECT_TRUE(WaitForVideoList({first, second, third}, &files)) << Joined(files) << Log();
@@ -251,7 +258,7 @@ TEST_F(WindowProgramTest, AMissingSkinSaysSoAndOpensNoWindow) {
   options.stderrFile = path("program.log");
   ASSERT_TRUE(process.start({program}, options));
   Window box = 0;
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  auto end = std::chrono::steady_clock::now() + kHung;
   while (!box && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     box = FindWindowNamed(display, DefaultRootWindow(display), "Error");
@@ -352,7 +359,8 @@ TEST_F(WindowProgramTest, ItsStartRemovesWhatKilledRunsLeftAndNothingElse) {
 }
 
 // Connects to the abstract socket `name` as the calling process, sends
-// `request` whole and reads until the other end closes or five seconds pass.
+// `request` whole and reads until the other end closes (or, for a window that
+// never does, until kHung).
 // Returns "" when nothing came back, else what came back or what went wrong.
 std::string TalkToSocket(const std::string& name, const std::string& request) {
   for (bool padded : {false, true}) {
@@ -376,7 +384,7 @@ std::string TalkToSocket(const std::string& name, const std::string& request) {
     std::string answer;
     pollfd p{fd, POLLIN, 0};
     char buffer[256];
-    while (poll(&p, 1, 5000) > 0) {
+    while (poll(&p, 1, kHungMs) > 0) {
       const ssize_t n = read(fd, buffer, sizeof buffer);
       if (n <= 0) break;
       answer.append(buffer, size_t(n));

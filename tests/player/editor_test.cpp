@@ -240,7 +240,7 @@ class EditorOnScreenTest : public EditorTest {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs X11";
     if (getenv("PELMAR_TEST_COMPOSITOR")) {
       // The compositing manager starts beside the test.
-      ASSERT_TRUE(WaitFor([] { return CVideoDrawPanel::Composited(); }, 30000));
+      ASSERT_TRUE(WaitFor([] { return CVideoDrawPanel::Composited(); }));
     } else {
       ASSERT_FALSE(CVideoDrawPanel::Composited());
     }
@@ -260,12 +260,12 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   spec.color = "red";
   ASSERT_EQ(testsupport::MakeMedia(file, spec), "");
   auto dlg = Open(file, 8, 320, 240);
-  ASSERT_TRUE(WaitFor([&] { return !dlg->pictureRect().isEmpty(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return !dlg->pictureRect().isEmpty(); }));
   const QRect area(dlg->mapToGlobal(dlg->pictureRect().topLeft()), dlg->pictureRect().size());
   const QPoint middle = area.center();
-  EXPECT_TRUE(WaitFor([&] { return Red(Pixel(middle)); }, 60000))
+  EXPECT_TRUE(WaitFor([&] { return Red(Pixel(middle)); }))
       << Pixel(middle).name().toStdString() << " " << dlg->endText().toStdString();
-  EXPECT_TRUE(WaitFor([&] { return dlg->player().control().positionSeconds.load() > 0.3; }, 60000));
+  EXPECT_TRUE(WaitFor([&] { return dlg->player().control().positionSeconds.load() > 0.3; }));
 
   // A smaller rectangle: its edge shows, the picture inside it too.
   dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
@@ -276,7 +276,7 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   const float scale = dlg->panel()->scale();
   const QPoint topLeft = area.topLeft() + QPoint(int(80 * scale), int(60 * scale));
   const QPoint leftEdge = topLeft + QPoint(0, int(60 * scale));
-  EXPECT_TRUE(WaitFor([&] { return Line(Pixel(leftEdge)) && Red(Pixel(middle)); }, 30000))
+  EXPECT_TRUE(WaitFor([&] { return Line(Pixel(leftEdge)) && Red(Pixel(middle)); }))
       << "edge " << Pixel(leftEdge).name().toStdString() << ", inside "
       << Pixel(middle).name().toStdString();
   EXPECT_TRUE(Line(Pixel(topLeft + QPoint(2, 2)))) << "a corner mark";
@@ -291,7 +291,7 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   const QPoint shift(60, 40);
   dlg->move(dlg->pos() + shift);
   const QPoint movedMark = area.topLeft() + shift + QPoint(int(120 * scale) + 2, int(80 * scale) + 2);
-  EXPECT_TRUE(WaitFor([&] { return Line(Pixel(movedMark)); }, 30000))
+  EXPECT_TRUE(WaitFor([&] { return Line(Pixel(movedMark)); }))
       << Pixel(movedMark).name().toStdString();
 
   // Closed by the desktop: the player ends before the window goes.
@@ -304,7 +304,7 @@ TEST_F(EditorOnScreenTest, OnScreenAFileThatCannotPlaySaysWhyInThePicturesPlace)
   const std::string file = path("notes.mp4");
   std::ofstream(file) << "these are notes, not a film\n";
   auto dlg = Open(file, 10, 320, 240);
-  ASSERT_TRUE(WaitFor([&] { return !dlg->endText().isEmpty(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return !dlg->endText().isEmpty(); }));
   EXPECT_NE(dlg->endText().indexOf(QStringLiteral("cannot be played")), -1)
       << dlg->endText().toStdString();
   dlg->FindControl<QAbstractButton>(QStringLiteral("btnClose"))->click();
