@@ -10,7 +10,6 @@
 #include "cli/options.h"
 #include "cli/progress_view.h"
 #include "engine/list_session.h"
-#include "engine/work_dirs.h"
 
 namespace cli {
 

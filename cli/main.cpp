@@ -8,7 +8,7 @@
 #include "app/core/crash.h"
 #include "cli/front_end.h"
 #include "cli/options.h"
-#include "engine/run_records.h"
+#include "engine/list_session.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  engine::RemoveLeftovers();
+  engine::ListSession::CleanUpEndedRuns();
   cli::FrontEnd front(parsed.options, stdout, stderr);
   return front.Run();
 }

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/video_item.h"
-#include "media/output_format.h"
+#include "engine/format_catalog.h"
 
 namespace cli {
 

@@ -9,6 +9,7 @@
 #include "engine/command.h"
 #include "engine/messages.h"
 #include "engine/output_naming.h"
+#include "engine/run_records.h"
 #include "engine/transform.h"
 #include "media/probe.h"
 #include "platform/files.h"
@@ -727,6 +728,10 @@ int ListSession::SecondsLeft(const VideoItem& item) const { return impl_->Second
 int ListSession::ListSecondsLeft(ConvertKind list) const { return impl_->ListSecondsLeft(list); }
 
 const EngineDirs& ListSession::Dirs() const { return impl_->dirs; }
+
+void ListSession::CleanUpEndedRuns(const EngineDirs& dirs) { RemoveLeftovers(dirs); }
+
+void ListSession::CleanUpEndedRuns() { RemoveLeftovers(); }
 
 ConvertQueue& ListSession::Queue() { return *impl_->queue; }
 

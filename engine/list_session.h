@@ -200,6 +200,12 @@ class ListSession {
   // Where this session's engine writes.
   const EngineDirs& Dirs() const;
 
+  // The engine's part of a front end's start: what runs of this program that
+  // no longer run left behind goes (RemoveLeftovers), in the window's
+  // folders `dirs`, or in every folder of this user's when none are given.
+  static void CleanUpEndedRuns(const EngineDirs& dirs);
+  static void CleanUpEndedRuns();
+
   // The queue, for what the verbs above do not cover (tests).
   ConvertQueue& Queue();
 

@@ -16,7 +16,6 @@
 #include "app/ui/skin_controls.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "engine/item_clip.h"
 #include "player/editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"

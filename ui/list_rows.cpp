@@ -11,7 +11,7 @@
 #include "app/ui/layout.h"
 #include "app/ui/skin_controls.h"
 #include "engine/format_catalog.h"
-#include "engine/item_clip.h"
+#include "engine/list_session.h"
 #include "platform/files.h"
 
 namespace ui {

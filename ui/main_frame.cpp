@@ -27,7 +27,6 @@
 #include "app/ui/skin_controls.h"
 #include "app/ui/skin_text.h"
 #include "engine/video_item.h"
-#include "engine/work_dirs.h"
 #include "platform/files.h"
 #include "ui/about_dlg.h"
 #include "ui/main_window_rules.h"

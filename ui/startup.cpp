@@ -27,8 +27,7 @@
 #include "app/ui/shell.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_text.h"
-#include "engine/run_records.h"
-#include "engine/work_dirs.h"
+#include "engine/list_session.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/special_folders.h"
@@ -310,7 +309,7 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   app::ApplyLanguageDirection(app::CurrentLanguageId());
-  engine::RemoveLeftovers(engine::EngineDirs::ForApp(paths));
+  engine::ListSession::CleanUpEndedRuns(engine::EngineDirs::ForApp(paths));
 
   auto* frame = new CMainFrame;
   if (!frame->Create()) {
