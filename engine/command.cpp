@@ -1,5 +1,6 @@
 #include "engine/command.h"
 
+#include "engine/format_catalog.h"
 #include "engine/video_item.h"
 #include "media/source_open.h"
 #include "platform/text.h"
@@ -75,27 +76,15 @@ std::string FitAndPadFilter(int w, int h) {
       w, h, w, h, w, h, w, h);
 }
 
-void AddVideoCodec(Command& cmd, const VideoItem& item) {
-  const std::string& ext = item.outputExtension;
-  if (item.listKind == ConvertKind::Merge) {
-    if (ext == "wmv") cmd.Add({"-c:v", "wmv2"});
-    else if (ext == "avi")
-      cmd.Add({"-c:v", item.sizePreset == media::SizePreset::Size1080 ? "libxvid" : "msmpeg4"});
-    else cmd.Add({"-c:v", "libx264"});
-    return;
-  }
-  if (ext == "wmv" || ext == "avi" || ext == "flv")
-    cmd.Add({"-c:v", "libx264", "-profile:v", "main"});
+// The item's output format, read from its extension (the catalogue's token).
+media::OutputFormat FormatOf(const VideoItem& item) {
+  media::OutputFormat format = media::OutputFormat::Mp4;
+  ParseFormatToken(item.outputExtension, &format);
+  return format;
 }
 
-const char* MergeBitRate(media::SizePreset preset) {
-  switch (preset) {
-    case media::SizePreset::Size1080: return "3000k";
-    case media::SizePreset::Size720: return "2500k";
-    case media::SizePreset::Dvd: return "1500k";
-    case media::SizePreset::Tv: return "1200k";
-    default: return "512k";
-  }
+void AddArgs(Command& cmd, const std::vector<std::string>& args) {
+  for (const std::string& arg : args) cmd.Add({arg});
 }
 
 // Every output is progressive: a picture stored as fields is made whole
@@ -176,8 +165,8 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
-    AddVideoCodec(cmd, item);
-    cmd.Add({"-b:v", MergeBitRate(item.sizePreset)});
+    AddArgs(cmd, VideoCodecArgs(item.listKind, FormatOf(item), item.sizePreset));
+    cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
     std::string filter = DeinterlaceStep(item);
     if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
@@ -188,7 +177,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       filter.pop_back();  // the last step's comma
       cmd.Add({"-filter_complex", "[0:v]" + filter});
     }
-    AddVideoCodec(cmd, item);
+    AddArgs(cmd, VideoCodecArgs(item.listKind, FormatOf(item), item.sizePreset));
     if (item.audioChannels >= 2) cmd.Add({"-ac", "2"});
   }
 
@@ -226,9 +215,7 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   // The track the source plays by default, not the one the transcoder would
   // pick (the one with the most channels).
   cmd.Add({"-map", AudioTrack(item)});
-  // A sound file never carries the picture along.
-  if (item.outputExtension == "m4a") cmd.Add({"-c:a", "aac", "-vn"});
-  else cmd.Add({"-c:a", "libmp3lame"});
+  AddArgs(cmd, SoundCodecArgs(FormatOf(item)));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
   cmd.Add({"-ar", "44100"});
   // An empty target means no choice was made: never an empty " -b:a k".

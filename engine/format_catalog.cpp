@@ -1,45 +1,110 @@
 #include "engine/format_catalog.h"
 
+#include <cmath>
+
+#include "platform/text.h"
+
 namespace engine {
 namespace {
 
 using media::OutputFormat;
 using media::SizePreset;
 
-constexpr int kFormats = 9;
-constexpr int kPresets = 9;
+constexpr unsigned Bit(ConvertKind list) { return 1u << static_cast<int>(list); }
+constexpr unsigned kVideoList = Bit(ConvertKind::Video);
+constexpr unsigned kAudioList = Bit(ConvertKind::Audio);
+constexpr unsigned kGifList = Bit(ConvertKind::Gif);
+constexpr unsigned kMergeList = Bit(ConvertKind::Merge);
 
-// In the order of the enumerations; the menu's token search follows it too.
-const char* const kFormatTokens[kFormats] = {"mp4", "mkv", "avi", "wmv", "flv",
-                                             "mov", "gif", "mp3", "m4a"};
-const char* const kFormatRowTexts[kFormats] = {"MP4", "MKV", "AVI", "WMV", "FLV",
-                                               "MOV", "GIF", "MP3", "M4A"};
-const char* const kPresetTokens[kPresets] = {"origin", "1080", "720", "dvd", "tv",
-                                             "phone",  "256",  "128", "96"};
-// Origin's label is the language's own text.
-const char* const kPresetLabels[kPresets] = {"",        "1920x1080", "1280x720",
-                                             "720x576", "640x480",   "320x240",
-                                             "256 kbps", "128 kbps", "96 kbps"};
-// GIF names its smaller sizes by their height.
-const char* const kGifPresetLabels[kPresets] = {"", "1920x1080", "1280x720", "720P", "360P",
-                                                "200P", "", "", ""};
+using Args = std::vector<std::string>;
 
-int FormatIndex(OutputFormat format) {
-  int v = static_cast<int>(format);
-  return v >= 0 && v < kFormats ? v : -1;
+// One row per output. The rows stand in the order of the enumeration, which
+// is also the order in which a menu entry's name is searched for tokens.
+struct OutputRecord {
+  OutputFormat format;
+  const char* token;    // also the file's extension
+  const char* rowText;
+  unsigned lists;       // the lists that offer it
+  Args videoCodec;      // a converted video's codec (empty: the container's own)
+  Args partCodec;       // a merge part's
+  Args partCodec1080;   // a merge part's at 1080 lines, where it differs
+  Args soundCodec;      // a sound file's; empty for a picture output
+};
+
+const Args kH264 = {"-c:v", "libx264"};
+// Containers whose players expect H.264's main profile rather than their own codec.
+const Args kH264Main = {"-c:v", "libx264", "-profile:v", "main"};
+
+const std::vector<OutputRecord>& Outputs() {
+  static const std::vector<OutputRecord> outputs = {
+      {OutputFormat::Mp4, "mp4", "MP4", kVideoList | kMergeList, {}, kH264, {}, {}},
+      {OutputFormat::Mkv, "mkv", "MKV", kVideoList | kMergeList, {}, kH264, {}, {}},
+      {OutputFormat::Avi, "avi", "AVI", kVideoList | kMergeList, kH264Main, {"-c:v", "msmpeg4"},
+       {"-c:v", "libxvid"}, {}},
+      {OutputFormat::Wmv, "wmv", "WMV", kVideoList | kMergeList, kH264Main, {"-c:v", "wmv2"}, {},
+       {}},
+      {OutputFormat::Flv, "flv", "FLV", kVideoList | kMergeList, kH264Main, kH264, {}, {}},
+      {OutputFormat::Mov, "mov", "MOV", kVideoList | kMergeList, {}, kH264, {}, {}},
+      {OutputFormat::Gif, "gif", "GIF", kGifList, {}, {}, {}, {}},
+      {OutputFormat::Mp3, "mp3", "MP3", kAudioList, {}, {}, {}, {"-c:a", "libmp3lame"}},
+      // A sound file never carries the picture along.
+      {OutputFormat::M4a, "m4a", "M4A", kAudioList, {}, {}, {}, {"-c:a", "aac", "-vn"}},
+  };
+  return outputs;
 }
 
-int PresetIndex(SizePreset preset) {
-  int v = static_cast<int>(preset);
-  return v >= 0 && v < kPresets ? v : -1;
+// One row per preset, in the order of the enumeration.
+struct PresetRecord {
+  SizePreset preset;
+  const char* token;
+  const char* label;     // "" for origin: the language's own text
+  const char* gifLabel;  // GIF names its smaller sizes by their height; "": the label
+  int width, height;     // the frame of a picture output; 0: the source's
+  int gifHeight;         // the height a GIF takes; 0: the source's, at most 720
+  const char* kbps;      // a sound output's bit rate; "": the source's
+  const char* partBitRate;  // a merge part's video bit rate
+  unsigned lists;        // the lists whose menus offer it
+};
+
+const std::vector<PresetRecord>& Presets() {
+  static const std::vector<PresetRecord> presets = {
+      {SizePreset::Origin, "origin", "", "", 0, 0, 0, "", "512k",
+       kVideoList | kAudioList | kGifList},
+      {SizePreset::Size1080, "1080", "1920x1080", "", 1920, 1080, 1080, "", "3000k",
+       kVideoList | kMergeList},
+      {SizePreset::Size720, "720", "1280x720", "", 1280, 720, 720, "", "2500k",
+       kVideoList | kMergeList},
+      {SizePreset::Dvd, "dvd", "720x576", "720P", 720, 576, 720, "", "1500k",
+       kVideoList | kMergeList | kGifList},
+      {SizePreset::Tv, "tv", "640x480", "360P", 640, 480, 360, "", "1200k",
+       kVideoList | kMergeList | kGifList},
+      {SizePreset::Phone, "phone", "320x240", "200P", 320, 240, 200, "", "512k",
+       kVideoList | kMergeList | kGifList},
+      {SizePreset::Audio256, "256", "256 kbps", "", 0, 0, 0, "256", "512k", kAudioList},
+      {SizePreset::Audio128, "128", "128 kbps", "", 0, 0, 0, "128", "512k", kAudioList},
+      {SizePreset::Audio96, "96", "96 kbps", "", 0, 0, 0, "96", "512k", kAudioList},
+  };
+  return presets;
 }
 
-bool IsSizePreset(SizePreset preset) {
-  return preset >= SizePreset::Size1080 && preset <= SizePreset::Phone;
+const OutputRecord* OutputOf(OutputFormat format) {
+  for (const OutputRecord& r : Outputs())
+    if (r.format == format) return &r;
+  return nullptr;
 }
 
-bool IsBitRatePreset(SizePreset preset) {
-  return preset >= SizePreset::Audio256 && preset <= SizePreset::Audio96;
+const PresetRecord* PresetOf(SizePreset preset) {
+  for (const PresetRecord& r : Presets())
+    if (r.preset == preset) return &r;
+  return nullptr;
+}
+
+// GIF keeps the source's shape: the width follows the target height, made
+// even. Single precision, as the sizes have always been computed.
+int WidthForHeight(float width, int height, int targetHeight) {
+  const float scale = static_cast<float>(height) / static_cast<float>(targetHeight);
+  int w = static_cast<int>(width / scale);
+  return w % 2 != 0 ? w + 1 : w;
 }
 
 }  // namespace
@@ -55,19 +120,19 @@ ListChoice DefaultChoice(ConvertKind list) {
 }
 
 std::string FormatToken(OutputFormat format) {
-  int i = FormatIndex(format);
-  return i < 0 ? std::string() : kFormatTokens[i];
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->token : std::string();
 }
 
 std::string PresetToken(SizePreset preset) {
-  int i = PresetIndex(preset);
-  return i < 0 ? std::string() : kPresetTokens[i];
+  const PresetRecord* r = PresetOf(preset);
+  return r ? r->token : std::string();
 }
 
 bool ParseFormatToken(const std::string& token, OutputFormat* format) {
-  for (int i = 0; i < kFormats; ++i) {
-    if (token == kFormatTokens[i]) {
-      *format = static_cast<OutputFormat>(i);
+  for (const OutputRecord& r : Outputs()) {
+    if (token == r.token) {
+      *format = r.format;
       return true;
     }
   }
@@ -75,9 +140,9 @@ bool ParseFormatToken(const std::string& token, OutputFormat* format) {
 }
 
 bool ParsePresetToken(const std::string& token, SizePreset* preset) {
-  for (int i = 0; i < kPresets; ++i) {
-    if (token == kPresetTokens[i]) {
-      *preset = static_cast<SizePreset>(i);
+  for (const PresetRecord& r : Presets()) {
+    if (token == r.token) {
+      *preset = r.preset;
       return true;
     }
   }
@@ -85,35 +150,23 @@ bool ParsePresetToken(const std::string& token, SizePreset* preset) {
 }
 
 std::string FormatRowText(OutputFormat format) {
-  int i = FormatIndex(format);
-  return i < 0 ? std::string() : kFormatRowTexts[i];
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->rowText : std::string();
 }
 
 bool IsSoundFormat(OutputFormat format) {
-  return format == OutputFormat::Mp3 || format == OutputFormat::M4a;
+  const OutputRecord* r = OutputOf(format);
+  return r && !r->soundCodec.empty();
 }
 
 bool ListOffersFormat(ConvertKind list, OutputFormat format) {
-  if (FormatIndex(format) < 0) return false;
-  switch (list) {
-    case ConvertKind::Audio: return IsSoundFormat(format);
-    case ConvertKind::Gif: return format == OutputFormat::Gif;
-    case ConvertKind::Video:
-    case ConvertKind::Merge: return format <= OutputFormat::Mov;
-  }
-  return false;
+  const OutputRecord* r = OutputOf(format);
+  return r && (r->lists & Bit(list)) != 0;
 }
 
 bool ListOffersPreset(ConvertKind list, SizePreset preset) {
-  switch (list) {
-    case ConvertKind::Audio: return preset == SizePreset::Origin || IsBitRatePreset(preset);
-    case ConvertKind::Gif:
-      return preset == SizePreset::Origin || preset == SizePreset::Dvd ||
-             preset == SizePreset::Tv || preset == SizePreset::Phone;
-    case ConvertKind::Video: return preset == SizePreset::Origin || IsSizePreset(preset);
-    case ConvertKind::Merge: return IsSizePreset(preset);
-  }
-  return false;
+  const PresetRecord* r = PresetOf(preset);
+  return r && (r->lists & Bit(list)) != 0;
 }
 
 bool ListTakesPreset(ConvertKind list, SizePreset preset) {
@@ -122,11 +175,11 @@ bool ListTakesPreset(ConvertKind list, SizePreset preset) {
 }
 
 std::string PresetLabel(OutputFormat format, SizePreset preset, const std::string& originText) {
-  int i = PresetIndex(preset);
-  if (i < 0) return {};
+  const PresetRecord* r = PresetOf(preset);
+  if (!r) return {};
   if (preset == SizePreset::Origin) return originText;
-  if (format == OutputFormat::Gif && kGifPresetLabels[i][0] != '\0') return kGifPresetLabels[i];
-  return kPresetLabels[i];
+  if (format == OutputFormat::Gif && r->gifLabel[0] != '\0') return r->gifLabel;
+  return r->label;
 }
 
 std::string FormatLabel(OutputFormat format, SizePreset preset, const std::string& originText) {
@@ -136,12 +189,8 @@ std::string FormatLabel(OutputFormat format, SizePreset preset, const std::strin
 }
 
 std::string AudioBitRateText(SizePreset preset, const std::string& sourceBitRate) {
-  switch (preset) {
-    case SizePreset::Audio256: return "256";
-    case SizePreset::Audio128: return "128";
-    case SizePreset::Audio96: return "96";
-    default: return sourceBitRate;
-  }
+  const PresetRecord* r = PresetOf(preset);
+  return r && r->kbps[0] != '\0' ? r->kbps : sourceBitRate;
 }
 
 std::string AudioBitRateLabel(SizePreset preset, const std::string& sourceBitRate) {
@@ -151,23 +200,74 @@ std::string AudioBitRateLabel(SizePreset preset, const std::string& sourceBitRat
 
 MenuChoice ReadMenuChoice(const std::string& name) {
   MenuChoice choice;
-  for (int i = 0; i < kFormats && !choice.hasFormat; ++i) {
-    if (name.find(kFormatTokens[i]) != std::string::npos) {
-      choice.hasFormat = true;
-      choice.format = static_cast<OutputFormat>(i);
-    }
+  for (const OutputRecord& r : Outputs()) {
+    if (name.find(r.token) == std::string::npos) continue;
+    choice.hasFormat = true;
+    choice.format = r.format;
+    break;
   }
-  for (int i = 0; i < kPresets && !choice.hasPreset; ++i) {
-    if (name.find(kPresetTokens[i]) != std::string::npos) {
-      choice.hasPreset = true;
-      choice.preset = static_cast<SizePreset>(i);
-    }
+  for (const PresetRecord& r : Presets()) {
+    if (name.find(r.token) == std::string::npos) continue;
+    choice.hasPreset = true;
+    choice.preset = r.preset;
+    break;
   }
   return choice;
 }
 
 bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
   return cache == media::CacheKind::None || list == ConvertKind::Video || list == ConvertKind::Gif;
+}
+
+std::string FormatOutputResolution(OutputFormat format, SizePreset preset, int width, int height,
+                                   double pixelAspect) {
+  const bool gif = format == OutputFormat::Gif;
+  if ((width == 0 || height == 0) && (gif || preset == SizePreset::Origin)) return {};
+  int w = width;
+  int h = height;
+  if (IsSoundFormat(format)) return platform::Format("%dx%d", w, h);
+  const PresetRecord* size = PresetOf(preset);
+  const int presetWidth = size ? size->width : 0, presetHeight = size ? size->height : 0;
+  if (gif) {
+    // GIF has no pixel shape of its own: its pixels are square, so a source
+    // with wide or narrow pixels is widened or narrowed to the shape it shows.
+    const float squareWidth = static_cast<float>(
+        pixelAspect > 0 && std::isfinite(pixelAspect) ? width * pixelAspect : width);
+    int gifHeight = size ? size->gifHeight : 0;
+    if (gifHeight == 0 && height > 720) gifHeight = 720;  // the source, capped
+    if (gifHeight == 0 && squareWidth == static_cast<float>(width))
+      return platform::Format("%dx%d", w, h);  // square pixels at the source's size
+    if (gifHeight == 0) gifHeight = height;
+    w = WidthForHeight(squareWidth, height, gifHeight);
+    h = gifHeight;
+  } else if (presetWidth > 0) {
+    // A picture standing upright takes the preset upright too, rather than
+    // being squeezed into a landscape frame.
+    const bool upright = height > width;
+    w = upright ? presetHeight : presetWidth;
+    h = upright ? presetWidth : presetHeight;
+  }
+  return platform::Format("%dx%d", w, h);
+}
+
+const std::vector<std::string>& VideoCodecArgs(ConvertKind list, OutputFormat format,
+                                               SizePreset preset) {
+  static const Args kNone;
+  const OutputRecord* r = OutputOf(format);
+  if (!r) return kNone;
+  if (list != ConvertKind::Merge) return r->videoCodec;
+  return preset == SizePreset::Size1080 && !r->partCodec1080.empty() ? r->partCodec1080
+                                                                     : r->partCodec;
+}
+
+const std::vector<std::string>& SoundCodecArgs(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && !r->soundCodec.empty() ? r->soundCodec : OutputOf(OutputFormat::Mp3)->soundCodec;
+}
+
+std::string PartVideoBitRate(SizePreset preset) {
+  const PresetRecord* r = PresetOf(preset);
+  return r ? r->partBitRate : "512k";
 }
 
 }  // namespace engine

@@ -1,9 +1,12 @@
-// The formats and size presets the lists offer: tokens, labels, which list
-// offers what, and each list's starting choice. Every front end reads these
-// facts here.
+// The formats and size presets the lists offer: one table of outputs (token,
+// row text, the lists that offer it, its codec arguments) and one of presets
+// (token, labels, frame sizes, bit rates, the lists that offer it), and each
+// list's starting choice. Every front end and the command builders read
+// these facts here; adding an output is adding a row.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/video_item.h"
 #include "media/output_format.h"
@@ -58,6 +61,22 @@ std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
 std::string AudioBitRateText(media::SizePreset preset, const std::string& sourceBitRate);
 // The same as a row shows it: "128 kbps"; "" when there is none.
 std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
+
+// "%dx%d" of the output picture for a source shown as width x height (sides
+// as displayed, after any rotation); "" when the size is unknown and the
+// output follows the source (Origin or GIF). pixelAspect is the width to
+// height of a source pixel as shown: GIF output is made of square pixels.
+std::string FormatOutputResolution(media::OutputFormat format, media::SizePreset preset,
+                                   int width, int height, double pixelAspect = 1.0);
+
+// The codec arguments of a picture output of the list: a converted video's
+// (empty: the container's own codec), or a merge part's at the preset.
+const std::vector<std::string>& VideoCodecArgs(ConvertKind list, media::OutputFormat format,
+                                               media::SizePreset preset);
+// A sound output's codec arguments (MP3's for a format without its own).
+const std::vector<std::string>& SoundCodecArgs(media::OutputFormat format);
+// A merge part's video bit rate at the preset: "2500k".
+std::string PartVideoBitRate(media::SizePreset preset);
 
 // A format menu entry's name read as a choice: the first format token found
 // in the order mp4 mkv avi wmv flv mov gif mp3 m4a, the first size token in

@@ -142,7 +142,7 @@ struct ListSession::Impl {
     }
     const std::string ext = FormatToken(c.format);
     const std::string resolution =
-        media::FormatOutputResolution(c.format, c.preset, width, height, pixelAspect);
+        FormatOutputResolution(c.format, c.preset, width, height, pixelAspect);
     const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
     bool changed = item.outputExtension != ext || item.sizePreset != c.preset ||
                    item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;
