@@ -41,11 +41,16 @@ bool ParseNumbers(const std::string& text, char sep, size_t count, std::vector<i
 }  // namespace
 
 std::string UsageText() {
+  std::string formats, presets;
+  for (const media::OutputFormat f : engine::OutputFormats())
+    formats += (formats.empty() ? "" : "|") + engine::FormatToken(f);
+  for (const media::SizePreset p : engine::SizePresets())
+    presets += (presets.empty() ? "" : "|") + engine::PresetToken(p);
   return "usage: pelmar-convert [options] FILE...\n"
          "  --list video|audio|gif|merge        which list the files go to (default video)\n"
-         "  --format mp4|mkv|avi|wmv|flv|mov|gif|mp3|m4a\n"
+         "  --format " + formats + "\n"
          "                                      (default: mp4, mp3, gif, mp4 by list)\n"
-         "  --preset origin|1080|720|dvd|tv|phone|256|128|96\n"
+         "  --preset " + presets + "\n"
          "                                      (default: origin; 720 for merge)\n"
          "  --out DIR             output folder (default: the program's output folder)\n"
          "  --name NAME           output name (one FILE only)\n"

@@ -119,6 +119,18 @@ ListChoice DefaultChoice(ConvertKind list) {
   return {OutputFormat::Mp4, SizePreset::Origin};
 }
 
+std::vector<OutputFormat> OutputFormats() {
+  std::vector<OutputFormat> formats;
+  for (const OutputRecord& r : Outputs()) formats.push_back(r.format);
+  return formats;
+}
+
+std::vector<SizePreset> SizePresets() {
+  std::vector<SizePreset> presets;
+  for (const PresetRecord& r : Presets()) presets.push_back(r.preset);
+  return presets;
+}
+
 std::string FormatToken(OutputFormat format) {
   const OutputRecord* r = OutputOf(format);
   return r ? r->token : std::string();

@@ -22,6 +22,10 @@ struct ListChoice {
 // video Mp4/Origin, audio Mp3/Origin, GIF Gif/Origin, merge Mp4/Size720.
 ListChoice DefaultChoice(ConvertKind list);
 
+// Every output format and every preset, in the tables' order.
+std::vector<media::OutputFormat> OutputFormats();
+std::vector<media::SizePreset> SizePresets();
+
 // "mp4" … "m4a"; "" outside the table. Also the output file's extension.
 std::string FormatToken(media::OutputFormat format);
 // "origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"; "" outside.

@@ -19,8 +19,7 @@ void CMainFrame::OpenFormatMenu() {
   if (!popupMenu_) return;
   // The merge list has entries of its own ("menu2_…"): sizes only.
   const bool merge = currentList_ == ConvertKind::Merge;
-  for (int f = 0; f <= static_cast<int>(media::OutputFormat::M4a); ++f) {
-    const auto format = static_cast<media::OutputFormat>(f);
+  for (const media::OutputFormat format : engine::OutputFormats()) {
     const QString token = QString::fromStdString(engine::FormatToken(format));
     const bool offered = engine::ListOffersFormat(currentList_, format);
     popupMenu_->SetItemVisible(QStringLiteral("menu_") + token, offered && !merge);
