@@ -76,13 +76,6 @@ std::string FitAndPadFilter(int w, int h) {
       w, h, w, h, w, h, w, h);
 }
 
-// The item's output format, read from its extension (the catalogue's token).
-media::OutputFormat FormatOf(const VideoItem& item) {
-  media::OutputFormat format = media::OutputFormat::Mp4;
-  ParseFormatToken(item.outputExtension, &format);
-  return format;
-}
-
 void AddArgs(Command& cmd, const std::vector<std::string>& args) {
   for (const std::string& arg : args) cmd.Add({arg});
 }
@@ -165,7 +158,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
-    AddArgs(cmd, VideoCodecArgs(item.listKind, FormatOf(item), item.sizePreset));
+    AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
     std::string filter = DeinterlaceStep(item);
@@ -177,7 +170,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       filter.pop_back();  // the last step's comma
       cmd.Add({"-filter_complex", "[0:v]" + filter});
     }
-    AddArgs(cmd, VideoCodecArgs(item.listKind, FormatOf(item), item.sizePreset));
+    AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     if (item.audioChannels >= 2) cmd.Add({"-ac", "2"});
   }
 
@@ -215,7 +208,7 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   // The track the source plays by default, not the one the transcoder would
   // pick (the one with the most channels).
   cmd.Add({"-map", AudioTrack(item)});
-  AddArgs(cmd, SoundCodecArgs(FormatOf(item)));
+  AddArgs(cmd, SoundCodecArgs(item.outputFormat));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
   cmd.Add({"-ar", "44100"});
   // An empty target means no choice was made: never an empty " -b:a k".

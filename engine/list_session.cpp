@@ -111,7 +111,7 @@ struct ListSession::Impl {
   ListChoice ChoiceOf(const VideoItem& item) const {
     ListChoice c = choices[Index(item.listKind)];
     if (!AtRest(item.state.load())) {
-      ParseFormatToken(item.outputExtension, &c.format);
+      c.format = item.outputFormat;
       c.preset = item.sizePreset;
     }
     return c;
@@ -144,11 +144,12 @@ struct ListSession::Impl {
     const std::string resolution =
         FormatOutputResolution(c.format, c.preset, width, height, pixelAspect);
     const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
-    bool changed = item.outputExtension != ext || item.sizePreset != c.preset ||
+    bool changed = item.outputFormat != c.format || item.sizePreset != c.preset ||
                    item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;
     // A queued item's job may be naming its output on the worker thread while
     // its analysis arrives: its own format and preset stand, so only what
     // really changed is written.
+    if (item.outputFormat != c.format) item.outputFormat = c.format;
     if (item.outputExtension != ext) item.outputExtension = ext;
     if (item.sizePreset != c.preset) item.sizePreset = c.preset;
     if (item.outputResolutionText != resolution) item.outputResolutionText = resolution;

@@ -49,6 +49,8 @@ struct VideoItem : media::MediaInfo {
   std::string outputPath;              // the finished file; set on the owner's thread when done
   std::string outputDir;               // ends with '/'
   std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
+  // The chosen format as a value; outputExtension is its token.
+  media::OutputFormat outputFormat = media::OutputFormat::Mp4;
   std::string outputResolutionText;    // "%dx%d"
   std::string outputAudioBitRateText;  // kbit/s, digits only
   std::string itemId;                  // "%d_%lld": counter and microseconds

@@ -143,9 +143,8 @@ void ShowKeptRange(QWidget* row, const engine::VideoItem& item) {
 
 void ShowOutputChoice(QWidget* row, const engine::VideoItem& item) {
   if (!row) return;
-  media::OutputFormat format{};
-  if (!item.outputExtension.empty() && engine::ParseFormatToken(item.outputExtension, &format))
-    SetText(row, "codec_type_new", Text(engine::FormatRowText(format)));
+  if (!item.outputExtension.empty())
+    SetText(row, "codec_type_new", Text(engine::FormatRowText(item.outputFormat)));
   const bool sound = item.listKind == ConvertKind::Audio;
   SetVisible(row, "layNewVideo", !sound);
   SetVisible(row, "layNewAudio", sound);

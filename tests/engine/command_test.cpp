@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/command.h"
+#include "engine/format_catalog.h"
 #include "engine/item_clip.h"
 #include "engine/video_item.h"
 #include "gtest/gtest.h"
@@ -17,6 +18,12 @@ namespace {
 
 const char* kStart =
     "ffmpeg -hide_banner -progress /log/p -y -protocol_whitelist file -i /in/clip.mp4";
+
+// The output format as the session sets it: the value and its token.
+void SetFormat(VideoItem& item, const std::string& token) {
+  item.outputExtension = token;
+  EXPECT_TRUE(ParseFormatToken(token, &item.outputFormat)) << token;
+}
 
 // An analysed 1280x720 25 fps stereo file with nothing changed by the user.
 std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
@@ -33,7 +40,7 @@ std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
   item->outputAudioBitRateText = "128";
   item->durationSeconds = 60;
   item->trimEnd = 60;
-  item->outputExtension = ext;
+  SetFormat(*item, ext);
   return item;
 }
 
@@ -77,11 +84,11 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
     std::function<void(VideoItem&, CommandInputs&)> change;
     const char* tail;
   } cases[] = {
-      {"wmv gets h264 main", [](VideoItem& i, CommandInputs&) { i.outputExtension = "wmv"; },
+      {"wmv gets h264 main", [](VideoItem& i, CommandInputs&) { SetFormat(i, "wmv"); },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
        " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
        " -map 0:v? -map 0:a:0? /out/clip.mp4"},
-      {"flv gets h264 main too", [](VideoItem& i, CommandInputs&) { i.outputExtension = "flv"; },
+      {"flv gets h264 main too", [](VideoItem& i, CommandInputs&) { SetFormat(i, "flv"); },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
        " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
        " -map 0:v? -map 0:a:0? /out/clip.mp4"},
@@ -137,19 +144,19 @@ TEST(VideoCommand, MergePartsAreNormalised) {
     std::string tail;
   } cases[] = {
       {"avi at 720p, mono source still gets two channels, no item rate",
-       [](VideoItem& i) { i.outputExtension = "avi"; i.sizePreset = SizePreset::Size720;
+       [](VideoItem& i) { SetFormat(i, "avi"); i.sizePreset = SizePreset::Size720;
                           i.audioChannels = 1; },
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v msmpeg4 -b:v 2500k -c:a aac -preset superfast"
            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
       {"avi at 1080p uses xvid; rotated gets no crop",
-       [](VideoItem& i) { i.outputExtension = "avi"; i.sizePreset = SizePreset::Size1080;
+       [](VideoItem& i) { SetFormat(i, "avi"); i.sizePreset = SizePreset::Size1080;
                           i.rotation = 90; },
        " -filter_complex [0:v]" + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libxvid -b:v 3000k -c:a aac -preset superfast"
            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
       {"silent source gets a silent track",
-       [](VideoItem& i) { i.outputExtension = "wmv"; i.sizePreset = SizePreset::Phone;
+       [](VideoItem& i) { SetFormat(i, "wmv"); i.sizePreset = SizePreset::Phone;
                           i.audioBitRateText.clear(); },
        " -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=44100"
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
@@ -186,7 +193,7 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
        " -ss 10 -to 40 -map 0:a:0 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
        " -max_muxing_queue_size 34500 /out/clip.mp3"},
       {"m4a never carries the picture",
-       [](VideoItem& i, CommandInputs& in) { i.outputExtension = "m4a"; in.outputPath = "/out/clip.m4a"; },
+       [](VideoItem& i, CommandInputs& in) { SetFormat(i, "m4a"); in.outputPath = "/out/clip.m4a"; },
        " -map 0:a:0 -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.m4a"},
       {"no target bit rate: no -b:a",
@@ -303,10 +310,10 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        [](VideoItem& i) { i.audioTrack = 2; },
        {" -map 0:v? -map 0:a:2? "}, {"0:a:0", "0:a?"}},
       {"sound files take it too", ConvertKind::Audio,
-       [](VideoItem& i) { i.audioTrack = 1; i.outputExtension = "mp3"; },
+       [](VideoItem& i) { i.audioTrack = 1; SetFormat(i, "mp3"); },
        {" -map 0:a:1 -c:a libmp3lame "}, {"0:a:0"}},
       {"flv takes the default track, not the first", ConvertKind::Video,
-       [](VideoItem& i) { i.audioTrack = 1; i.outputExtension = "flv"; },
+       [](VideoItem& i) { i.audioTrack = 1; SetFormat(i, "flv"); },
        {" -map 0:a:1? "}, {"0:a:0"}},
       {"merge parts too", ConvertKind::Merge,
        [](VideoItem& i) { i.audioTrack = 1; }, {" -map 0:v? -map 0:a:1? "}, {}},
@@ -320,23 +327,23 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        [](VideoItem& i) { i.interlaced = true; },
        {" -filter_complex [0:v]yadif,crop=1280:720:0:0,scale="}, {}},
       {"GIF at a smaller size: square pixels of the height chosen", ConvertKind::Gif,
-       [](VideoItem& i) { i.outputExtension = "gif"; i.outputResolutionText = "640x360"; },
+       [](VideoItem& i) { SetFormat(i, "gif"); i.outputResolutionText = "640x360"; },
        {" -filter_complex [0:v]crop=1280:720:0:0,"
         "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
        {" -s "}},
       {"GIF of wide pixels at the source's height", ConvertKind::Gif,
        [](VideoItem& i) {
-         i.outputExtension = "gif"; i.pixelAspectNum = 64; i.pixelAspectDen = 45;
+         SetFormat(i, "gif"); i.pixelAspectNum = 64; i.pixelAspectDen = 45;
        },
        {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1 "}, {" -s "}},
       {"a rotated GIF is sized too", ConvertKind::Gif,
        [](VideoItem& i) {
-         i.outputExtension = "gif"; i.rotation = 90; i.outputResolutionText = "202x360";
+         SetFormat(i, "gif"); i.rotation = 90; i.outputResolutionText = "202x360";
        },
        {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
        {}},
       {"interlaced GIF", ConvertKind::Gif,
-       [](VideoItem& i) { i.interlaced = true; i.outputExtension = "gif"; },
+       [](VideoItem& i) { i.interlaced = true; SetFormat(i, "gif"); },
        {"[0:v]yadif,crop="}, {}},
       {"progressive: no deinterlacing", ConvertKind::Video, [](VideoItem&) {}, {}, {"yadif"}},
       {"a quarter turn: neither crop nor fields", ConvertKind::Video,
@@ -353,16 +360,16 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        [](VideoItem& i) { i.rotation = 90; i.outputResolutionText.clear(); },
        {",pad=720:1280:"}, {}},
       {"mkv keeps text subtitles as they are, converts what it cannot store",
-       ConvertKind::Video, [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "mkv"; },
+       ConvertKind::Video, [&](VideoItem& i) { i.subtitles = subs; SetFormat(i, "mkv"); },
        {" -map 0:s:0 -c:s:0 copy -map 0:s:2 -c:s:1 srt "}, {"0:s:1"}},
       {"mp4 keeps them as timed text", ConvertKind::Video,
        [&](VideoItem& i) { i.subtitles = subs; },
        {" -map 0:s:0 -c:s:0 mov_text -map 0:s:2 -c:s:1 mov_text "}, {"0:s:1"}},
       {"mov likewise", ConvertKind::Video,
-       [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "mov"; },
+       [&](VideoItem& i) { i.subtitles = subs; SetFormat(i, "mov"); },
        {" -c:s:1 mov_text "}, {}},
       {"avi takes none", ConvertKind::Video,
-       [&](VideoItem& i) { i.subtitles = subs; i.outputExtension = "avi"; }, {}, {"0:s"}},
+       [&](VideoItem& i) { i.subtitles = subs; SetFormat(i, "avi"); }, {}, {"0:s"}},
       {"nor do merge parts", ConvertKind::Merge,
        [&](VideoItem& i) { i.subtitles = subs; }, {}, {"0:s"}},
   };

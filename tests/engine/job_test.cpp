@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/core/app_settings.h"
+#include "engine/format_catalog.h"
 #include "engine/output_check.h"
 #include "engine/transform.h"
 #include "engine/video_item.h"
@@ -31,6 +32,7 @@ class JobTest : public EngineTest {
     ProbeItem(*item);
     item->outputDir = out_;
     item->outputExtension = ext;
+    ParseFormatToken(ext, &item->outputFormat);
     item->outputResolutionText = item->resolutionText;
     item->outputAudioBitRateText = item->audioBitRateText;
     item->analysed = true;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "engine/convert_queue.h"
+#include "engine/format_catalog.h"
 #include "engine/merge_join.h"
 #include "engine/transform.h"
 #include "engine/video_item.h"
@@ -85,6 +86,7 @@ class MergeTest : public EngineTest {
     for (const std::string& s : sources) {
       auto item = std::make_shared<VideoItem>(s, ConvertKind::Merge);
       item->outputExtension = ext;
+      ParseFormatToken(ext, &item->outputFormat);
       item->outputName = "merge_" + item->itemId;
       item->sizePreset = media::SizePreset::Origin;
       items.push_back(item);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/convert_queue.h"
+#include "engine/format_catalog.h"
 #include "engine/transform.h"
 #include "engine/video_item.h"
 #include "platform/event.h"
@@ -61,6 +62,7 @@ class QueueTest : public EngineTest {
     auto item = std::make_shared<VideoItem>(source, kind);
     item->outputDir = out_;
     item->outputExtension = ext;
+    ParseFormatToken(ext, &item->outputFormat);
     if (kind == ConvertKind::Merge) item->outputName = "merge_" + item->itemId;
     queue.AddForAnalysis({item});
     return item;
@@ -236,6 +238,7 @@ TEST_F(QueueTest, ClearingAListDropsOnlyItsStoppedItemsFromAnalysis) {
   // The other list's item can still convert.
   other->outputDir = out_;
   other->outputExtension = "mov";
+  other->outputFormat = media::OutputFormat::Mov;
   Queue(queue, other);
   queue.Wake();
   EXPECT_TRUE(WaitFinished(1));
