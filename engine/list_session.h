@@ -168,9 +168,6 @@ class ListSession {
   // instead of running them.
   std::vector<PlannedCommand> PlanCommands(ConvertKind list, const std::string& outputFolder);
 
-  // The facts the analysis reads from a file, into *info; "" when the file
-  // could be read, else why not.
-  static std::string ProbeFile(const std::string& path, media::MediaInfo* info);
   // Ends the item's conversion; the item becomes Stopped, its half-written
   // output goes.
   void StopItem(const ItemPtr& item);
@@ -205,6 +202,10 @@ class ListSession {
   // folders `dirs`, or in every folder of this user's when none are given.
   static void CleanUpEndedRuns(const EngineDirs& dirs);
   static void CleanUpEndedRuns();
+
+  // The facts the analysis reads from a file, into *info; "" when the file
+  // could be read, else why not.
+  static std::string ProbeFile(const std::string& path, media::MediaInfo* info);
 
   // The queue, for what the verbs above do not cover (tests).
   ConvertQueue& Queue();
