@@ -17,7 +17,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "engine/item_clip.h"
-#include "player/editor/video_player_dlg.h"
+#include "ui/clip_editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"
 #include "ui/merge_dlg.h"
