@@ -29,9 +29,9 @@ cmake --build build-tsan -j "$jobs" --target \
 cmake -S . -B build-asan -G Ninja -DPELMAR_WERROR=ON -DPELMAR_SANITIZE=address,undefined
 cmake --build build-asan -j "$jobs" --target \
   platform_tests app_core_tests lang_tests lang_file_replay media_tests engine_tests cli_tests \
-  engine_reason_tests cli_signal_tests plugin_tests player_tests player_clip_rules_tests
+  engine_reason_tests cli_signal_tests plugin_tests player_tests clip_rules_tests
 (cd build-asan && \
   ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   ctest --output-on-failure -j "$jobs" -L 'core|engine|player' \
-    -E '^(player_playback_tests|preview_open_tests|player_widgets_on_screen|player_editor_on_screen.*)$')
+    -E '^(player_playback_tests|preview_open_tests|clip_widgets_on_screen|clip_editor_on_screen.*)$')

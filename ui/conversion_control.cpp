@@ -16,7 +16,7 @@
 #include "app/ui/skin_controls.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "player/editor/video_player_dlg.h"
+#include "ui/clip_editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 #include "ui/main_frame.h"
 #include "ui/merge_dlg.h"

@@ -18,7 +18,7 @@ enum Library : unsigned {
 };
 
 struct FolderRule {
-  std::string folder;              // "player/clip"; a file takes the longest match
+  std::string folder;              // "ui/clip_editor/rules"; a file takes the longest match
   std::vector<std::string> uses;   // folders of the program it may include besides itself
   unsigned libraries = 0;          // Library bits
   bool everything = false;         // tests and benchmarks

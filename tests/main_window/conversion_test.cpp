@@ -26,12 +26,12 @@
 #include "app/ui/skin_controls.h"
 #include "engine/video_item.h"
 #include "media/probe.h"
-#include "player/editor/video_player_dlg.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/main_window/main_frame_fixture.h"
 #include "tests/plugin/cache_files.h"
 #include "tests/support/media.h"
+#include "ui/clip_editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 
 namespace {

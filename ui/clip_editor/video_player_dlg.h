@@ -11,9 +11,9 @@
 #include <string>
 
 #include "app/ui/base_window.h"
-#include "player/clip/clip_times.h"
 #include "player/player.h"
-#include "player/widgets/draw_panel.h"
+#include "ui/clip_editor/rules/clip_times.h"
+#include "ui/clip_editor/widgets/draw_panel.h"
 
 class CRangeSliderUI;
 class QLabel;

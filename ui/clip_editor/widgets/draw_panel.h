@@ -10,7 +10,7 @@
 #include <QRect>
 #include <QWidget>
 
-#include "player/clip/crop_model.h"
+#include "ui/clip_editor/rules/crop_model.h"
 
 class IDrawPanelEvent {
  public:

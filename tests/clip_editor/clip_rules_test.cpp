@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "player/clip/clip_times.h"
-#include "player/clip/crop_model.h"
-#include "player/clip/range_slider_model.h"
+#include "ui/clip_editor/rules/clip_times.h"
+#include "ui/clip_editor/rules/crop_model.h"
+#include "ui/clip_editor/rules/range_slider_model.h"
 
 namespace player {
 namespace {

@@ -1,4 +1,4 @@
-#include "player/widgets/range_slider.h"
+#include "ui/clip_editor/widgets/range_slider.h"
 
 #include <QDynamicPropertyChangeEvent>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "player/widgets/draw_panel.h"
+#include "ui/clip_editor/widgets/draw_panel.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "player/clip/crop_model.h"
+#include "ui/clip_editor/rules/crop_model.h"
 
 namespace player {
 

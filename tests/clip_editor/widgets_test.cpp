@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "player/widgets/draw_panel.h"
-#include "player/widgets/range_slider.h"
+#include "ui/clip_editor/widgets/draw_panel.h"
+#include "ui/clip_editor/widgets/range_slider.h"
 
 // Last: Xlib's macros clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -26,7 +26,7 @@ class WidgetsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     static int argc = 1;
-    static char name[] = "player_widgets_tests";
+    static char name[] = "clip_widgets_tests";
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) app_ = new QApplication(argc, argv);
   }

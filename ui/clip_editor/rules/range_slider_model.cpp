@@ -1,4 +1,4 @@
-#include "player/clip/range_slider_model.h"
+#include "ui/clip_editor/rules/range_slider_model.h"
 
 namespace player {
 

@@ -1,4 +1,4 @@
-#include "player/editor/media_display.h"
+#include "ui/clip_editor/media_display.h"
 
 #include <QResizeEvent>
 

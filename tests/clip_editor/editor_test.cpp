@@ -20,10 +20,10 @@
 #include <memory>
 #include <vector>
 
-#include "player/editor/video_player_dlg.h"
-#include "player/widgets/range_slider.h"
-#include "tests/support/media.h"
 #include "tests/app_ui/ui_fixture.h"
+#include "tests/support/media.h"
+#include "ui/clip_editor/video_player_dlg.h"
+#include "ui/clip_editor/widgets/range_slider.h"
 
 namespace {
 

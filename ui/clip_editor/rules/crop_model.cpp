@@ -1,4 +1,4 @@
-#include "player/clip/crop_model.h"
+#include "ui/clip_editor/rules/crop_model.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "player/clip/clip_times.h"
+#include "ui/clip_editor/rules/clip_times.h"
 
 #include <algorithm>
 #include <cstdio>

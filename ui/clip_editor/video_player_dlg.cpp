@@ -1,4 +1,4 @@
-#include "player/editor/video_player_dlg.h"
+#include "ui/clip_editor/video_player_dlg.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,8 +16,8 @@
 
 #include "app/core/language.h"
 #include "app/core/message_text.h"
-#include "player/editor/media_display.h"
-#include "player/widgets/range_slider.h"
+#include "ui/clip_editor/media_display.h"
+#include "ui/clip_editor/widgets/range_slider.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "app/ui/image_string.h"
-#include "player/clip/range_slider_model.h"
+#include "ui/clip_editor/rules/range_slider_model.h"
 
 class CRangeSliderUI : public QWidget {
   Q_OBJECT
