@@ -22,6 +22,7 @@ struct FolderRule {
   std::vector<std::string> uses;   // folders of the program it may include besides itself
   unsigned libraries = 0;          // Library bits
   bool everything = false;         // tests and benchmarks
+  std::vector<std::string> files = {};  // single headers of other folders it may include
 };
 
 // The program's rules, one per folder README.
