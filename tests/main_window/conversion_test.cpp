@@ -524,7 +524,13 @@ TEST_F(ConversionTest, TheMergeDialogShowsTheJoinAndClosingItStopsTheJoin) {
     });
     watch.start(10);
     ClickBar("btn_transform");
-    ASSERT_TRUE(WaitUntil([&] { return acted || !Entries(OutputFolder()).empty(); }));
+    // A joined file under its own name: the join ended before the timer acted.
+    auto joined = [&] {
+      for (const std::string& entry : Entries(OutputFolder()))
+        if (platform::FileNameOf(entry)[0] != '.') return true;
+      return false;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return acted || joined(); }));
     ASSERT_TRUE(acted) << "the join ended before it could be stopped";
     EXPECT_GT(shownThen, 0);
     EXPECT_LT(shownThen, 100);
