@@ -26,6 +26,8 @@ int EvenCropSide(int side, int offset, int frame) {
   return side - 1;
 }
 
+int WholeFrameSide(int frame) { return frame - frame % 2; }
+
 std::string CropRefusal(const VideoItem& item) {
   if (item.cacheKind != media::CacheKind::None)
     return "a cache file cannot be cropped: its picture is known only once it is converted";
@@ -48,10 +50,9 @@ std::string FitClip(const VideoItem& item, ItemClip* clip) {
   if (!wholeRange && clip->trimEnd > item.durationSeconds)
     return platform::Format("the range %d-%d lies past the end (%d seconds)", clip->trimStart,
                             clip->trimEnd, item.durationSeconds);
-  const bool wholeFrame =
-      clip->cropX == 0 && clip->cropY == 0 &&
-      EvenCropSide(clip->cropWidth, 0, item.width) == EvenCropSide(item.width, 0, item.width) &&
-      EvenCropSide(clip->cropHeight, 0, item.height) == EvenCropSide(item.height, 0, item.height);
+  const bool wholeFrame = clip->cropX == 0 && clip->cropY == 0 &&
+                          WholeFrameSide(clip->cropWidth) == WholeFrameSide(item.width) &&
+                          WholeFrameSide(clip->cropHeight) == WholeFrameSide(item.height);
   if (!wholeFrame) {
     if (std::string why = CropRefusal(item); !why.empty()) return why;
     if (clip->cropX < 0 || clip->cropY < 0 || clip->cropWidth <= 0 || clip->cropHeight <= 0 ||

@@ -24,6 +24,8 @@ void PutClip(VideoItem& item, const ItemClip& clip);
 // An odd crop side made even, as 4:2:0 encoders need it: one more when that
 // stays inside the frame, else one less.
 int EvenCropSide(int side, int offset, int frame);
+// The side of a crop of the whole frame: the frame's, one less when odd.
+int WholeFrameSide(int frame);
 
 // Why the item's crop cannot be other than its whole frame: a turned picture
 // (its rectangle would not be the one shown) or a cache file (its frame is

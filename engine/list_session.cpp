@@ -612,7 +612,7 @@ bool ListSession::SetClip(VideoItem& item, const ItemClip& clip, std::string* wh
 }
 
 bool ListSession::CanClip(const VideoItem& item) const {
-  return impl_->MediaKnown(item) && ClipRefusal(item).empty();
+  return !IsBusy(item.state.load()) && impl_->MediaKnown(item) && ClipRefusal(item).empty();
 }
 
 ChoiceResult ListSession::ApplyFormatChoice(ConvertKind list, const std::string& menuName) {

@@ -137,8 +137,8 @@ class ListSession {
   // length and frame, or when it does not fit the file (FitClip); the old
   // clip then stays. The crop's sides are made even.
   bool SetClip(VideoItem& item, const ItemClip& clip, std::string* why);
-  // Whether the item may be trimmed and cropped in the clip editor: its
-  // facts are known and a crop may be made.
+  // Whether the item may be trimmed and cropped in the clip editor now: it
+  // neither waits nor converts, its facts are known and a crop may be made.
   bool CanClip(const VideoItem& item) const;
 
   // --- format choice -------------------------------------------------------

@@ -34,8 +34,8 @@ bool ProbeItem(VideoItem& item) {
     item.trimEnd = item.durationSeconds;
   }
   if (report.videoSizeFound) {
-    item.cropWidth = EvenCropSide(item.width, 0, item.width);
-    item.cropHeight = EvenCropSide(item.height, 0, item.height);
+    item.cropWidth = WholeFrameSide(item.width);
+    item.cropHeight = WholeFrameSide(item.height);
   }
   item.analysisError = report.error;
   // A cache file's content is its converter's to read: only a file that is
@@ -61,8 +61,8 @@ bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* u
     update->trimEnd = info.durationSeconds;
   }
   if (report.videoSizeFound) {
-    update->cropWidth = EvenCropSide(info.width, 0, info.width);
-    update->cropHeight = EvenCropSide(info.height, 0, info.height);
+    update->cropWidth = WholeFrameSide(info.width);
+    update->cropHeight = WholeFrameSide(info.height);
   }
   update->analysisError = report.error;
   if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(path))

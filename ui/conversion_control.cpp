@@ -164,10 +164,7 @@ void CMainFrame::PlayResult(QWidget* row) {
 
 void CMainFrame::ClipItem(QWidget* row) {
   engine::ItemPtr item = ItemPtrOfRow(row);
-  // Trimming and cropping need the file's length and frame.
-  if (!item || item->state.load() == ItemState::Queued ||
-      item->state.load() == ItemState::Converting || !CanClip(row, *item))
-    return;
+  if (!item || !session_->CanClip(*item)) return;
   CVideoPlayerDlg editor(this, item->sourcePath, item->durationSeconds, item->width, item->height);
   const engine::ItemClip before = engine::ClipOf(*item);
   editor.trimStart = before.trimStart;
