@@ -36,14 +36,6 @@ void Command::Add(std::initializer_list<std::string> args) {
 
 void Command::AddPath(const std::string& path) { Append(path); }
 
-bool ParseSizeText(const std::string& text, int* width, int* height) {
-  size_t x = text.find('x');
-  if (x == std::string::npos) return false;
-  *width = static_cast<int>(platform::LeadingInteger(text.substr(0, x)));
-  *height = static_cast<int>(platform::LeadingInteger(text.substr(x + 1)));
-  return true;
-}
-
 namespace {
 
 void AddStart(Command& cmd, const VideoItem& item, const CommandInputs& in) {
@@ -91,19 +83,19 @@ std::string DeinterlaceStep(const VideoItem& item) {
 // The source's size as stored or as shown (a rotated picture) means no size
 // change.
 bool SizeChanged(const VideoItem& item) {
-  const std::string shown = Format("%dx%d", item.DisplayWidth(), item.DisplayHeight());
-  return !item.outputResolutionText.empty() && item.outputResolutionText != item.resolutionText &&
-         item.outputResolutionText != shown;
+  const int w = item.outputWidth, h = item.outputHeight;
+  if (w <= 0 || h <= 0) return false;
+  return !(w == item.width && h == item.height) &&
+         !(w == item.DisplayWidth() && h == item.DisplayHeight());
 }
 
 // GIF stores no pixel shape: its pixels are square. The picture is scaled to
 // the chosen height, and to the width it shows at there (after any crop),
 // made even as the row's size is.
 std::string GifSizeStep(const VideoItem& item) {
-  int w = 0, h = 0;
   std::string height;
-  if (SizeChanged(item) && ParseSizeText(item.outputResolutionText, &w, &h) && h > 0)
-    height = std::to_string(h);
+  if (SizeChanged(item))
+    height = std::to_string(item.outputHeight);
   else if (item.pixelAspectNum != item.pixelAspectDen)
     height = "ih";
   else
@@ -119,9 +111,10 @@ std::string AudioTrack(const VideoItem& item) { return Format("0:a:%d", item.aud
 // (in a text form it stores), MP4 and MOV as timed text. Subtitles made of
 // pictures, and subtitles for other containers, are left out.
 void AddSubtitles(Command& cmd, const VideoItem& item) {
-  const std::string& ext = item.outputExtension;
-  const bool mkv = ext == "mkv";
-  if (!mkv && ext != "mp4" && ext != "mov") return;
+  using media::OutputFormat;
+  const bool mkv = item.outputFormat == OutputFormat::Mkv;
+  if (!mkv && item.outputFormat != OutputFormat::Mp4 && item.outputFormat != OutputFormat::Mov)
+    return;
   int kept = 0;
   for (size_t i = 0; i < item.subtitles.size(); ++i) {
     const media::SubtitleTrack& track = item.subtitles[i];
@@ -153,7 +146,10 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
 
   if (merge) {
     int w = item.DisplayWidth(), h = item.DisplayHeight();
-    ParseSizeText(item.outputResolutionText, &w, &h);
+    if (item.outputWidth > 0 && item.outputHeight > 0) {
+      w = item.outputWidth;
+      h = item.outputHeight;
+    }
     std::string filter = "[0:v]" + DeinterlaceStep(item);
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
@@ -195,7 +191,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   // No size chosen (yet) keeps the source's size: never an empty " -s ".
   // A GIF got its size in the filter.
   if (item.listKind != ConvertKind::Gif && SizeChanged(item))
-    cmd.Add({"-s", item.outputResolutionText});
+    cmd.Add({"-s", Format("%dx%d", item.outputWidth, item.outputHeight)});
   AddCut(cmd, item);
   cmd.AddPath(in.outputPath);
   return cmd;
@@ -211,10 +207,9 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   AddArgs(cmd, SoundCodecArgs(item.outputFormat));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
   cmd.Add({"-ar", "44100"});
-  // An empty target means no choice was made: never an empty " -b:a k".
-  if (!item.outputAudioBitRateText.empty() &&
-      item.outputAudioBitRateText != item.audioBitRateText)
-    cmd.Add({"-b:a", item.outputAudioBitRateText + "k"});
+  // No target, or the source's own rate, leaves the encoder its default.
+  if (item.outputAudioKbps > 0 && item.outputAudioKbps != item.audioKbps)
+    cmd.Add({"-b:a", std::to_string(item.outputAudioKbps) + "k"});
   cmd.Add({"-preset", "superfast"});
   if (item.hasDataStream) cmd.Add({"-dn"});
   cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});

@@ -54,8 +54,4 @@ Command BuildCommand(const VideoItem& item, const CommandInputs& in);
 Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in);
 Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in);
 
-// Width and height of a "WxH" text the way the merge filter reads it: leading
-// digits of each side, 0 when there are none. False when there is no "x".
-bool ParseSizeText(const std::string& text, int* width, int* height);
-
 }  // namespace engine

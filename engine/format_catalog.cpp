@@ -61,28 +61,28 @@ struct PresetRecord {
   const char* gifLabel;  // GIF names its smaller sizes by their height; "": the label
   int width, height;     // the frame of a picture output; 0: the source's
   int gifHeight;         // the height a GIF takes; 0: the source's, at most 720
-  const char* kbps;      // a sound output's bit rate; "": the source's
+  int kbps;              // a sound output's bit rate; 0: the source's
   const char* partBitRate;  // a merge part's video bit rate
   unsigned lists;        // the lists whose menus offer it
 };
 
 const std::vector<PresetRecord>& Presets() {
   static const std::vector<PresetRecord> presets = {
-      {SizePreset::Origin, "origin", "", "", 0, 0, 0, "", "512k",
+      {SizePreset::Origin, "origin", "", "", 0, 0, 0, 0, "512k",
        kVideoList | kAudioList | kGifList},
-      {SizePreset::Size1080, "1080", "1920x1080", "", 1920, 1080, 1080, "", "3000k",
+      {SizePreset::Size1080, "1080", "1920x1080", "", 1920, 1080, 1080, 0, "3000k",
        kVideoList | kMergeList},
-      {SizePreset::Size720, "720", "1280x720", "", 1280, 720, 720, "", "2500k",
+      {SizePreset::Size720, "720", "1280x720", "", 1280, 720, 720, 0, "2500k",
        kVideoList | kMergeList},
-      {SizePreset::Dvd, "dvd", "720x576", "720P", 720, 576, 720, "", "1500k",
+      {SizePreset::Dvd, "dvd", "720x576", "720P", 720, 576, 720, 0, "1500k",
        kVideoList | kMergeList | kGifList},
-      {SizePreset::Tv, "tv", "640x480", "360P", 640, 480, 360, "", "1200k",
+      {SizePreset::Tv, "tv", "640x480", "360P", 640, 480, 360, 0, "1200k",
        kVideoList | kMergeList | kGifList},
-      {SizePreset::Phone, "phone", "320x240", "200P", 320, 240, 200, "", "512k",
+      {SizePreset::Phone, "phone", "320x240", "200P", 320, 240, 200, 0, "512k",
        kVideoList | kMergeList | kGifList},
-      {SizePreset::Audio256, "256", "256 kbps", "", 0, 0, 0, "256", "512k", kAudioList},
-      {SizePreset::Audio128, "128", "128 kbps", "", 0, 0, 0, "128", "512k", kAudioList},
-      {SizePreset::Audio96, "96", "96 kbps", "", 0, 0, 0, "96", "512k", kAudioList},
+      {SizePreset::Audio256, "256", "256 kbps", "", 0, 0, 0, 256, "512k", kAudioList},
+      {SizePreset::Audio128, "128", "128 kbps", "", 0, 0, 0, 128, "512k", kAudioList},
+      {SizePreset::Audio96, "96", "96 kbps", "", 0, 0, 0, 96, "512k", kAudioList},
   };
   return presets;
 }
@@ -200,9 +200,14 @@ std::string FormatLabel(OutputFormat format, SizePreset preset, const std::strin
   return label + PresetLabel(format, preset, originText);
 }
 
-std::string AudioBitRateText(SizePreset preset, const std::string& sourceBitRate) {
+int PresetAudioKbps(SizePreset preset) {
   const PresetRecord* r = PresetOf(preset);
-  return r && r->kbps[0] != '\0' ? r->kbps : sourceBitRate;
+  return r ? r->kbps : 0;
+}
+
+std::string AudioBitRateText(SizePreset preset, const std::string& sourceBitRate) {
+  const int kbps = PresetAudioKbps(preset);
+  return kbps > 0 ? std::to_string(kbps) : sourceBitRate;
 }
 
 std::string AudioBitRateLabel(SizePreset preset, const std::string& sourceBitRate) {
@@ -231,13 +236,11 @@ bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
   return cache == media::CacheKind::None || list == ConvertKind::Video || list == ConvertKind::Gif;
 }
 
-std::string FormatOutputResolution(OutputFormat format, SizePreset preset, int width, int height,
-                                   double pixelAspect) {
+FrameSize OutputResolution(OutputFormat format, SizePreset preset, int width, int height,
+                           double pixelAspect) {
   const bool gif = format == OutputFormat::Gif;
   if ((width == 0 || height == 0) && (gif || preset == SizePreset::Origin)) return {};
-  int w = width;
-  int h = height;
-  if (IsSoundFormat(format)) return platform::Format("%dx%d", w, h);
+  if (IsSoundFormat(format)) return {width, height};
   const PresetRecord* size = PresetOf(preset);
   const int presetWidth = size ? size->width : 0, presetHeight = size ? size->height : 0;
   if (gif) {
@@ -248,18 +251,22 @@ std::string FormatOutputResolution(OutputFormat format, SizePreset preset, int w
     int gifHeight = size ? size->gifHeight : 0;
     if (gifHeight == 0 && height > 720) gifHeight = 720;  // the source, capped
     if (gifHeight == 0 && squareWidth == static_cast<float>(width))
-      return platform::Format("%dx%d", w, h);  // square pixels at the source's size
+      return {width, height};  // square pixels at the source's size
     if (gifHeight == 0) gifHeight = height;
-    w = WidthForHeight(squareWidth, height, gifHeight);
-    h = gifHeight;
-  } else if (presetWidth > 0) {
+    return {WidthForHeight(squareWidth, height, gifHeight), gifHeight};
+  }
+  if (presetWidth > 0) {
     // A picture standing upright takes the preset upright too, rather than
     // being squeezed into a landscape frame.
     const bool upright = height > width;
-    w = upright ? presetHeight : presetWidth;
-    h = upright ? presetWidth : presetHeight;
+    return upright ? FrameSize{presetHeight, presetWidth} : FrameSize{presetWidth, presetHeight};
   }
-  return platform::Format("%dx%d", w, h);
+  return {width, height};
+}
+
+std::string SizeText(FrameSize size) {
+  if (size.width == 0 && size.height == 0) return {};
+  return platform::Format("%dx%d", size.width, size.height);
 }
 
 const std::vector<std::string>& VideoCodecArgs(ConvertKind list, OutputFormat format,

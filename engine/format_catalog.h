@@ -60,18 +60,29 @@ std::string PresetLabel(media::OutputFormat format, media::SizePreset preset,
 std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
                         const std::string& originText);
 
-// The audio bit rate a sound output gets, in kbit/s digits: "256", "128",
-// "96" for those presets, else the source's own rate ("" when it has none).
+// The bit rate a sound output gets at the preset, kbit/s: 256, 128, 96 for
+// those presets; 0 keeps the source's own rate.
+int PresetAudioKbps(media::SizePreset preset);
+// The same as the digits a row shows: the preset's, else the source's own
+// rate ("" when it has none).
 std::string AudioBitRateText(media::SizePreset preset, const std::string& sourceBitRate);
 // The same as a row shows it: "128 kbps"; "" when there is none.
 std::string AudioBitRateLabel(media::SizePreset preset, const std::string& sourceBitRate);
 
-// "%dx%d" of the output picture for a source shown as width x height (sides
-// as displayed, after any rotation); "" when the size is unknown and the
+// A picture's frame in pixels; 0x0 when not known.
+struct FrameSize {
+  int width = 0;
+  int height = 0;
+};
+
+// The output picture's frame for a source shown as width x height (sides as
+// displayed, after any rotation); 0x0 when the size is unknown and the
 // output follows the source (Origin or GIF). pixelAspect is the width to
 // height of a source pixel as shown: GIF output is made of square pixels.
-std::string FormatOutputResolution(media::OutputFormat format, media::SizePreset preset,
-                                   int width, int height, double pixelAspect = 1.0);
+FrameSize OutputResolution(media::OutputFormat format, media::SizePreset preset, int width,
+                           int height, double pixelAspect = 1.0);
+// "%dx%d" as a row shows it; "" for 0x0.
+std::string SizeText(FrameSize size);
 
 // The codec arguments of a picture output of the list: a converted video's
 // (empty: the container's own codec), or a merge part's at the preset.

@@ -117,7 +117,7 @@ struct ListSession::Impl {
     return c;
   }
 
-  // The output texts of the choice for the item. Merge parts at the source
+  // The output values of the choice for the item, and their texts. Merge parts at the source
   // size all take the first part's size: the join needs one frame size.
   // True when something changed.
   bool ApplyOutputs(VideoItem& item, const ListChoice& c) {
@@ -141,17 +141,22 @@ struct ListSession::Impl {
       }
     }
     const std::string ext = FormatToken(c.format);
-    const std::string resolution =
-        FormatOutputResolution(c.format, c.preset, width, height, pixelAspect);
+    const FrameSize size = OutputResolution(c.format, c.preset, width, height, pixelAspect);
+    const int kbps = PresetAudioKbps(c.preset);
+    const std::string resolution = SizeText(size);
     const std::string bitRate = AudioBitRateText(c.preset, sourceBitRate);
     bool changed = item.outputFormat != c.format || item.sizePreset != c.preset ||
-                   item.outputResolutionText != resolution || item.outputAudioBitRateText != bitRate;
+                   item.outputWidth != size.width || item.outputHeight != size.height ||
+                   item.outputAudioKbps != kbps || item.outputAudioBitRateText != bitRate;
     // A queued item's job may be naming its output on the worker thread while
     // its analysis arrives: its own format and preset stand, so only what
     // really changed is written.
     if (item.outputFormat != c.format) item.outputFormat = c.format;
     if (item.outputExtension != ext) item.outputExtension = ext;
     if (item.sizePreset != c.preset) item.sizePreset = c.preset;
+    if (item.outputWidth != size.width) item.outputWidth = size.width;
+    if (item.outputHeight != size.height) item.outputHeight = size.height;
+    if (item.outputAudioKbps != kbps) item.outputAudioKbps = kbps;
     if (item.outputResolutionText != resolution) item.outputResolutionText = resolution;
     if (item.outputAudioBitRateText != bitRate) item.outputAudioBitRateText = bitRate;
     return changed;

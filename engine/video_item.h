@@ -51,6 +51,11 @@ struct VideoItem : media::MediaInfo {
   std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
   // The chosen format as a value; outputExtension is its token.
   media::OutputFormat outputFormat = media::OutputFormat::Mp4;
+  // The output picture's frame and the sound's bit rate (kbit/s) as values;
+  // 0: the source's own (or not known yet). The texts show them.
+  int outputWidth = 0;
+  int outputHeight = 0;
+  int outputAudioKbps = 0;
   std::string outputResolutionText;    // "%dx%d"
   std::string outputAudioBitRateText;  // kbit/s, digits only
   std::string itemId;                  // "%d_%lld": counter and microseconds

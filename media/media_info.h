@@ -39,6 +39,7 @@ struct MediaInfo {
   float frameRate = 24.0f;
   // What the commands need beyond the shown fields.
   int audioTrack = 0;            // among the audio streams: the default one, else the first
+  int audioKbps = 0;             // that track's bit rate, kbit/s; 0 when not known
   int pixelAspectNum = 1;        // shape of a stored pixel, width to height
   int pixelAspectDen = 1;
   bool interlaced = false;       // the picture is stored as fields

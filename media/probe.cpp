@@ -141,8 +141,8 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       defaultAudioSeen = isDefault;
       info.audioTrack = track;
       if (par->ch_layout.nb_channels > 0) info.audioChannels = par->ch_layout.nb_channels;
-      info.audioBitRateText =
-          platform::Format("%lld", static_cast<long long>(par->bit_rate / 1000));
+      info.audioKbps = static_cast<int>(par->bit_rate / 1000);
+      info.audioBitRateText = std::to_string(info.audioKbps);
     } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) {
       const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
       info.subtitles.push_back({avcodec_get_name(par->codec_id),

@@ -108,6 +108,9 @@ TEST(FormatCatalog, EachListOffersItsOwnFormatsAndPresets) {
 }
 
 TEST(FormatCatalog, AudioBitRates) {
+  EXPECT_EQ(PresetAudioKbps(SizePreset::Audio96), 96);
+  EXPECT_EQ(PresetAudioKbps(SizePreset::Origin), 0);
+  EXPECT_EQ(PresetAudioKbps(SizePreset::Size720), 0);
   EXPECT_EQ(AudioBitRateText(SizePreset::Audio256, "192"), "256");
   EXPECT_EQ(AudioBitRateText(SizePreset::Audio96, ""), "96");
   EXPECT_EQ(AudioBitRateText(SizePreset::Origin, "192"), "192");
@@ -162,7 +165,7 @@ TEST(FormatCatalog, OutputResolutionFollowsFormatPresetAndSourceSize) {
       {OutputFormat::Gif, SizePreset::Size720, 1280, 0, ""},
       {OutputFormat::Mp3, SizePreset::Origin, 0, 0, ""},
       {OutputFormat::Mp4, SizePreset::Size1080, 0, 0, "1920x1080"},
-      {OutputFormat::Mp3, SizePreset::Audio256, 0, 0, "0x0"},
+      {OutputFormat::Mp3, SizePreset::Audio256, 0, 0, ""},
       // Fixed presets for video containers.
       {OutputFormat::Mp4, SizePreset::Origin, 1000, 562, "1000x562"},
       {OutputFormat::Mkv, SizePreset::Size720, 1920, 1080, "1280x720"},
@@ -183,7 +186,7 @@ TEST(FormatCatalog, OutputResolutionFollowsFormatPresetAndSourceSize) {
       {OutputFormat::Gif, SizePreset::Phone, 1280, 720, "356x200"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FormatOutputResolution(c.format, c.preset, c.width, c.height), c.expected)
+    EXPECT_EQ(SizeText(OutputResolution(c.format, c.preset, c.width, c.height)), c.expected)
         << "format " << static_cast<int>(c.format) << " preset " << static_cast<int>(c.preset)
         << " " << c.width << "x" << c.height;
   }
@@ -218,7 +221,7 @@ TEST(FormatCatalog, OutputResolutionFollowsThePictureAsShown) {
       {OutputFormat::Gif, SizePreset::Origin, 321, 241, 1.0, "321x241"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FormatOutputResolution(c.format, c.preset, c.width, c.height, c.pixelAspect),
+    EXPECT_EQ(SizeText(OutputResolution(c.format, c.preset, c.width, c.height, c.pixelAspect)),
               c.expected)
         << "format " << static_cast<int>(c.format) << " preset " << static_cast<int>(c.preset)
         << " " << c.width << "x" << c.height << " at " << c.pixelAspect;

@@ -33,11 +33,13 @@ std::unique_ptr<VideoItem> Item(ConvertKind kind, const std::string& ext) {
   item->cropWidth = 1280;
   item->cropHeight = 720;
   item->resolutionText = "1280x720";
-  item->outputResolutionText = "1280x720";
+  item->outputWidth = 1280;
+  item->outputHeight = 720;
   item->frameRate = 25.0f;
   item->audioChannels = 2;
   item->audioBitRateText = "128";
-  item->outputAudioBitRateText = "128";
+  item->audioKbps = 128;
+  item->outputAudioKbps = 128;
   item->durationSeconds = 60;
   item->trimEnd = 60;
   SetFormat(*item, ext);
@@ -102,7 +104,7 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
        " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"size change, trim, data stream, overrides, odd rate and queue size",
        [](VideoItem& i, CommandInputs& in) {
-         i.outputResolutionText = "1920x1080";
+         i.outputWidth = 1920; i.outputHeight = 1080;
          i.trimEnd = 30;
          i.hasDataStream = true;
          i.frameRate = 29.97003f;
@@ -128,7 +130,6 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
 
 TEST(VideoCommand, GifHasNoCodecAndNoStreamMap) {
   auto item = Item(ConvertKind::Gif, "gif");
-  item->outputResolutionText = "1280x720";
   EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/clip.gif"))),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
             " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 /out/clip.gif");
@@ -170,9 +171,9 @@ TEST(VideoCommand, MergePartsAreNormalised) {
     EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/p"))), c.tail) << c.name;
   }
 
-  // Without a size text the part is padded to its own size.
+  // Without a size the part is padded to its own size.
   auto item = Item(ConvertKind::Merge, "mp4");
-  item->outputResolutionText = "";
+  item->outputWidth = item->outputHeight = 0;
   item->width = 640;
   item->height = 360;
   EXPECT_NE(BuildCommand(*item, Inputs()).Display().find(",pad=640:360:"), std::string::npos);
@@ -188,7 +189,7 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
        " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.mp3"},
       {"5.1 to mp3 at 256k after a cut",
-       [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioBitRateText = "256";
+       [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioKbps = 256;
                           i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
        " -ss 10 -to 40 -map 0:a:0 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
        " -max_muxing_queue_size 34500 /out/clip.mp3"},
@@ -197,7 +198,7 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
        " -map 0:a:0 -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.m4a"},
       {"no target bit rate: no -b:a",
-       [](VideoItem& i, CommandInputs&) { i.outputAudioBitRateText.clear(); },
+       [](VideoItem& i, CommandInputs&) { i.outputAudioKbps = 0; },
        " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.mp3"},
       {"the configured muxing queue size, as for pictures",
@@ -232,15 +233,7 @@ TEST(Command, TheOutputIsTheJobsNeverTheItemsLastOne) {
   }
 }
 
-TEST(Command, SizeTextAndEvenSides) {
-  int w = -1, h = -1;
-  EXPECT_TRUE(ParseSizeText(" 720x576", &w, &h));
-  EXPECT_EQ(w, 720);
-  EXPECT_EQ(h, 576);
-  EXPECT_TRUE(ParseSizeText("abcx12px", &w, &h));
-  EXPECT_EQ(w, 0);
-  EXPECT_EQ(h, 12);
-  EXPECT_FALSE(ParseSizeText("1280*720", &w, &h));
+TEST(Command, EvenCropSides) {
   EXPECT_EQ(EvenCropSide(853, 0, 853), 852);
   EXPECT_EQ(EvenCropSide(301, 10, 480), 302);
   EXPECT_EQ(EvenCropSide(640, 0, 853), 640);
@@ -327,7 +320,7 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        [](VideoItem& i) { i.interlaced = true; },
        {" -filter_complex [0:v]yadif,crop=1280:720:0:0,scale="}, {}},
       {"GIF at a smaller size: square pixels of the height chosen", ConvertKind::Gif,
-       [](VideoItem& i) { SetFormat(i, "gif"); i.outputResolutionText = "640x360"; },
+       [](VideoItem& i) { SetFormat(i, "gif"); i.outputWidth = 640; i.outputHeight = 360; },
        {" -filter_complex [0:v]crop=1280:720:0:0,"
         "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
        {" -s "}},
@@ -338,7 +331,7 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1 "}, {" -s "}},
       {"a rotated GIF is sized too", ConvertKind::Gif,
        [](VideoItem& i) {
-         SetFormat(i, "gif"); i.rotation = 90; i.outputResolutionText = "202x360";
+         SetFormat(i, "gif"); i.rotation = 90; i.outputWidth = 202; i.outputHeight = 360;
        },
        {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
        {}},
@@ -352,12 +345,12 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
       {"upside down: the fields would swap", ConvertKind::Video,
        [](VideoItem& i) { i.interlaced = true; i.rotation = 180; }, {}, {"yadif"}},
       {"rotated, shown size kept: no -s", ConvertKind::Video,
-       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText = "720x1280"; }, {}, {" -s "}},
+       [](VideoItem& i) { i.rotation = 90; i.outputWidth = 720; i.outputHeight = 1280; }, {}, {" -s "}},
       {"rotated at a preset: the upright size", ConvertKind::Video,
-       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText = "480x640"; },
+       [](VideoItem& i) { i.rotation = 90; i.outputWidth = 480; i.outputHeight = 640; },
        {" -s 480x640 "}, {}},
       {"rotated merge part without a size: padded to its upright frame", ConvertKind::Merge,
-       [](VideoItem& i) { i.rotation = 90; i.outputResolutionText.clear(); },
+       [](VideoItem& i) { i.rotation = 90; i.outputWidth = i.outputHeight = 0; },
        {",pad=720:1280:"}, {}},
       {"mkv keeps text subtitles as they are, converts what it cannot store",
        ConvertKind::Video, [&](VideoItem& i) { i.subtitles = subs; SetFormat(i, "mkv"); },

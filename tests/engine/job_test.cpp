@@ -33,8 +33,6 @@ class JobTest : public EngineTest {
     item->outputDir = out_;
     item->outputExtension = ext;
     ParseFormatToken(ext, &item->outputFormat);
-    item->outputResolutionText = item->resolutionText;
-    item->outputAudioBitRateText = item->audioBitRateText;
     item->analysed = true;
     keep_.push_back(item);  // messages name items by address: no address is reused
     return item;

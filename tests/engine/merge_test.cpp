@@ -99,7 +99,8 @@ class MergeTest : public EngineTest {
     }));
     MergeRequest request;
     for (const ItemPtr& i : items) {
-      i->outputResolutionText = items.front()->resolutionText;  // the first part's size
+      i->outputWidth = items.front()->width;  // the first part's size
+      i->outputHeight = items.front()->height;
       i->state = ItemState::Queued;
       queue.Enqueue(i);
     }

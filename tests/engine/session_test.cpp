@@ -531,11 +531,15 @@ TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
     EXPECT_EQ(FormatLabel(now.format, now.preset, "Source"), c.label) << c.menu;
     EXPECT_EQ(c.item->outputExtension, c.ext) << c.menu;
     EXPECT_EQ(c.item->sizePreset, c.preset) << c.menu;
+    // The values the commands read, and the texts the rows show of them.
     if (c.resolution != "-") {
       EXPECT_EQ(c.item->outputResolutionText, c.resolution) << c.menu;
+      EXPECT_EQ(SizeText({c.item->outputWidth, c.item->outputHeight}), c.resolution) << c.menu;
     }
     if (c.bitRate != "-") {
       EXPECT_EQ(c.item->outputAudioBitRateText, c.bitRate) << c.menu;
+      EXPECT_EQ(c.item->outputAudioKbps, c.preset == SizePreset::Origin ? 0 : std::stoi(c.bitRate))
+          << c.menu;
     }
     EXPECT_EQ(rec_.Count(Ev::Changed, c.item), changed + 1) << c.menu;
   }
