@@ -1,6 +1,5 @@
 #include "engine/video_item.h"
 
-#include "engine/item_clip.h"
 #include "media/cover.h"
 #include "media/probe.h"
 #include "platform/clock.h"
@@ -49,20 +48,19 @@ bool ProbeItem(VideoItem& item) {
 bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* update) {
   update->sourcePath = path;
   update->info = item;
-  update->trimStart = item.trimStart;
-  update->trimEnd = item.trimEnd;
-  update->cropWidth = item.cropWidth;
-  update->cropHeight = item.cropHeight;
+  update->clip = ClipOf(item);
   media::MediaInfo& info = update->info;
   info.inputFormat.clear();  // the old source's
   media::ProbeReport report = media::ProbeMedia(path, info);
+  ItemClip& clip = update->clip;
   if (report.durationFound) {
-    update->trimStart = 0;
-    update->trimEnd = info.durationSeconds;
+    clip.trimStart = 0;
+    clip.trimEnd = info.durationSeconds;
   }
   if (report.videoSizeFound) {
-    update->cropWidth = WholeFrameSide(info.width);
-    update->cropHeight = WholeFrameSide(info.height);
+    clip.cropX = clip.cropY = 0;
+    clip.cropWidth = WholeFrameSide(info.width);
+    clip.cropHeight = WholeFrameSide(info.height);
   }
   update->analysisError = report.error;
   if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(path))
@@ -74,10 +72,7 @@ bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* u
 void ApplySourceUpdate(VideoItem& item, const SourceUpdate& update) {
   if (item.sourcePath != update.sourcePath) item.sourcePath = update.sourcePath;
   static_cast<media::MediaInfo&>(item) = update.info;
-  item.trimStart = update.trimStart;
-  item.trimEnd = update.trimEnd;
-  item.cropWidth = update.cropWidth;
-  item.cropHeight = update.cropHeight;
+  PutClip(item, update.clip);
   item.analysisError = update.analysisError;
   item.hasPicture = update.hasPicture;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/item_clip.h"
 #include "media/media_info.h"
 #include "media/output_format.h"
 #include "platform/process.h"
@@ -25,10 +26,7 @@ class CUtilTransform;
 struct SourceUpdate {
   std::string sourcePath;
   media::MediaInfo info;  // the item's own, with the probe's findings
-  int trimStart = 0;
-  int trimEnd = 0;
-  int cropWidth = 0;
-  int cropHeight = 0;
+  ItemClip clip;          // the whole of what the probe found, else the item's own
   std::string analysisError;
   bool hasPicture = false;
 };
