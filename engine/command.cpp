@@ -80,6 +80,15 @@ std::string DeinterlaceStep(const VideoItem& item) {
   return item.interlaced && item.rotation == 0 ? "yadif," : "";
 }
 
+// Streams that start far apart each play from their own start, together.
+std::string RealignStep(const VideoItem& item) {
+  return item.streamsApart ? "setpts=PTS-STARTPTS," : "";
+}
+
+void AddSoundRealign(Command& cmd, const VideoItem& item) {
+  if (item.streamsApart) cmd.Add({"-af", "asetpts=PTS-STARTPTS"});
+}
+
 // The source's size as stored or as shown (a rotated picture) means no size
 // change.
 bool SizeChanged(const VideoItem& item) {
@@ -150,14 +159,14 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       w = item.outputWidth;
       h = item.outputHeight;
     }
-    std::string filter = "[0:v]" + DeinterlaceStep(item);
+    std::string filter = "[0:v]" + RealignStep(item) + DeinterlaceStep(item);
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
     AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
-    std::string filter = DeinterlaceStep(item);
+    std::string filter = RealignStep(item) + DeinterlaceStep(item);
     if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
         item.cropHeight > 0)
       filter += CropFilter(item) + ",";
@@ -186,6 +195,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   } else if (item.listKind != ConvertKind::Gif) {
     // One sound track: the one the source plays by default (FLV holds one only).
     cmd.Add({"-map", "0:v?", "-map", AudioTrack(item) + "?"});
+    AddSoundRealign(cmd, item);
   }
   if (item.listKind == ConvertKind::Video) AddSubtitles(cmd, item);
   // No size chosen (yet) keeps the source's size: never an empty " -s ".
@@ -204,6 +214,7 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   // The track the source plays by default, not the one the transcoder would
   // pick (the one with the most channels).
   cmd.Add({"-map", AudioTrack(item)});
+  AddSoundRealign(cmd, item);
   AddArgs(cmd, SoundCodecArgs(item.outputFormat));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
   cmd.Add({"-ar", "44100"});

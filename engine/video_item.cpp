@@ -99,6 +99,7 @@ std::string SourceRefusal(const VideoItem& item) {
   const bool pictureList = item.listKind != ConvertKind::Audio;  // merge parts are videos too
   if (pictureList && !item.hasPicture && item.cacheKind == media::CacheKind::None)
     return "this file has no picture; use the audio list";
+  if (!pictureList && !item.HasAudio()) return "this file has no sound";
   return std::string();
 }
 

@@ -43,6 +43,9 @@ struct MediaInfo {
   int pixelAspectNum = 1;        // shape of a stored pixel, width to height
   int pixelAspectDen = 1;
   bool interlaced = false;       // the picture is stored as fields
+  // The picture and the sound start far apart (one after the other has
+  // ended): each plays from its own start, and the duration is what plays.
+  bool streamsApart = false;
   std::vector<SubtitleTrack> subtitles;  // in stream order
 
   // The picture as it is shown: a quarter turn swaps the stored sides.

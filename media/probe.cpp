@@ -55,6 +55,34 @@ bool IsAttachedPicture(const AVStream* stream) {
   return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
 }
 
+// Where a stream starts and how long it plays, in seconds, when the
+// container says both.
+struct Span {
+  bool known = false;
+  double start = 0, length = 0;
+};
+
+Span SpanOf(const AVStream* stream) {
+  Span span;
+  if (stream->start_time == AV_NOPTS_VALUE || stream->duration == AV_NOPTS_VALUE ||
+      stream->duration <= 0)
+    return span;
+  span.known = true;
+  span.start = static_cast<double>(stream->start_time) * av_q2d(stream->time_base);
+  span.length = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+  return span;
+}
+
+// A picture and a sound that would never play together where they stand:
+// one starts long after the other has ended (a muxer that stamped one of
+// them from another clock). Each then plays from its own start.
+bool FarApart(const Span& a, const Span& b) {
+  if (!a.known || !b.known) return false;
+  const Span& first = a.start <= b.start ? a : b;
+  const double gap = std::fabs(a.start - b.start);
+  return gap > 10.0 && gap > first.length + 1.0;
+}
+
 }  // namespace
 
 void SetDuration(int64_t microseconds, MediaInfo& info) {
@@ -104,6 +132,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   }
 
   bool videoSeen = false;
+  Span videoSpan, audioSpan;
   int audioTracks = 0;
   bool defaultAudioSeen = false;
   info.subtitles.clear();
@@ -115,6 +144,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
     } else if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
       if (realVideo && IsAttachedPicture(stream)) continue;
       videoSeen = true;
+      videoSpan = SpanOf(stream);
       const AVRational rate = stream->avg_frame_rate;
       if (rate.num != 0 && rate.den != 0)
         info.frameRate = static_cast<float>(rate.num) / static_cast<float>(rate.den);
@@ -140,6 +170,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       if (track != 0 && (defaultAudioSeen || !isDefault)) continue;
       defaultAudioSeen = isDefault;
       info.audioTrack = track;
+      audioSpan = SpanOf(stream);
       if (par->ch_layout.nb_channels > 0) info.audioChannels = par->ch_layout.nb_channels;
       info.audioKbps = static_cast<int>(par->bit_rate / 1000);
       info.audioBitRateText = std::to_string(info.audioKbps);
@@ -148,6 +179,12 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       info.subtitles.push_back({avcodec_get_name(par->codec_id),
                                 desc && (desc->props & AV_CODEC_PROP_TEXT_SUB) != 0});
     }
+  }
+  info.streamsApart = FarApart(videoSpan, audioSpan);
+  if (info.streamsApart) {
+    // The file's length counts the gap; what plays is the longer stream.
+    const double seconds = std::max(videoSpan.length, audioSpan.length);
+    SetDuration(static_cast<int64_t>(seconds * 1e6), info);
   }
   report.pictureFound = videoSeen;
   report.usable = videoSeen || info.cacheKind != CacheKind::None;

@@ -21,6 +21,7 @@ packages=(
   xcompmgr
   # sources made by other programs than ffmpeg, for the tests
   mkvtoolnix x264 lame gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-libav
   # fuzzing the file readers
   clang libclang-rt-14-dev
 )

@@ -125,9 +125,12 @@ TEST_F(SourceTest, HostileSourcesFailWithTheAnalysisReasonAndNothingIsRead) {
             (std::vector<std::string>{"good.gif", "good.mp3", "good.mp4"}));
 }
 
-TEST_F(SourceTest, PictureListsRefuseASoundFileThatTheAudioListConverts) {
+TEST_F(SourceTest, ListsRefuseWhatTheFileLacks) {
   const std::string song = Media("song.wav", Clip(1.0, 0, 0));
   const std::string film = Media("film.mp4", Clip(1.0, 160, 120));
+  testsupport::MediaSpec mute = Clip(1.0, 160, 120);
+  mute.audioChannels = 0;
+  const std::string silent = Media("silent.mp4", mute);
   StartSession();
   for (ConvertKind list : {ConvertKind::Video, ConvertKind::Gif}) {
     const std::vector<ItemPtr> items = Convert(list, {song, film});
@@ -138,11 +141,18 @@ TEST_F(SourceTest, PictureListsRefuseASoundFileThatTheAudioListConverts) {
   }
   EXPECT_EQ(RunsOf(song), std::vector<std::string>());
 
-  const std::vector<ItemPtr> sound = Convert(ConvertKind::Audio, {song});
-  ASSERT_EQ(sound.size(), 1u);
-  EXPECT_EQ(sound[0]->state.load(), ItemState::Done) << sound[0]->failureReason;
+  // The sound list takes the song, and refuses the film without sound for
+  // what it lacks, not with the transcoder's words.
+  const std::vector<ItemPtr> sound = Convert(ConvertKind::Audio, {silent, song});
+  ASSERT_EQ(sound.size(), 2u);
+  EXPECT_EQ(sound[0]->state.load(), ItemState::Failed);
+  EXPECT_EQ(sound[0]->failureReason, "this file has no sound");
+  EXPECT_EQ(sound[1]->state.load(), ItemState::Done) << sound[1]->failureReason;
   EXPECT_TRUE(platform::IsRegularFile(out_ + "song.mp3"));
   EXPECT_EQ(RunsOf(song).size(), 1u);
+  const std::vector<std::string> runs = RunsOf(silent);  // its cover only
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NE(runs[0].find(" -f image2 "), std::string::npos) << runs[0];
 }
 
 TEST_F(SourceTest, FilesOfEveryCommonContainerConvertByTheirProbedDemuxer) {
@@ -227,34 +237,40 @@ TEST(SourceCommand, TheSourceIsReadByItsProbedDemuxerThroughFilesOnly) {
   }
 }
 
-TEST(SourceRefusal, OnlyAnalysedReadableSourcesWithAPictureWhereOneIsNeeded) {
+TEST(SourceRefusal, OnlyAnalysedReadableSourcesWithWhatTheListNeeds) {
   struct Case {
     const char* name;
     ConvertKind list;
     const char* analysisError;
     bool hasPicture;
+    bool hasSound;
     media::CacheKind cache;
     const char* refusal;
   } cases[] = {
-      {"unreadable", ConvertKind::Audio, "cannot open: x", true, media::CacheKind::None,
+      {"unreadable", ConvertKind::Audio, "cannot open: x", true, true, media::CacheKind::None,
        "cannot open: x"},
-      {"unreadable cache file", ConvertKind::Video, "cannot open: y", false, media::CacheKind::Qsv,
-       "cannot open: y"},
-      {"sound in the video list", ConvertKind::Video, "", false, media::CacheKind::None,
+      {"unreadable cache file", ConvertKind::Video, "cannot open: y", false, true,
+       media::CacheKind::Qsv, "cannot open: y"},
+      {"sound in the video list", ConvertKind::Video, "", false, true, media::CacheKind::None,
        "this file has no picture; use the audio list"},
-      {"sound in the GIF list", ConvertKind::Gif, "", false, media::CacheKind::None,
+      {"sound in the GIF list", ConvertKind::Gif, "", false, true, media::CacheKind::None,
        "this file has no picture; use the audio list"},
-      {"sound as a merge part", ConvertKind::Merge, "", false, media::CacheKind::None,
+      {"sound as a merge part", ConvertKind::Merge, "", false, true, media::CacheKind::None,
        "this file has no picture; use the audio list"},
-      {"sound in the audio list", ConvertKind::Audio, "", false, media::CacheKind::None, ""},
-      {"cache file whose picture the probe missed", ConvertKind::Video, "", false,
+      {"sound in the audio list", ConvertKind::Audio, "", false, true, media::CacheKind::None, ""},
+      {"film without sound in the audio list", ConvertKind::Audio, "", true, false,
+       media::CacheKind::None, "this file has no sound"},
+      {"film without sound as a merge part", ConvertKind::Merge, "", true, false,
+       media::CacheKind::None, ""},
+      {"cache file whose picture the probe missed", ConvertKind::Video, "", false, true,
        media::CacheKind::Kux, ""},
-      {"film", ConvertKind::Gif, "", true, media::CacheKind::None, ""},
+      {"film", ConvertKind::Gif, "", true, true, media::CacheKind::None, ""},
   };
   for (const Case& c : cases) {
     VideoItem item("/in/x.mp4", c.list);
     item.analysisError = c.analysisError;
     item.hasPicture = c.hasPicture;
+    if (c.hasSound) item.audioBitRateText = "128";
     item.cacheKind = c.cache;
     EXPECT_EQ(SourceRefusal(item), c.refusal) << c.name;
   }
