@@ -369,6 +369,7 @@ struct ListSession::Impl {
     MergeRequest request;
     for (const ItemPtr& p : List(ConvertKind::Merge)) {
       request.parts.push_back(p->outputPath);
+      request.titles.push_back(p->title);
       request.outputExtension = p->outputExtension;
       request.totalSeconds += p->KeptSeconds();
       if (!platform::FileExists(p->outputPath))

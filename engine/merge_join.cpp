@@ -31,8 +31,49 @@ std::string ConcatListText(const std::vector<std::string>& parts,
   return text;
 }
 
+namespace {
+
+// What says how the part was stored rather than what it shows.
+bool ContainerTag(const std::string& key) {
+  return key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
+         key == "encoder" || key == "duration";
+}
+
+std::string MetadataEscaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '=' || c == ';' || c == '#' || c == '\\' || c == '\n') escaped += '\\';
+    if (c != '\r') escaped += c;
+  }
+  return escaped;
+}
+
+}  // namespace
+
+std::string JoinMetadataText(const Tags& firstPartTags, const std::vector<std::string>& titles,
+                             const std::vector<double>& partSeconds) {
+  std::string text = ";FFMETADATA1\n";
+  for (const auto& [key, value] : firstPartTags)
+    if (!key.empty() && !ContainerTag(key))
+      text += MetadataEscaped(key) + "=" + MetadataEscaped(value) + "\n";
+  long long start = 0;
+  for (size_t i = 0; i < titles.size() && i < partSeconds.size(); ++i) {
+    const long long end = start + static_cast<long long>(partSeconds[i] * 1000.0 + 0.5);
+    if (end <= start) break;  // a part of unknown length: no chapters from here on
+    text += platform::Format("[CHAPTER]\nTIMEBASE=1/1000\nSTART=%lld\nEND=%lld\n", start, end);
+    text += "title=" + MetadataEscaped(titles[i]) + "\n";
+    start = end;
+  }
+  return text;
+}
+
 JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension) {
   JoinPlan plan;
+  if (!parts.empty() && (extension == "mp4" || extension == "mov")) {
+    for (const auto& tag : parts.front().tags)
+      plan.keyedTags = plan.keyedTags || (!ContainerTag(tag.first) &&
+                                          tag.first.find('.') != std::string::npos);
+  }
   bool same = !parts.empty();
   for (const PartFormat& p : parts) {
     same = same && SameFormat(parts.front(), p);
@@ -51,13 +92,18 @@ JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& exten
 }
 
 Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,
-                         const std::string& outputPath, const JoinPlan& plan) {
+                         const std::string& metadataPath, const std::string& outputPath,
+                         const JoinPlan& plan) {
   Command cmd;
   cmd.Add({"-safe", "0", "-hide_banner", "-progress"});
   cmd.AddPath(progressPath);
-  cmd.Add({"-y", "-f", "concat", "-i"});
+  // The parts are read through the file protocol alone, as any source is.
+  cmd.Add({"-y", "-protocol_whitelist", "file", "-f", "concat", "-i"});
   cmd.AddPath(listPath);
-  cmd.Add({"-map", "0"});
+  cmd.Add({"-protocol_whitelist", "file", "-f", "ffmetadata", "-i"});
+  cmd.AddPath(metadataPath);
+  cmd.Add({"-map", "0", "-map_metadata", "1", "-map_chapters", "1"});
+  if (plan.keyedTags) cmd.Add({"-movflags", "use_metadata_tags"});
   switch (plan.mode) {
     case JoinMode::Copy:
       cmd.Add({"-c", "copy"});
@@ -175,9 +221,11 @@ void MergeJoin::RunnerMain() {
   }
   const long long now = platform::MicrosecondsSinceEpoch();
   const std::string listPath = dirs_.scratch + platform::Format("%lld.txt", now);
+  const std::string metadataPath = dirs_.scratch + platform::Format("%lld.meta", now);
   const std::string stderrPath = progressPath_ + ".log";
   // Whatever is there already is not this join's to remove afterwards.
   const bool listOurs = !platform::FileExists(listPath);
+  const bool metadataOurs = !platform::FileExists(metadataPath);
   const bool progressOurs = !platform::FileExists(progressPath_);
   const bool stderrOurs = !platform::FileExists(stderrPath);
   std::vector<PartFormat> formats;
@@ -186,6 +234,7 @@ void MergeJoin::RunnerMain() {
   // where known as the list cuts each part there. A part that tells no length
   // leaves the request's total as the measure.
   double partsSeconds = 0;
+  std::vector<double> partLengths;
   bool everyLengthKnown = true;
   for (const std::string& part : request_.parts) {
     formats.push_back(ProbePartFormat(part));
@@ -194,14 +243,22 @@ void MergeJoin::RunnerMain() {
     const double seconds = f.videoSeconds > 0 ? f.videoSeconds : f.seconds;
     if (seconds <= 0) everyLengthKnown = false;
     partsSeconds += seconds;
+    partLengths.push_back(seconds);
   }
   if (!everyLengthKnown)
     partsSeconds = std::max(partsSeconds, static_cast<double>(request_.totalSeconds));
   const bool listWritten =
       listOurs &&
       platform::WriteFileAtomic(listPath, ConcatListText(request_.parts, pictureSeconds), 0600);
+  const Tags firstTags = formats.empty() ? Tags() : formats.front().tags;
+  const bool metadataWritten =
+      metadataOurs &&
+      platform::WriteFileAtomic(
+          metadataPath, JoinMetadataText(firstTags, request_.titles, partLengths), 0600);
   if (!listWritten) {
     fail("the list of parts could not be written: " + listPath);
+  } else if (!metadataWritten) {
+    fail("the chapters of the parts could not be written: " + metadataPath);
   } else if (!StopRequested()) {
     const std::string folder = platform::WithTrailingSlash(request_.outputFolder);
     const std::vector<std::string> names =
@@ -212,7 +269,7 @@ void MergeJoin::RunnerMain() {
       fail(error);
     } else {
       const std::string writePath = temp_.WritePath();
-      Command cmd = BuildJoinCommand(progressPath_, listPath, writePath,
+      Command cmd = BuildJoinCommand(progressPath_, listPath, metadataPath, writePath,
                                      PlanJoin(formats, request_.outputExtension));
       SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
       TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath,
@@ -240,6 +297,7 @@ void MergeJoin::RunnerMain() {
   // The join's own helper files go whatever the outcome; the reason of a
   // failure was read from them already.
   if (listWritten) platform::DeleteFile(listPath);
+  if (metadataWritten) platform::DeleteFile(metadataPath);
   if (progressOurs) platform::DeleteFile(progressPath_);
   if (stderrOurs) platform::DeleteFile(stderrPath);
   signals_.MarkRunnerEnded();

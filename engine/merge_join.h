@@ -15,6 +15,7 @@ struct NotifyTarget;
 
 struct MergeRequest {
   std::vector<std::string> parts;  // every part's output path, in list order
+  std::vector<std::string> titles; // each part's chapter name, in list order
   std::string outputExtension;
   std::string outputFolder;        // ends with '/'
   int totalSeconds = 0;            // sum of the parts' kept lengths
@@ -28,6 +29,16 @@ struct MergeRequest {
 std::string ConcatListText(const std::vector<std::string>& parts,
                            const std::vector<double>& pictureSeconds = {});
 
+using Tags = std::vector<std::pair<std::string, std::string>>;
+
+// The joined file's own tags and chapters as the transcoder's metadata file
+// holds them: the tags of the first part (where and when it was recorded,
+// not what container it came in) and a chapter a part, named by its title,
+// as long as the part plays. Every value is escaped, so a title cannot add
+// lines of its own.
+std::string JoinMetadataText(const Tags& firstPartTags, const std::vector<std::string>& titles,
+                             const std::vector<double>& partSeconds);
+
 enum class JoinMode { Copy, CopyVideoEncodeAudio, Encode };
 
 // How the parts join: by stream copy when they share one format (with the
@@ -37,11 +48,16 @@ struct JoinPlan {
   JoinMode mode = JoinMode::Encode;
   std::string videoEncoder;   // for Encode
   long long videoBitRate = 0;  // for Encode, bit/s
+  // The first part's tags have reverse-DNS keys (a phone's camera and place)
+  // that MP4 and MOV keep only as keyed metadata.
+  bool keyedTags = false;
 };
 JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension);
 
+// The join of the concat list, with the tags and chapters of the metadata file.
 Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,
-                         const std::string& outputPath, const JoinPlan& plan);
+                         const std::string& metadataPath, const std::string& outputPath,
+                         const JoinPlan& plan);
 
 // Why the parts cannot be joined as they are: a part that is missing, is no
 // regular file or is empty. "" when every part may be handed over.

@@ -5,7 +5,10 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 }
+
+#include "media/source_open.h"
 
 namespace engine {
 namespace {
@@ -83,9 +86,17 @@ double MediaSeconds(const std::string& path) {
 
 PartFormat ProbePartFormat(const std::string& path) {
   PartFormat f;
-  AVFormatContext* ctx = Open(path);
-  if (!ctx) return f;
+  AVFormatContext* ctx = nullptr;
+  std::string error;
+  if (media::OpenSourceFile(path, &ctx, nullptr, &error) < 0) return f;
+  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+    avformat_close_input(&ctx);
+    return f;
+  }
   f.ok = true;
+  const AVDictionaryEntry* tag = nullptr;
+  while ((tag = av_dict_get(ctx->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
+    f.tags.emplace_back(tag->key, tag->value);
   f.seconds = SecondsOf(ctx);
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     const AVStream* st = ctx->streams[i];
@@ -96,6 +107,8 @@ PartFormat ProbePartFormat(const std::string& path) {
       if (const AVCodec* enc = avcodec_find_encoder(par->codec_id)) f.videoEncoder = enc->name;
       f.width = par->width;
       f.height = par->height;
+      if (const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format)))
+        f.pixelFormat = name;
       f.frameRateNum = st->avg_frame_rate.num;
       f.frameRateDen = st->avg_frame_rate.den;
       f.videoBitRate = par->bit_rate;
@@ -115,8 +128,8 @@ bool SameFormat(const PartFormat& a, const PartFormat& b) {
   // Frame rates compare as fractions: 30/1 and 60/2 are the same rate.
   long long rateA = static_cast<long long>(a.frameRateNum) * b.frameRateDen;
   long long rateB = static_cast<long long>(b.frameRateNum) * a.frameRateDen;
-  return a.ok && b.ok && a.videoCodec == b.videoCodec && a.width == b.width &&
-         a.height == b.height && rateA == rateB && a.audioCodec == b.audioCodec &&
+  return a.ok && b.ok && a.videoCodec == b.videoCodec && a.pixelFormat == b.pixelFormat &&
+         a.width == b.width && a.height == b.height && rateA == rateB && a.audioCodec == b.audioCodec &&
          a.sampleRate == b.sampleRate && a.channels == b.channels;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace engine {
 
@@ -23,6 +25,7 @@ struct PartFormat {
   bool ok = false;
   std::string videoCodec;    // codec name, e.g. "h264"; "" without picture
   std::string videoEncoder;  // the encoder that writes that codec, e.g. "libx264"
+  std::string pixelFormat;   // e.g. "yuv420p"
   int width = 0, height = 0;
   int frameRateNum = 0, frameRateDen = 0;
   std::string audioCodec;  // "" without sound
@@ -31,7 +34,10 @@ struct PartFormat {
   long long videoBitRate = 0;  // bit/s; 0 when unknown
   double videoSeconds = 0;     // length of the picture stream; 0 when unknown
   double seconds = 0;          // length of the whole file; 0 when unknown
+  // The container's own tags (recording date, place, camera), in its order.
+  std::vector<std::pair<std::string, std::string>> tags;
 };
+// Reads the file through the file protocol alone, as a source is read.
 PartFormat ProbePartFormat(const std::string& path);
 
 // Same picture and sound format, so the parts join by stream copy.

@@ -1,6 +1,10 @@
 // Merging: parts made through the queue, then joined into one file.
 #include <sys/stat.h>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "engine/convert_queue.h"
 #include "engine/format_catalog.h"
 #include "engine/merge_join.h"
@@ -51,9 +55,32 @@ TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
   EXPECT_EQ(plan.mode, JoinMode::Encode);
   EXPECT_EQ(plan.videoEncoder, "libx264");
   EXPECT_EQ(plan.videoBitRate, 900000);
-  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/o/M_1.mp4", plan).Display(),
-            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -f concat -i /s/list.txt"
-            " -map 0 -c:v libx264 -b:v 900k -c:a aac /o/M_1.mp4");
+  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/s/tags", "/o/M_1.mp4", plan).Display(),
+            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -protocol_whitelist file -f concat"
+            " -i /s/list.txt -protocol_whitelist file -f ffmetadata -i /s/tags -map 0"
+            " -map_metadata 1 -map_chapters 1 -c:v libx264 -b:v 900k -c:a aac /o/M_1.mp4");
+  // A phone's keyed tags on the first part need MP4's keyed metadata.
+  a.tags = {{"major_brand", "qt  "}, {"com.apple.quicktime.make", "Apple"}};
+  EXPECT_TRUE(PlanJoin({a, a}, "mp4").keyedTags);
+  EXPECT_FALSE(PlanJoin({a, a}, "mkv").keyedTags);
+  a.tags = {{"major_brand", "qt  "}, {"creation_time", "2024-07-14T10:20:30Z"}};
+  EXPECT_FALSE(PlanJoin({a, a}, "mp4").keyedTags);
+}
+
+TEST(JoinMetadata, FirstPartsTagsAndAChapterAPartEscaped) {
+  EXPECT_EQ(JoinMetadataText({{"major_brand", "isom"},
+                              {"creation_time", "2024-07-14T10:20:30Z"},
+                              {"location", "+48.8584+002.2945/"}},
+                             {"beach", "a=b;c#d\\e\nf\r"}, {2.5, 1.25}),
+            ";FFMETADATA1\n"
+            "creation_time=2024-07-14T10:20:30Z\n"
+            "location=+48.8584+002.2945/\n"
+            "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=2500\ntitle=beach\n"
+            "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2500\nEND=3750\n"
+            "title=a\\=b\\;c\\#d\\\\e\\\nf\n");
+  // A part of unknown length ends the chapters there.
+  EXPECT_EQ(JoinMetadataText({}, {"a", "b", "c"}, {1.0, 0, 1.0}),
+            ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=a\n");
 }
 
 TEST(JoinLength, OnlyAClearlyShortJoinFails) {
@@ -115,6 +142,7 @@ class MergeTest : public EngineTest {
       auto job = queue.JobOf(i.get());
       EXPECT_TRUE(job) << ext;
       if (job) request.parts.push_back(job->OutputPath());
+      request.titles.push_back(i->title);
       request.totalSeconds += i->KeptSeconds();
     }
     request.outputExtension = ext;
@@ -141,6 +169,21 @@ class MergeTest : public EngineTest {
   Recorder recorder_;
   std::string reason_, command_;
 };
+
+// The file's chapters: title and end in whole seconds.
+std::vector<std::string> Chapters(const std::string& file) {
+  std::vector<std::string> chapters;
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return {"unreadable"};
+  for (unsigned i = 0; i < ctx->nb_chapters; ++i) {
+    const AVChapter* c = ctx->chapters[i];
+    const AVDictionaryEntry* title = av_dict_get(c->metadata, "title", nullptr, 0);
+    chapters.push_back(platform::Format("%s until %.0f", title ? title->value : "",
+                                        static_cast<double>(c->end) * av_q2d(c->time_base)));
+  }
+  avformat_close_input(&ctx);
+  return chapters;
+}
 
 // Decodes the whole file; "" when it plays without a single error.
 std::string PlaybackErrors(const std::string& file) {
@@ -179,9 +222,17 @@ TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
     EXPECT_EQ(info.height, 240) << ext;
     EXPECT_FALSE(info.audioBitRateText.empty()) << ext << ": the sound must go all through";
     EXPECT_EQ(PlaybackErrors(output), "") << ext << " with " << command_;
-    // The join's list, progress and error output are gone; the parts stay.
-    for (const std::string& name : FolderEntries(dirs_.scratch))
+    // Each part is a chapter where the container keeps chapters.
+    const std::string e = ext;
+    if (e == "mp4" || e == "mkv" || e == "mov") {
+      EXPECT_EQ(Chapters(output), (std::vector<std::string>{"first until 2", "second until 3"}))
+          << ext;
+    }
+    // The join's list, tags, progress and error output are gone; the parts stay.
+    for (const std::string& name : FolderEntries(dirs_.scratch)) {
       EXPECT_EQ(name.find(".txt"), std::string::npos) << ext << ": " << name;
+      EXPECT_EQ(name.find(".meta"), std::string::npos) << ext << ": " << name;
+    }
     EXPECT_EQ(FolderEntries(dirs_.log), std::vector<std::string>{}) << ext;
   }
 }
