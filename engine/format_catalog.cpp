@@ -83,6 +83,8 @@ const std::vector<PresetRecord>& Presets() {
       {SizePreset::Audio256, "256", "256 kbps", "", 0, 0, 0, 256, "512k", kAudioList},
       {SizePreset::Audio128, "128", "128 kbps", "", 0, 0, 0, 128, "512k", kAudioList},
       {SizePreset::Audio96, "96", "96 kbps", "", 0, 0, 0, 96, "512k", kAudioList},
+      // Merge parts that share their formats join as they are, at their own size.
+      {SizePreset::Parts, "parts", "Same as the parts", "", 0, 0, 0, 0, "512k", kMergeList},
   };
   return presets;
 }

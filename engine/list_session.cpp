@@ -9,6 +9,7 @@
 #include "engine/command.h"
 #include "engine/messages.h"
 #include "engine/output_naming.h"
+#include "engine/parts_join.h"
 #include "engine/run_records.h"
 #include "engine/transform.h"
 #include "media/probe.h"
@@ -134,8 +135,8 @@ struct ListSession::Impl {
       // A preset's frame as it stands, whatever a part's shape.
       const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
       width = height = 0;
-      if (c.preset == media::SizePreset::Origin && !parts.empty() &&
-          MediaKnown(*parts.front())) {
+      if ((c.preset == media::SizePreset::Origin || c.preset == media::SizePreset::Parts) &&
+          !parts.empty() && MediaKnown(*parts.front())) {
         width = parts.front()->DisplayWidth();
         height = parts.front()->DisplayHeight();
       }
@@ -258,6 +259,57 @@ struct ListSession::Impl {
     listener->OnItemChanged(*item);
   }
 
+  bool PartsAsTheyAre() const {
+    return choices[Index(ConvertKind::Merge)].preset == media::SizePreset::Parts;
+  }
+
+  // The merge parts whose facts are known; *all: every part's are.
+  std::vector<const VideoItem*> KnownParts(bool* all) const {
+    std::vector<const VideoItem*> known;
+    *all = true;
+    for (const ItemPtr& p : lists[Index(ConvertKind::Merge)]) {
+      if (MediaKnown(*p)) known.push_back(p.get());
+      else *all = false;
+    }
+    return known;
+  }
+
+  // Parts that cannot be joined as they are put the merge list back on its
+  // starting size, and the user is told why. "" when the choice stands.
+  std::string CheckPartsChoice(bool requireAll) {
+    if (!PartsAsTheyAre()) return {};
+    bool all = false;
+    const std::vector<const VideoItem*> known = KnownParts(&all);
+    std::string why;
+    if (requireAll && !all) why = "a part is still being read";
+    else if (!known.empty()) why = PartsMismatch(known);
+    if (why.empty()) return {};
+    ListChoice sized = choices[Index(ConvertKind::Merge)];
+    sized.preset = DefaultChoice(ConvertKind::Merge).preset;
+    // Parts that wait or convert keep theirs; the rest take the size now.
+    choices[Index(ConvertKind::Merge)] = sized;
+    ApplyChoiceToResting(ConvertKind::Merge, false);
+    app::RunLog("merge: the parts are converted: %s", why.c_str());
+    listener->OnChoiceReset(ConvertKind::Merge, why);
+    return why;
+  }
+
+  // The join of the parts as they are: each part is its own source, done
+  // without a conversion, and the join follows at once.
+  void TakePartsAsTheyAre(const std::string& folder) {
+    mergeFolder = folder;
+    for (const ItemPtr& p : List(ConvertKind::Merge)) {
+      if (IsBusy(p->state.load()) || p->state.load() == ItemState::Done) continue;
+      ApplyOutputs(*p, choices[Index(ConvertKind::Merge)]);
+      p->outputPath = p->sourcePath;
+      p->state = ItemState::Done;
+      listener->OnItemDone(*p);
+    }
+    if (!AllPartsDone()) return;
+    if (pending.empty()) allConvertedAfterJoin = true;
+    inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
+  }
+
   bool AllPartsDone() const {
     const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
     if (parts.size() < 2) return false;
@@ -292,6 +344,7 @@ struct ListSession::Impl {
     tracks[raw].infoSeen = true;
     ApplyOutputs(*item, ChoiceOf(*item));
     listener->OnItemInfo(*item);
+    if (item->listKind == ConvertKind::Merge) CheckPartsChoice(false);
     if (item->listKind == ConvertKind::Merge && !lists[Index(ConvertKind::Merge)].empty() &&
         lists[Index(ConvertKind::Merge)].front() == item)
       FirstPartChanged();
@@ -367,6 +420,11 @@ struct ListSession::Impl {
   void TryStartMerge() {
     if (join || !AllPartsDone()) return;
     MergeRequest request;
+    if (PartsAsTheyAre()) {
+      const ItemPtr& first = List(ConvertKind::Merge).front();
+      request.soundTrack = first->audioCodec.empty() ? -1 : first->audioTrack;
+      request.sourcesAsTheyAre = true;
+    }
     for (const ItemPtr& p : List(ConvertKind::Merge)) {
       request.parts.push_back(p->outputPath);
       request.titles.push_back(p->title);
@@ -614,7 +672,15 @@ bool ListSession::SetClip(VideoItem& item, const ItemClip& clip, std::string* wh
   PutClip(item, fitted);
   app::RunLog("clip %s: %d-%d s, crop %dx%d at %d,%d", item.itemId.c_str(), item.trimStart,
               item.trimEnd, item.cropWidth, item.cropHeight, item.cropX, item.cropY);
+  if (item.listKind == ConvertKind::Merge) impl_->CheckPartsChoice(false);
   return true;
+}
+
+std::vector<media::OutputFormat> ListSession::PartsJoinFormats() const {
+  bool all = false;
+  const std::vector<const VideoItem*> known = impl_->KnownParts(&all);
+  if (!all || known.size() < 2) return {};
+  return engine::PartsJoinFormats(known);
 }
 
 bool ListSession::CanClip(const VideoItem& item) const {
@@ -643,6 +709,13 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
   if (list == ConvertKind::Merge) impl_->mergeFolder = folder;
+  if (list == ConvertKind::Merge && impl_->CheckPartsChoice(true).empty() &&
+      impl_->PartsAsTheyAre()) {
+    if (impl_->join) return StartResult::Nothing;
+    const bool again = impl_->AllPartsDone();
+    impl_->TakePartsAsTheyAre(folder);
+    return again ? StartResult::MergeAgain : StartResult::Started;
+  }
 
   int queued = 0;
   for (const ItemPtr& item : items) {
@@ -670,6 +743,12 @@ StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& out
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
   if (item->listKind == ConvertKind::Merge) impl_->mergeFolder = folder;
+  if (item->listKind == ConvertKind::Merge && impl_->CheckPartsChoice(true).empty() &&
+      impl_->PartsAsTheyAre()) {
+    // A part as it is needs no conversion: its join may follow.
+    if (!impl_->join) impl_->TakePartsAsTheyAre(folder);
+    return StartResult::Started;
+  }
   impl_->Enqueue(item, folder, 1, Impl::NextOneShot(item->listKind, true));
   impl_->queue->Wake();
   return StartResult::Started;

@@ -65,6 +65,10 @@ struct SessionListener {
   // A merge part failed: the later parts went back to Idle (each was
   // reported through OnItemChanged before this).
   virtual void OnMergePartFailed() {}
+  // The list's choice went back to its starting size because its files
+  // cannot be taken as they are (why, for the user); its items at rest took
+  // the new choice and were reported through OnItemChanged.
+  virtual void OnChoiceReset(ConvertKind /*list*/, const std::string& /*why*/) {}
   // The last pending item succeeded: nothing queued is left (power-off).
   // When that item completes the merge's parts, this waits for the join and
   // comes after its OnMergeEnded, if the join succeeded.
@@ -147,6 +151,10 @@ class ListSession {
   // waiting, converting nor done) take the choice; in the merge list every
   // part goes back to Idle first. Each changed item is reported.
   ChoiceResult ApplyFormatChoice(ConvertKind list, const std::string& menuName);
+  // The formats in which the merge parts join as they are, without being
+  // converted (the "parts" preset); none unless every part is known and
+  // they share their picture and sound formats, whole and uncut.
+  std::vector<media::OutputFormat> PartsJoinFormats() const;
   // The same with values (a command line); false when the list does not
   // take them (ListTakesPreset) or, for the merge list, a part waits or
   // converts.

@@ -102,7 +102,13 @@ Command BuildJoinCommand(const std::string& progressPath, const std::string& lis
   cmd.AddPath(listPath);
   cmd.Add({"-protocol_whitelist", "file", "-f", "ffmetadata", "-i"});
   cmd.AddPath(metadataPath);
-  cmd.Add({"-map", "0", "-map_metadata", "1", "-map_chapters", "1"});
+  if (plan.pictureAndOneSound) {
+    cmd.Add({"-map", "0:v:0"});
+    if (plan.soundTrack >= 0) cmd.Add({"-map", platform::Format("0:a:%d", plan.soundTrack)});
+  } else {
+    cmd.Add({"-map", "0"});
+  }
+  cmd.Add({"-map_metadata", "1", "-map_chapters", "1"});
   if (plan.keyedTags) cmd.Add({"-movflags", "use_metadata_tags"});
   switch (plan.mode) {
     case JoinMode::Copy:
@@ -269,8 +275,10 @@ void MergeJoin::RunnerMain() {
       fail(error);
     } else {
       const std::string writePath = temp_.WritePath();
-      Command cmd = BuildJoinCommand(progressPath_, listPath, metadataPath, writePath,
-                                     PlanJoin(formats, request_.outputExtension));
+      JoinPlan plan = PlanJoin(formats, request_.outputExtension);
+      plan.pictureAndOneSound = request_.sourcesAsTheyAre;
+      plan.soundTrack = request_.soundTrack;
+      Command cmd = BuildJoinCommand(progressPath_, listPath, metadataPath, writePath, plan);
       SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
       TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath,
                         folder + names.front()};

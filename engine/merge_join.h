@@ -20,6 +20,10 @@ struct MergeRequest {
   std::string outputFolder;        // ends with '/'
   int totalSeconds = 0;            // sum of the parts' kept lengths
   std::string mergeName = "Merged";  // the localized merge file name
+  // The parts are the sources themselves: only their picture and this sound
+  // track (-1: none) are joined, not their other streams.
+  bool sourcesAsTheyAre = false;
+  int soundTrack = -1;
 };
 
 // The concat list: one "file '<path>'" line per part, an apostrophe written
@@ -51,6 +55,10 @@ struct JoinPlan {
   // The first part's tags have reverse-DNS keys (a phone's camera and place)
   // that MP4 and MOV keep only as keyed metadata.
   bool keyedTags = false;
+  // The streams joined: every stream of the parts, or for sources taken as
+  // they are their picture and this sound track (-1: none).
+  bool pictureAndOneSound = false;
+  int soundTrack = -1;
 };
 JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension);
 

@@ -47,6 +47,13 @@ struct MediaInfo {
   // ended): each plays from its own start, and the duration is what plays.
   bool streamsApart = false;
   std::vector<SubtitleTrack> subtitles;  // in stream order
+  // What decides whether files join as they are, without encoding again.
+  std::string videoCodec;        // "h264"; "" without a picture
+  std::string pixelFormat;       // "yuv420p"; "" when unknown
+  int frameRateNum = 0;          // the average rate as a fraction; 0/0 when unknown
+  int frameRateDen = 0;
+  std::string audioCodec;        // of the track described; "" without sound
+  int sampleRate = 0;
 
   // The picture as it is shown: a quarter turn swaps the stored sides.
   bool QuarterTurn() const { return rotation == 90 || rotation == 270; }

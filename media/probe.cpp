@@ -10,6 +10,7 @@ extern "C" {
 #include <libavcodec/codec_desc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "media/source_open.h"
@@ -146,8 +147,14 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       videoSeen = true;
       videoSpan = SpanOf(stream);
       const AVRational rate = stream->avg_frame_rate;
-      if (rate.num != 0 && rate.den != 0)
+      if (rate.num != 0 && rate.den != 0) {
         info.frameRate = static_cast<float>(rate.num) / static_cast<float>(rate.den);
+        info.frameRateNum = rate.num;
+        info.frameRateDen = rate.den;
+      }
+      info.videoCodec = avcodec_get_name(par->codec_id);
+      const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format));
+      info.pixelFormat = pixels ? pixels : "";
       int rotation = 0;
       if (StreamRotation(stream, &rotation)) info.rotation = rotation;
       if (par->width > 0 && par->height > 0) {
@@ -173,6 +180,8 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       audioSpan = SpanOf(stream);
       if (par->ch_layout.nb_channels > 0) info.audioChannels = par->ch_layout.nb_channels;
       info.audioKbps = static_cast<int>(par->bit_rate / 1000);
+      info.audioCodec = avcodec_get_name(par->codec_id);
+      info.sampleRate = par->sample_rate;
       info.audioBitRateText = std::to_string(info.audioKbps);
     } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) {
       const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);

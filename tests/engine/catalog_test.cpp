@@ -22,9 +22,10 @@ TEST(FormatCatalog, TokensAndRowTextsRoundTripOverTheWholeTable) {
     std::string upper = FormatToken(f);
     for (char& c : upper) c = static_cast<char>(toupper(c));
     EXPECT_EQ(FormatRowText(f), upper);
-    auto p = static_cast<SizePreset>(v);
+  }
+  for (SizePreset p : SizePresets()) {
     SizePreset parsedPreset = SizePreset::Origin;
-    ASSERT_TRUE(ParsePresetToken(PresetToken(p), &parsedPreset)) << v;
+    ASSERT_TRUE(ParsePresetToken(PresetToken(p), &parsedPreset)) << PresetToken(p);
     EXPECT_EQ(parsedPreset, p);
   }
   OutputFormat f = OutputFormat::Mkv;
@@ -36,7 +37,7 @@ TEST(FormatCatalog, TokensAndRowTextsRoundTripOverTheWholeTable) {
   EXPECT_EQ(p, SizePreset::Tv);
   EXPECT_EQ(FormatToken(static_cast<OutputFormat>(9)), "");
   EXPECT_EQ(FormatRowText(static_cast<OutputFormat>(-1)), "");
-  EXPECT_EQ(PresetToken(static_cast<SizePreset>(9)), "");
+  EXPECT_EQ(PresetToken(static_cast<SizePreset>(99)), "");
 }
 
 TEST(FormatCatalog, LabelsOfTheFormatButton) {
@@ -86,13 +87,13 @@ TEST(FormatCatalog, EachListOffersItsOwnFormatsAndPresets) {
                   SizePreset::Tv, SizePreset::Phone}},
       {K::Gif, {SizePreset::Origin, SizePreset::Dvd, SizePreset::Tv, SizePreset::Phone}},
       {K::Merge, {SizePreset::Size1080, SizePreset::Size720, SizePreset::Dvd, SizePreset::Tv,
-                  SizePreset::Phone}},
+                  SizePreset::Phone, SizePreset::Parts}},
       {K::Audio, {SizePreset::Origin, SizePreset::Audio256, SizePreset::Audio128,
                   SizePreset::Audio96}},
   };
   for (const Case& c : cases) {
-    for (int v = 0; v < 9; ++v) {
-      auto p = static_cast<SizePreset>(v);
+    for (SizePreset p : SizePresets()) {
+      const int v = static_cast<int>(p);
       bool offered = std::find(c.offered.begin(), c.offered.end(), p) != c.offered.end();
       EXPECT_EQ(ListOffersPreset(c.list, p), offered) << int(c.list) << " " << v;
       // A command line may also ask the merge list for the first part's size.

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <functional>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "app/core/app_settings.h"
 #include "engine/list_session.h"
 #include "engine/transform.h"
@@ -23,7 +27,8 @@ using testsupport::WriteText;
 namespace {
 
 enum class Ev {
-  Info, Changed, Progress, Done, Failed, MergeStarted, MergeEnded, MergePartFailed, AllConverted
+  Info, Changed, Progress, Done, Failed, MergeStarted, MergeEnded, MergePartFailed, AllConverted,
+  ChoiceReset
 };
 
 struct Event {
@@ -51,6 +56,10 @@ class Recording : public SessionListener {
   }
   void OnMergePartFailed() override { Add(Ev::MergePartFailed, nullptr); }
   void OnAllConverted() override { Add(Ev::AllConverted, nullptr); }
+  void OnChoiceReset(ConvertKind, const std::string& why) override {
+    resets.push_back(why);
+    Add(Ev::ChoiceReset, nullptr);
+  }
 
   int Count(Ev kind, const VideoItem* item = nullptr) const {
     return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const Event& e) {
@@ -70,6 +79,7 @@ class Recording : public SessionListener {
   std::vector<Event> events;
   std::vector<MergeRequest> requests;
   std::vector<MergeOutcome> outcomes;
+  std::vector<std::string> resets;
 
  private:
   void Add(Ev kind, VideoItem* item, int value = 0) {
@@ -458,6 +468,80 @@ TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
   EXPECT_NE(why.find("converts"), std::string::npos) << why;
   EXPECT_EQ(plain->trimStart, 0);
   EXPECT_EQ(plain->cropHeight, 110);
+}
+
+// Video frames the file holds, counted packet by packet.
+int VideoFrames(const std::string& file) {
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return -1;
+  int frames = 0;
+  if (avformat_find_stream_info(ctx, nullptr) >= 0) {
+    const int video = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(ctx, packet) >= 0) {
+      if (packet->stream_index == video) ++frames;
+      av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+  }
+  avformat_close_input(&ctx);
+  return frames;
+}
+
+TEST_F(SessionTest, PartsThatShareTheirFormatsJoinAsTheyAre) {
+  const std::vector<std::string> clips = {Media("one.mp4", Clip(2.0, 320, 240)),
+                                          Media("two.mp4", Clip(2.0, 320, 240)),
+                                          Media("three.mp4", Clip(2.0, 320, 240))};
+  const std::vector<ItemPtr> parts = AddAnalysed(ConvertKind::Merge, clips);
+  // The containers that store H.264 and AAC as they are; AVI would need the sound encoded.
+  const std::vector<OutputFormat> offered = session_->PartsJoinFormats();
+  for (OutputFormat f : {OutputFormat::Mp4, OutputFormat::Mkv, OutputFormat::Mov})
+    EXPECT_NE(std::find(offered.begin(), offered.end(), f), offered.end()) << FormatToken(f);
+  EXPECT_EQ(std::find(offered.begin(), offered.end(), OutputFormat::Avi), offered.end());
+
+  EXPECT_EQ(session_->ApplyFormatChoice(ConvertKind::Merge, "menuex2_mkv_parts"),
+            ChoiceResult::Applied);
+  EXPECT_EQ(FormatLabel(session_->Choice(ConvertKind::Merge).format,
+                        session_->Choice(ConvertKind::Merge).preset, "Source"),
+            "MKV - Same as the parts");
+  ASSERT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 1; }));
+  // No part was converted: the join read the sources themselves.
+  EXPECT_EQ(rec_.Count(Ev::Progress), 0);
+  EXPECT_EQ(rec_.requests.at(0).parts, clips);
+  const MergeOutcome& joined = rec_.outcomes.at(0);
+  ASSERT_EQ(joined.end, MergeOutcome::End::Done) << joined.reason;
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(joined.outputPath)});
+  EXPECT_EQ(VideoFrames(joined.outputPath), 3 * VideoFrames(clips[0]));
+  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  for (const std::string& clip : clips) EXPECT_TRUE(platform::IsRegularFile(clip)) << clip;
+  EXPECT_EQ(rec_.Count(Ev::ChoiceReset), 0);
+
+  // A part that differs, added later, puts the list back on a size and says why.
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Parts}));
+  const ItemPtr odd = AddAnalysed(ConvertKind::Merge, {Media("odd.mkv", Clip(1.0, 160, 120))}).at(0);
+  ASSERT_EQ(rec_.resets.size(), 1u);
+  EXPECT_EQ(rec_.resets[0], "part 4 is 160x120 where part 1 is 320x240");
+  EXPECT_EQ(session_->Choice(ConvertKind::Merge).preset, DefaultChoice(ConvertKind::Merge).preset);
+  EXPECT_EQ(odd->sizePreset, DefaultChoice(ConvertKind::Merge).preset);
+  EXPECT_TRUE(session_->PartsJoinFormats().empty());
+
+  // So does a trimmed part.
+  session_->RemoveItem(odd);
+  ASSERT_TRUE(session_->SetChoice(ConvertKind::Merge, {OutputFormat::Mp4, SizePreset::Parts}));
+  ItemClip clip = ClipOf(*parts[1]);
+  clip.trimEnd = 1;
+  std::string why;
+  ASSERT_TRUE(session_->SetClip(*parts[1], clip, &why)) << why;
+  ASSERT_EQ(rec_.resets.size(), 2u);
+  EXPECT_EQ(rec_.resets[1], "part 2 is trimmed");
+
+  // Mixed parts take today's way: each is converted, then joined.
+  ASSERT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 2; }));
+  EXPECT_EQ(rec_.outcomes.at(1).end, MergeOutcome::End::Done) << rec_.outcomes.at(1).reason;
+  EXPECT_NE(rec_.requests.at(1).parts, clips);
+  EXPECT_GT(rec_.Count(Ev::Progress), 0);
 }
 
 TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
