@@ -121,6 +121,13 @@ void FrontEnd::OnMergePartFailed() {
   fflush(err_);
 }
 
+void FrontEnd::OnChoiceReset(ConvertKind /*list*/, const std::string& why) {
+  view_.End();
+  fprintf(err_, "note: the parts cannot be joined as they are: %s; they are converted first\n",
+          why.c_str());
+  fflush(err_);
+}
+
 int FrontEnd::Run() {
   if (options_.probe) return Probe();
   if (!SetUp() || !Analyse()) {

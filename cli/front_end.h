@@ -34,6 +34,7 @@ class FrontEnd : public engine::SessionListener {
   void OnMergeProgress(int percent) override;
   void OnMergeEnded(const engine::MergeOutcome& outcome) override;
   void OnMergePartFailed() override;
+  void OnChoiceReset(engine::ConvertKind list, const std::string& why) override;
 
  private:
   int Probe();

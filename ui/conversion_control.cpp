@@ -244,6 +244,16 @@ void CMainFrame::OnMergePartFailed() {
     if (auto* row = static_cast<QWidget*>(item->listItem)) UpdateRowState(row, *item, false);
 }
 
+void CMainFrame::OnChoiceReset(ConvertKind list, const std::string& why) {
+  if (list == currentList_) RefreshFormatLabel();
+  const std::string size = engine::PresetLabel(session_->Choice(list).format,
+                                               session_->Choice(list).preset, "");
+  MessageBoxText(this,
+                 Q("The parts cannot be joined as they are: " + why + ".\nThey will be converted to " +
+                   size + " first."),
+                 Q(app::LangText(app::langkey::kTitle, app::kSectionMessage)), kMbIconInformation);
+}
+
 void CMainFrame::OnMergeStarted(const engine::MergeRequest&) {
   // The dialog runs its own loop: open it once this report has returned.
   QTimer::singleShot(0, this, [this] { RunMerge(); });

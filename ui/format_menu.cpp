@@ -1,5 +1,7 @@
 // The format menu of the main window: the entries of the shown list, and a
 // chosen entry handed to the list session.
+#include <algorithm>
+
 #include <QAbstractButton>
 
 #include "app/core/language.h"
@@ -17,13 +19,20 @@ void CMainFrame::OpenFormatMenu() {
   popupMenu_ = app::PopupMenu::Load(QStringLiteral("format_menu.xml"), this,
                                     [this](const app::MenuCommand& c) { OnMenuCommand(c); });
   if (!popupMenu_) return;
-  // The merge list has entries of its own ("menu2_…"): sizes only.
+  // The merge list has entries of its own ("menu2_…"): sizes, and joining
+  // the parts as they are where they allow it.
   const bool merge = currentList_ == ConvertKind::Merge;
+  const std::vector<media::OutputFormat> asTheyAre =
+      merge ? session_->PartsJoinFormats() : std::vector<media::OutputFormat>();
   for (const media::OutputFormat format : engine::OutputFormats()) {
     const QString token = QString::fromStdString(engine::FormatToken(format));
     const bool offered = engine::ListOffersFormat(currentList_, format);
     popupMenu_->SetItemVisible(QStringLiteral("menu_") + token, offered && !merge);
     popupMenu_->SetItemVisible(QStringLiteral("menu2_") + token, offered && merge);
+    const bool parts =
+        std::find(asTheyAre.begin(), asTheyAre.end(), format) != asTheyAre.end();
+    popupMenu_->SetItemVisible(QStringLiteral("menuex2_") + token + QStringLiteral("_parts"),
+                               parts);
   }
   if (button) popupMenu_->PopupUnder(button);
 }

@@ -107,6 +107,7 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void OnMergeProgress(int percent) override;
   void OnMergeEnded(const engine::MergeOutcome& outcome) override;
   void OnMergePartFailed() override;
+  void OnChoiceReset(engine::ConvertKind list, const std::string& why) override;
   void OnAllConverted() override;
 
   engine::ConvertKind currentList_ = engine::ConvertKind::Video;

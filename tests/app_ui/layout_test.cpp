@@ -261,7 +261,8 @@ TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
   auto menu = app::PopupMenu::Load("format_menu.xml", nullptr, nullptr);
   ASSERT_NE(menu, nullptr);
   const QStringList formats = {"mp4", "mkv", "avi", "wmv", "flv", "mov", "gif", "mp3", "m4a"};
-  const QStringList sizes = {"origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"};
+  const QStringList sizes = {"origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96",
+                             "parts"};
   const QStringList tops = {"menu_mp4",  "menu_mkv",  "menu_avi",  "menu_wmv",  "menu_flv",
                             "menu_mov",  "menu_gif",  "menu_mp3",  "menu_m4a",  "menu2_mp4",
                             "menu2_mkv", "menu2_avi", "menu2_wmv", "menu2_flv", "menu2_mov"};

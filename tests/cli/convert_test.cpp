@@ -179,6 +179,25 @@ TEST_F(ConvertProgramTest, MergeJoinsThePartsIntoOneFile) {
   EXPECT_NEAR(info.durationSeconds, 5, 1);
   EXPECT_EQ(info.resolutionText, "320x240");  // every part takes the first part's size
   EXPECT_EQ(Leftovers(), "");
+
+  // Parts of one kind join as they are; a part of another kind is converted
+  // first, and the note says why.
+  const std::string c = Clip("c.mp4", 2.0, 320, 240);
+  struct Case {
+    std::vector<std::string> files;
+    bool converted;
+  } cases[] = {{{a, c}, false}, {{a, b}, true}};
+  for (const Case& k : cases) {
+    std::vector<std::string> args = {"--list", "merge", "--preset", "parts", "--out", path("out")};
+    args.insert(args.end(), k.files.begin(), k.files.end());
+    r = Run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    // A converted part shows its own progress: "a.mp4: 40%".
+    EXPECT_EQ(r.out.find(platform::FileNameOf(a) + ": ") != std::string::npos, k.converted)
+        << r.out;
+    EXPECT_EQ(r.err.find("part 2 is 640x360 where part 1 is 320x240") != std::string::npos,
+              k.converted) << r.err;
+  }
 }
 
 TEST_F(ConvertProgramTest, AMergeWithAPartThatFailsEndsWithoutAJoin) {
