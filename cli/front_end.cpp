@@ -59,6 +59,13 @@ void PrintMediaInfo(FILE* out, const media::MediaInfo& m) {
   for (const media::SubtitleTrack& t : m.subtitles)
     subtitles += (subtitles.empty() ? "" : ",") + t.codec + (t.text ? "" : "(picture)");
   fprintf(out, "subtitles=%s\n", subtitles.c_str());
+  fprintf(out, "videoCodec=%s\n", m.videoCodec.c_str());
+  fprintf(out, "pixelFormat=%s\n", m.pixelFormat.c_str());
+  fprintf(out, "frameRateExact=%d/%d\n", m.frameRateNum, m.frameRateDen);
+  fprintf(out, "audioCodec=%s\n", m.audioCodec.c_str());
+  fprintf(out, "sampleRate=%d\n", m.sampleRate);
+  fprintf(out, "streamsApart=%d\n", m.streamsApart ? 1 : 0);
+  fprintf(out, "keyedTags=%d\n", m.keyedTags ? 1 : 0);
 }
 
 std::string Label(const VideoItem& item) { return platform::FileNameOf(item.sourcePath); }

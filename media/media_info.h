@@ -46,6 +46,9 @@ struct MediaInfo {
   // The picture and the sound start far apart (one after the other has
   // ended): each plays from its own start, and the duration is what plays.
   bool streamsApart = false;
+  // The container's tags include reverse-DNS keys ("com.apple.quicktime.make"):
+  // a phone's camera and place, which MP4 and MOV keep only as keyed metadata.
+  bool keyedTags = false;
   std::vector<SubtitleTrack> subtitles;  // in stream order
   // What decides whether files join as they are, without encoding again.
   std::string videoCodec;        // "h264"; "" without a picture

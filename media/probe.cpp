@@ -115,6 +115,10 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   }
 
   info.bitRate = opened->bit_rate;
+  info.keyedTags = false;
+  for (const AVDictionaryEntry* tag = nullptr;
+       (tag = av_dict_get(opened->metadata, "", tag, AV_DICT_IGNORE_SUFFIX));)
+    info.keyedTags = info.keyedTags || std::string(tag->key).find('.') != std::string::npos;
   if (opened->duration != AV_NOPTS_VALUE) {
     SetDuration(opened->duration, info);
     report.durationFound = true;

@@ -77,7 +77,9 @@ TEST_F(ConvertProgramTest, ProbePrintsEveryField) {
         "width=320\n", "audioChannels=2\n", "coverSeekSeconds=0\n", "hasDataStream=0\n",
         "rotation=0\n", "frameRate=25\n", "fileSizeText=", "coverPath=", "audioBitRateText=",
         "bitRate=", "fileSize=", "inputFormat=mov\n", "audioTrack=0\n", "pixelAspect=1:1\n",
-        "interlaced=0\n", "subtitles=\n"})
+        "interlaced=0\n", "subtitles=\n", "videoCodec=h264\n", "pixelFormat=yuv420p\n",
+        "frameRateExact=25/1\n", "audioCodec=aac\n", "sampleRate=44100\n", "streamsApart=0\n",
+        "keyedTags=0\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
 
   testsupport::WriteText(path("junk.mp4"), "not a video");
