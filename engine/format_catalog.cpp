@@ -18,37 +18,87 @@ constexpr unsigned kMergeList = Bit(ConvertKind::Merge);
 
 using Args = std::vector<std::string>;
 
+Args Join(Args a, const Args& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // One row per output. The rows stand in the order of the enumeration, which
-// is also the order in which a menu entry's name is searched for tokens.
+// is also the order in which a menu entry's name is searched for tokens: no
+// token may stand inside another entry's name.
 struct OutputRecord {
   OutputFormat format;
-  const char* token;    // also the file's extension
+  const char* token;      // the name on a command line and in the menu's entries
+  const char* extension;  // the file's
   const char* rowText;
-  unsigned lists;       // the lists that offer it
-  Args videoCodec;      // a converted video's codec (empty: the container's own)
-  Args partCodec;       // a merge part's
-  Args partCodec1080;   // a merge part's at 1080 lines, where it differs
-  Args soundCodec;      // a sound file's; empty for a picture output
+  unsigned lists;         // the lists that offer it
+  Args videoCodec;        // a converted video's codec (empty: the container's own)
+  Args partCodec;         // a merge part's
+  Args partCodec1080;     // a merge part's at 1080 lines, where it differs
+  Args joinCodec;         // a join that encodes again (empty: the parts' own encoder)
+  Args trackSound;        // the sound track of a picture output
+  Args soundCodec;        // a sound file's; empty for a picture output
+  Args speed;             // the encoders' speed settings
+  const char* sampleRate; // of a sound file and a merge part's track; "": the source's
+  bool lossless;          // a sound file kept as it is: no bit rate to choose
+  SubtitleWay subtitles;
 };
 
 const Args kH264 = {"-c:v", "libx264"};
 // Containers whose players expect H.264's main profile rather than their own codec.
 const Args kH264Main = {"-c:v", "libx264", "-profile:v", "main"};
+const Args kAac = {"-c:a", "aac"};
+const Args kOpus = {"-c:a", "libopus"};
+const Args kSuperfast = {"-preset", "superfast"};
+// VP9 and AV1 at a speed that keeps up with the picture on a small machine.
+const Args kVp9 = {"-c:v", "libvpx-vp9"};
+const Args kVp9Speed = {"-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1"};
+const Args kAv1 = {"-c:v", "libsvtav1"};
+const Args kAv1Speed = {"-preset", "12"};
+// HEVC in MP4 tagged as players outside FFmpeg expect it.
+const Args kHevc = {"-c:v", "libx265", "-tag:v", "hvc1"};
+
+using S = SubtitleWay;
 
 const std::vector<OutputRecord>& Outputs() {
   static const std::vector<OutputRecord> outputs = {
-      {OutputFormat::Mp4, "mp4", "MP4", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Mkv, "mkv", "MKV", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Avi, "avi", "AVI", kVideoList | kMergeList, kH264Main, {"-c:v", "msmpeg4"},
-       {"-c:v", "libxvid"}, {}},
-      {OutputFormat::Wmv, "wmv", "WMV", kVideoList | kMergeList, kH264Main, {"-c:v", "wmv2"}, {},
-       {}},
-      {OutputFormat::Flv, "flv", "FLV", kVideoList | kMergeList, kH264Main, kH264, {}, {}},
-      {OutputFormat::Mov, "mov", "MOV", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Gif, "gif", "GIF", kGifList, {}, {}, {}, {}},
-      {OutputFormat::Mp3, "mp3", "MP3", kAudioList, {}, {}, {}, {"-c:a", "libmp3lame"}},
+      {OutputFormat::Mp4, "mp4", "mp4", "MP4", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::TimedText},
+      {OutputFormat::Mkv, "mkv", "mkv", "MKV", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::Matroska},
+      {OutputFormat::Avi, "avi", "avi", "AVI", kVideoList | kMergeList, kH264Main,
+       {"-c:v", "msmpeg4"}, {"-c:v", "libxvid"}, {}, kAac, {}, kSuperfast, "44100", false,
+       S::None},
+      {OutputFormat::Wmv, "wmv", "wmv", "WMV", kVideoList | kMergeList, kH264Main,
+       {"-c:v", "wmv2"}, {}, {}, kAac, {}, kSuperfast, "44100", false, S::None},
+      {OutputFormat::Flv, "flv", "flv", "FLV", kVideoList | kMergeList, kH264Main, kH264, {}, {},
+       kAac, {}, kSuperfast, "44100", false, S::None},
+      {OutputFormat::Mov, "mov", "mov", "MOV", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::TimedText},
+      {OutputFormat::Gif, "gif", "gif", "GIF", kGifList, {}, {}, {}, {}, kAac, {}, kSuperfast,
+       "44100", false, S::None},
+      {OutputFormat::Mp3, "mp3", "mp3", "MP3", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "libmp3lame"}, kSuperfast, "44100", false, S::None},
       // A sound file never carries the picture along.
-      {OutputFormat::M4a, "m4a", "M4A", kAudioList, {}, {}, {}, {"-c:a", "aac", "-vn"}},
+      {OutputFormat::M4a, "m4a", "m4a", "M4A", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "aac", "-vn"}, kSuperfast, "44100", false, S::None},
+      // Quality set, not a bit rate: "-b:v 0" leaves the encoder to the crf.
+      // Opus takes 48 kHz, not 44.1.
+      {OutputFormat::Webm, "webm", "webm", "WEBM", kVideoList | kMergeList,
+       {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0"}, kVp9, {}, Join(kVp9, kVp9Speed), kOpus,
+       {}, kVp9Speed, "48000", false, S::WebVtt},
+      {OutputFormat::Hevc, "hevc", "mp4", "HEVC", kVideoList | kMergeList,
+       Join(kHevc, {"-movflags", "+faststart"}), kHevc, {}, Join(kHevc, kSuperfast), kAac, {}, kSuperfast,
+       "44100", false, S::TimedText},
+      {OutputFormat::Av1, "av1", "webm", "AV1", kVideoList | kMergeList,
+       {"-c:v", "libsvtav1", "-crf", "35"}, kAv1, {}, Join(kAv1, kAv1Speed), kOpus, {},
+       kAv1Speed, "48000", false, S::WebVtt},
+      {OutputFormat::Flac, "flac", "flac", "FLAC", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "flac"}, {}, "", true, S::None},
+      {OutputFormat::Wav, "wav", "wav", "WAV", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "pcm_s16le"}, {}, "", true, S::None},
+      {OutputFormat::Opus, "opus", "opus", "OPUS", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "libopus"}, {}, "48000", false, S::None},
   };
   return outputs;
 }
@@ -136,6 +186,11 @@ std::string FormatToken(OutputFormat format) {
   return r ? r->token : std::string();
 }
 
+std::string FormatExtension(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->extension : std::string();
+}
+
 std::string PresetToken(SizePreset preset) {
   const PresetRecord* r = PresetOf(preset);
   return r ? r->token : std::string();
@@ -171,6 +226,11 @@ bool IsSoundFormat(OutputFormat format) {
   return r && !r->soundCodec.empty();
 }
 
+bool IsLosslessSound(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && r->lossless;
+}
+
 bool ListOffersFormat(ConvertKind list, OutputFormat format) {
   const OutputRecord* r = OutputOf(format);
   return r && (r->lists & Bit(list)) != 0;
@@ -181,9 +241,21 @@ bool ListOffersPreset(ConvertKind list, SizePreset preset) {
   return r && (r->lists & Bit(list)) != 0;
 }
 
+bool ListOffersPreset(ConvertKind list, OutputFormat format, SizePreset preset) {
+  const PresetRecord* p = PresetOf(preset);
+  return ListOffersFormat(list, format) && ListOffersPreset(list, preset) &&
+         !(IsLosslessSound(format) && p->kbps > 0);
+}
+
 bool ListTakesPreset(ConvertKind list, SizePreset preset) {
   return ListOffersPreset(list, preset) ||
          (list == ConvertKind::Merge && preset == SizePreset::Origin);
+}
+
+bool ListTakesPreset(ConvertKind list, OutputFormat format, SizePreset preset) {
+  return ListOffersPreset(list, format, preset) ||
+         (list == ConvertKind::Merge && preset == SizePreset::Origin &&
+          ListOffersFormat(list, format));
 }
 
 std::string PresetLabel(OutputFormat format, SizePreset preset, const std::string& originText) {
@@ -282,6 +354,32 @@ const std::vector<std::string>& VideoCodecArgs(ConvertKind list, OutputFormat fo
 const std::vector<std::string>& SoundCodecArgs(OutputFormat format) {
   const OutputRecord* r = OutputOf(format);
   return r && !r->soundCodec.empty() ? r->soundCodec : OutputOf(OutputFormat::Mp3)->soundCodec;
+}
+
+const std::vector<std::string>& TrackSoundCodecArgs(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && !r->trackSound.empty() ? r->trackSound : kAac;
+}
+
+const std::vector<std::string>& EncoderSpeedArgs(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->speed : kSuperfast;
+}
+
+std::string SoundSampleRate(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->sampleRate : "44100";
+}
+
+const std::vector<std::string>& JoinCodecArgs(OutputFormat format) {
+  static const Args kNone;
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->joinCodec : kNone;
+}
+
+SubtitleWay SubtitlesOf(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->subtitles : SubtitleWay::None;
 }
 
 std::string PartVideoBitRate(SizePreset preset) {

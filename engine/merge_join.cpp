@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/core/run_log.h"
+#include "engine/format_catalog.h"
 #include "engine/messages.h"
 #include "engine/progress_file.h"
 #include "engine/timing.h"
@@ -31,8 +32,10 @@ std::string ConcatListText(const std::vector<std::string>& parts,
   return text;
 }
 
-JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension) {
+JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension,
+                  media::OutputFormat format) {
   JoinPlan plan;
+  plan.soundCodec = TrackSoundCodecArgs(format);
   bool same = !parts.empty();
   for (const PartFormat& p : parts) {
     same = same && SameFormat(parts.front(), p);
@@ -47,6 +50,7 @@ JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& exten
   }
   plan.mode = JoinMode::Encode;
   if (!parts.empty()) plan.videoEncoder = parts.front().videoEncoder;
+  plan.videoCodec = JoinCodecArgs(format);
   return plan;
 }
 
@@ -63,13 +67,18 @@ Command BuildJoinCommand(const std::string& progressPath, const std::string& lis
       cmd.Add({"-c", "copy"});
       break;
     case JoinMode::CopyVideoEncodeAudio:
-      cmd.Add({"-c:v", "copy", "-c:a", "aac"});
+      cmd.Add({"-c:v", "copy"});
+      for (const std::string& arg : plan.soundCodec) cmd.Add({arg});
       break;
     case JoinMode::Encode:
-      if (!plan.videoEncoder.empty()) cmd.Add({"-c:v", plan.videoEncoder});
+      if (!plan.videoCodec.empty()) {
+        for (const std::string& arg : plan.videoCodec) cmd.Add({arg});
+      } else if (!plan.videoEncoder.empty()) {
+        cmd.Add({"-c:v", plan.videoEncoder});
+      }
       if (plan.videoBitRate > 0)
         cmd.Add({"-b:v", platform::Format("%lldk", plan.videoBitRate / 1000)});
-      cmd.Add({"-c:a", "aac"});
+      for (const std::string& arg : plan.soundCodec) cmd.Add({arg});
       break;
   }
   cmd.AddPath(outputPath);
@@ -213,7 +222,8 @@ void MergeJoin::RunnerMain() {
     } else {
       const std::string writePath = temp_.WritePath();
       Command cmd = BuildJoinCommand(progressPath_, listPath, writePath,
-                                     PlanJoin(formats, request_.outputExtension));
+                                     PlanJoin(formats, request_.outputExtension,
+                                              request_.outputFormat));
       SetText(&commandLine_, temp_.ShownIn(cmd.Display()));
       TranscoderRun run{&cmd, dirs_.work, stderrPath, progressPath_, writePath,
                         folder + names.front()};
