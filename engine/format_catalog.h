@@ -1,5 +1,6 @@
 // The formats and size presets the lists offer: one table of outputs (token,
-// row text, the lists that offer it, its codec arguments) and one of presets
+// file extension, row text, the lists that offer it, its codec arguments,
+// sound codec, encoder speed and sample rate) and one of presets
 // (token, labels, frame sizes, bit rates, the lists that offer it), and each
 // list's starting choice. Every front end and the command builders read
 // these facts here; adding an output is adding a row.
