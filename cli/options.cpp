@@ -41,17 +41,23 @@ bool ParseNumbers(const std::string& text, char sep, size_t count, std::vector<i
 }  // namespace
 
 std::string UsageText() {
-  std::string formats, presets;
-  for (const media::OutputFormat f : engine::OutputFormats())
-    formats += (formats.empty() ? "" : "|") + engine::FormatToken(f);
+  std::string formats, presets, files, originOnly;
+  for (const media::OutputFormat f : engine::OutputFormats()) {
+    const std::string token = engine::FormatToken(f), extension = engine::FormatExtension(f);
+    formats += (formats.empty() ? "" : "|") + token;
+    if (extension != token) files += (files.empty() ? "" : ", ") + token + " writes ." + extension;
+    if (engine::IsLosslessSound(f)) originOnly += (originOnly.empty() ? "" : ", ") + token;
+  }
+  if (!files.empty()) files = ";\n                                      " + files;
+  if (!originOnly.empty()) originOnly = "; " + originOnly + ": origin only";
   for (const media::SizePreset p : engine::SizePresets())
     presets += (presets.empty() ? "" : "|") + engine::PresetToken(p);
   return "usage: pelmar-convert [options] FILE...\n"
          "  --list video|audio|gif|merge        which list the files go to (default video)\n"
          "  --format " + formats + "\n"
-         "                                      (default: mp4, mp3, gif, mp4 by list)\n"
+         "                                      (default: mp4, mp3, gif, mp4 by list" + files + ")\n"
          "  --preset " + presets + "\n"
-         "                                      (default: origin; 720 for merge)\n"
+         "                                      (default: origin; 720 for merge" + originOnly + ")\n"
          "  --out DIR             output folder (default: the program's output folder)\n"
          "  --name NAME           output name (one FILE only)\n"
          "  --trim START-END      kept range in whole seconds\n"
@@ -162,6 +168,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     return fail("format " + engine::FormatToken(o.format) + " does not belong to this list");
   if (!engine::ListTakesPreset(o.list, o.preset))
     return fail("this preset does not belong to this list");
+  if (!engine::ListTakesPreset(o.list, o.format, o.preset))
+    return fail("format " + engine::FormatToken(o.format) + " takes no preset but origin");
   if (o.files.empty()) return fail("no FILE given");
   if (!o.name.empty() && o.files.size() != 1) return fail("--name takes one FILE only");
   if (o.list == ConvertKind::Merge && o.files.size() < 2 && !o.probe && !o.printCommand)

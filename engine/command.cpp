@@ -117,20 +117,18 @@ std::string GifSizeStep(const VideoItem& item) {
 std::string AudioTrack(const VideoItem& item) { return Format("0:a:%d", item.audioTrack); }
 
 // Text subtitles go where the container takes them: Matroska as they are
-// (in a text form it stores), MP4 and MOV as timed text. Subtitles made of
-// pictures, and subtitles for other containers, are left out.
+// (in a text form it stores), MP4 and MOV as timed text, WebM as WebVTT.
+// Subtitles made of pictures, and subtitles for other containers, are left out.
 void AddSubtitles(Command& cmd, const VideoItem& item) {
-  using media::OutputFormat;
-  const bool mkv = item.outputFormat == OutputFormat::Mkv;
-  if (!mkv && item.outputFormat != OutputFormat::Mp4 && item.outputFormat != OutputFormat::Mov)
-    return;
+  const SubtitleWay way = SubtitlesOf(item.outputFormat);
+  if (way == SubtitleWay::None) return;
   int kept = 0;
   for (size_t i = 0; i < item.subtitles.size(); ++i) {
     const media::SubtitleTrack& track = item.subtitles[i];
     if (!track.text) continue;
     cmd.Add({"-map", Format("0:s:%d", static_cast<int>(i))});
-    std::string codec = "mov_text";
-    if (mkv) {
+    std::string codec = way == SubtitleWay::WebVtt ? "webvtt" : "mov_text";
+    if (way == SubtitleWay::Matroska) {
       const bool stored = track.codec == "subrip" || track.codec == "ass" ||
                           track.codec == "ssa" || track.codec == "webvtt" ||
                           track.codec == "text";
@@ -150,8 +148,10 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   // A merge part from a silent source gets a silent track, so the joined file
   // keeps its sound through every part.
   const bool silentPart = merge && !item.HasAudio();
+  // The part's track has the rate its codec takes (Opus: 48 kHz).
+  const std::string partRate = SoundSampleRate(item.outputFormat);
   if (silentPart)
-    cmd.Add({"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=44100"});
+    cmd.Add({"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + partRate});
 
   if (merge) {
     int w = item.DisplayWidth(), h = item.DisplayHeight();
@@ -162,7 +162,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     std::string filter = "[0:v]" + RealignStep(item) + DeinterlaceStep(item);
     if (item.rotation == 0) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
-    cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
+    cmd.Add({"-r", "30", "-ac", "2", "-ar", partRate, "-b:a", "128k"});
     AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
@@ -179,7 +179,9 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     if (item.audioChannels >= 2) cmd.Add({"-ac", "2"});
   }
 
-  cmd.Add({"-c:a", "aac", "-preset", "superfast", "-pix_fmt", "yuv420p"});
+  AddArgs(cmd, TrackSoundCodecArgs(item.outputFormat));
+  AddArgs(cmd, EncoderSpeedArgs(item.outputFormat));
+  cmd.Add({"-pix_fmt", "yuv420p"});
   cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});
   if (in.customBitRate > 0)
     cmd.Add({"-b:v", Format("%dk", static_cast<int>(in.customBitRate / 1000))});
@@ -217,11 +219,13 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   AddSoundRealign(cmd, item);
   AddArgs(cmd, SoundCodecArgs(item.outputFormat));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
-  cmd.Add({"-ar", "44100"});
+  // FLAC and WAV keep the source's rate, Opus takes 48 kHz.
+  const std::string rate = SoundSampleRate(item.outputFormat);
+  if (!rate.empty()) cmd.Add({"-ar", rate});
   // No target, or the source's own rate, leaves the encoder its default.
   if (item.outputAudioKbps > 0 && item.outputAudioKbps != item.audioKbps)
     cmd.Add({"-b:a", std::to_string(item.outputAudioKbps) + "k"});
-  cmd.Add({"-preset", "superfast"});
+  AddArgs(cmd, EncoderSpeedArgs(item.outputFormat));
   if (item.hasDataStream) cmd.Add({"-dn"});
   cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});
   cmd.AddPath(in.outputPath);

@@ -18,37 +18,89 @@ constexpr unsigned kMergeList = Bit(ConvertKind::Merge);
 
 using Args = std::vector<std::string>;
 
+Args Join(Args a, const Args& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // One row per output. The rows stand in the order of the enumeration, which
-// is also the order in which a menu entry's name is searched for tokens.
+// is also the order in which a menu entry's name is searched for tokens: no
+// token may stand inside another entry's name.
 struct OutputRecord {
   OutputFormat format;
-  const char* token;    // also the file's extension
+  const char* token;      // the name on a command line and in the menu's entries
+  const char* extension;  // the file's
   const char* rowText;
-  unsigned lists;       // the lists that offer it
-  Args videoCodec;      // a converted video's codec (empty: the container's own)
-  Args partCodec;       // a merge part's
-  Args partCodec1080;   // a merge part's at 1080 lines, where it differs
-  Args soundCodec;      // a sound file's; empty for a picture output
+  unsigned lists;         // the lists that offer it
+  Args videoCodec;        // a converted video's codec (empty: the container's own)
+  Args partCodec;         // a merge part's
+  Args partCodec1080;     // a merge part's at 1080 lines, where it differs
+  Args joinCodec;         // a join that encodes again (empty: the parts' own encoder)
+  Args trackSound;        // the sound track of a picture output
+  Args soundCodec;        // a sound file's; empty for a picture output
+  Args speed;             // the encoders' speed settings
+  const char* sampleRate; // of a sound file and a merge part's track; "": the source's
+  bool lossless;          // a sound file kept as it is: no bit rate to choose
+  SubtitleWay subtitles;
+  bool joinsParts;        // merge parts of one kind may join into it as they are
+  bool keepsTags;         // the source's tags go along: the recording date, place, camera
 };
 
 const Args kH264 = {"-c:v", "libx264"};
 // Containers whose players expect H.264's main profile rather than their own codec.
 const Args kH264Main = {"-c:v", "libx264", "-profile:v", "main"};
+const Args kAac = {"-c:a", "aac"};
+const Args kOpus = {"-c:a", "libopus"};
+const Args kSuperfast = {"-preset", "superfast"};
+// VP9 and AV1 at a speed that keeps up with the picture on a small machine.
+const Args kVp9 = {"-c:v", "libvpx-vp9"};
+const Args kVp9Speed = {"-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1"};
+const Args kAv1 = {"-c:v", "libsvtav1"};
+const Args kAv1Speed = {"-preset", "12"};
+// HEVC in MP4 tagged as players outside FFmpeg expect it.
+const Args kHevc = {"-c:v", "libx265", "-tag:v", "hvc1"};
+
+using S = SubtitleWay;
 
 const std::vector<OutputRecord>& Outputs() {
   static const std::vector<OutputRecord> outputs = {
-      {OutputFormat::Mp4, "mp4", "MP4", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Mkv, "mkv", "MKV", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Avi, "avi", "AVI", kVideoList | kMergeList, kH264Main, {"-c:v", "msmpeg4"},
-       {"-c:v", "libxvid"}, {}},
-      {OutputFormat::Wmv, "wmv", "WMV", kVideoList | kMergeList, kH264Main, {"-c:v", "wmv2"}, {},
-       {}},
-      {OutputFormat::Flv, "flv", "FLV", kVideoList | kMergeList, kH264Main, kH264, {}, {}},
-      {OutputFormat::Mov, "mov", "MOV", kVideoList | kMergeList, {}, kH264, {}, {}},
-      {OutputFormat::Gif, "gif", "GIF", kGifList, {}, {}, {}, {}},
-      {OutputFormat::Mp3, "mp3", "MP3", kAudioList, {}, {}, {}, {"-c:a", "libmp3lame"}},
+      {OutputFormat::Mp4, "mp4", "mp4", "MP4", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::TimedText, true, true},
+      {OutputFormat::Mkv, "mkv", "mkv", "MKV", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::Matroska, true, true},
+      {OutputFormat::Avi, "avi", "avi", "AVI", kVideoList | kMergeList, kH264Main,
+       {"-c:v", "msmpeg4"}, {"-c:v", "libxvid"}, {}, kAac, {}, kSuperfast, "44100", false,
+       S::None, false, false},
+      {OutputFormat::Wmv, "wmv", "wmv", "WMV", kVideoList | kMergeList, kH264Main,
+       {"-c:v", "wmv2"}, {}, {}, kAac, {}, kSuperfast, "44100", false, S::None, false, false},
+      {OutputFormat::Flv, "flv", "flv", "FLV", kVideoList | kMergeList, kH264Main, kH264, {}, {},
+       kAac, {}, kSuperfast, "44100", false, S::None, false, false},
+      {OutputFormat::Mov, "mov", "mov", "MOV", kVideoList | kMergeList, {}, kH264, {}, {}, kAac,
+       {}, kSuperfast, "44100", false, S::TimedText, true, true},
+      {OutputFormat::Gif, "gif", "gif", "GIF", kGifList, {}, {}, {}, {}, kAac, {}, kSuperfast,
+       "44100", false, S::None, false, false},
+      {OutputFormat::Mp3, "mp3", "mp3", "MP3", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "libmp3lame"}, kSuperfast, "44100", false, S::None, false, true},
       // A sound file never carries the picture along.
-      {OutputFormat::M4a, "m4a", "M4A", kAudioList, {}, {}, {}, {"-c:a", "aac", "-vn"}},
+      {OutputFormat::M4a, "m4a", "m4a", "M4A", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "aac", "-vn"}, kSuperfast, "44100", false, S::None, false, true},
+      // Quality set, not a bit rate: "-b:v 0" leaves the encoder to the crf.
+      // Opus takes 48 kHz, not 44.1.
+      {OutputFormat::Webm, "webm", "webm", "WEBM", kVideoList | kMergeList,
+       {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0"}, kVp9, {}, Join(kVp9, kVp9Speed), kOpus,
+       {}, kVp9Speed, "48000", false, S::WebVtt, true, true},
+      {OutputFormat::Hevc, "hevc", "mp4", "HEVC", kVideoList | kMergeList,
+       Join(kHevc, {"-movflags", "+faststart"}), kHevc, {}, Join(kHevc, kSuperfast), kAac, {}, kSuperfast,
+       "44100", false, S::TimedText, false, true},
+      {OutputFormat::Av1, "av1", "webm", "AV1", kVideoList | kMergeList,
+       {"-c:v", "libsvtav1", "-crf", "35"}, kAv1, {}, Join(kAv1, kAv1Speed), kOpus, {},
+       kAv1Speed, "48000", false, S::WebVtt, false, true},
+      {OutputFormat::Flac, "flac", "flac", "FLAC", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "flac"}, {}, "", true, S::None, false, true},
+      {OutputFormat::Wav, "wav", "wav", "WAV", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "pcm_s16le"}, {}, "", true, S::None, false, false},
+      {OutputFormat::Opus, "opus", "opus", "OPUS", kAudioList, {}, {}, {}, {}, {},
+       {"-c:a", "libopus"}, {}, "48000", false, S::None, false, true},
   };
   return outputs;
 }
@@ -138,6 +190,11 @@ std::string FormatToken(OutputFormat format) {
   return r ? r->token : std::string();
 }
 
+std::string FormatExtension(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->extension : std::string();
+}
+
 std::string PresetToken(SizePreset preset) {
   const PresetRecord* r = PresetOf(preset);
   return r ? r->token : std::string();
@@ -173,6 +230,11 @@ bool IsSoundFormat(OutputFormat format) {
   return r && !r->soundCodec.empty();
 }
 
+bool IsLosslessSound(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && r->lossless;
+}
+
 bool ListOffersFormat(ConvertKind list, OutputFormat format) {
   const OutputRecord* r = OutputOf(format);
   return r && (r->lists & Bit(list)) != 0;
@@ -183,9 +245,23 @@ bool ListOffersPreset(ConvertKind list, SizePreset preset) {
   return r && (r->lists & Bit(list)) != 0;
 }
 
+bool ListOffersPreset(ConvertKind list, OutputFormat format, SizePreset preset) {
+  const PresetRecord* p = PresetOf(preset);
+  const OutputRecord* r = OutputOf(format);
+  return ListOffersFormat(list, format) && ListOffersPreset(list, preset) &&
+         !(IsLosslessSound(format) && p->kbps > 0) &&
+         (preset != SizePreset::Parts || r->joinsParts);
+}
+
 bool ListTakesPreset(ConvertKind list, SizePreset preset) {
   return ListOffersPreset(list, preset) ||
          (list == ConvertKind::Merge && preset == SizePreset::Origin);
+}
+
+bool ListTakesPreset(ConvertKind list, OutputFormat format, SizePreset preset) {
+  return ListOffersPreset(list, format, preset) ||
+         (list == ConvertKind::Merge && preset == SizePreset::Origin &&
+          ListOffersFormat(list, format));
 }
 
 std::string PresetLabel(OutputFormat format, SizePreset preset, const std::string& originText) {
@@ -232,6 +308,11 @@ MenuChoice ReadMenuChoice(const std::string& name) {
     break;
   }
   return choice;
+}
+
+bool KeepsTags(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && r->keepsTags;
 }
 
 bool ListTakesFile(ConvertKind list, media::CacheKind cache) {
@@ -284,6 +365,32 @@ const std::vector<std::string>& VideoCodecArgs(ConvertKind list, OutputFormat fo
 const std::vector<std::string>& SoundCodecArgs(OutputFormat format) {
   const OutputRecord* r = OutputOf(format);
   return r && !r->soundCodec.empty() ? r->soundCodec : OutputOf(OutputFormat::Mp3)->soundCodec;
+}
+
+const std::vector<std::string>& TrackSoundCodecArgs(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r && !r->trackSound.empty() ? r->trackSound : kAac;
+}
+
+const std::vector<std::string>& EncoderSpeedArgs(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->speed : kSuperfast;
+}
+
+std::string SoundSampleRate(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->sampleRate : "44100";
+}
+
+const std::vector<std::string>& JoinCodecArgs(OutputFormat format) {
+  static const Args kNone;
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->joinCodec : kNone;
+}
+
+SubtitleWay SubtitlesOf(OutputFormat format) {
+  const OutputRecord* r = OutputOf(format);
+  return r ? r->subtitles : SubtitleWay::None;
 }
 
 std::string PartVideoBitRate(SizePreset preset) {

@@ -1,5 +1,6 @@
 // The formats and size presets the lists offer: one table of outputs (token,
-// row text, the lists that offer it, its codec arguments) and one of presets
+// file extension, row text, the lists that offer it, its codec arguments,
+// sound codec, encoder speed and sample rate) and one of presets
 // (token, labels, frame sizes, bit rates, the lists that offer it), and each
 // list's starting choice. Every front end and the command builders read
 // these facts here; adding an output is adding a row.
@@ -26,27 +27,41 @@ ListChoice DefaultChoice(ConvertKind list);
 std::vector<media::OutputFormat> OutputFormats();
 std::vector<media::SizePreset> SizePresets();
 
-// "mp4" … "m4a"; "" outside the table. Also the output file's extension.
+// "mp4" … "opus": the name on a command line and in menu entries; "" outside
+// the table.
 std::string FormatToken(media::OutputFormat format);
+// The output file's extension: "mp4" for HEVC, "webm" for AV1, else the
+// token; "" outside the table.
+std::string FormatExtension(media::OutputFormat format);
 // "origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96"; "" outside.
 std::string PresetToken(media::SizePreset preset);
 // Exact token → value; false for an unknown token.
 bool ParseFormatToken(const std::string& token, media::OutputFormat* format);
 bool ParsePresetToken(const std::string& token, media::SizePreset* preset);
 
-// "MP4" … "M4A"; "" outside the table.
+// "MP4" … "OPUS"; "" outside the table.
 std::string FormatRowText(media::OutputFormat format);
 bool IsSoundFormat(media::OutputFormat format);
+// A sound file that keeps the sound as it is (FLAC, WAV): no bit rate to choose.
+bool IsLosslessSound(media::OutputFormat format);
 
 // Which list offers a format, and which presets go with a list's formats:
 // sizes for picture lists (GIF: origin, dvd, tv, phone; the merge list has
 // no "origin", its parts must share one frame size), bit rates and origin for
 // the audio list.
 bool ListOffersFormat(ConvertKind list, media::OutputFormat format);
+// Without a format: whether any of the list's formats offers the preset.
 bool ListOffersPreset(ConvertKind list, media::SizePreset preset);
+// With one: whether the list's menu offers the preset under that format (a
+// lossless sound file only "origin"); false for a format of another list.
+bool ListOffersPreset(ConvertKind list, media::OutputFormat format, media::SizePreset preset);
 // What a list takes from a command line: what its menu offers, and for the
 // merge list also "origin", where every part takes the first part's size.
 bool ListTakesPreset(ConvertKind list, media::SizePreset preset);
+bool ListTakesPreset(ConvertKind list, media::OutputFormat format, media::SizePreset preset);
+
+// The source's tags (recording date, place, camera) go into the format's files.
+bool KeepsTags(media::OutputFormat format);
 
 // Cache files are converted as videos; the sound and merge lists cannot take them.
 bool ListTakesFile(ConvertKind list, media::CacheKind cache);
@@ -90,6 +105,24 @@ const std::vector<std::string>& VideoCodecArgs(ConvertKind list, media::OutputFo
                                                media::SizePreset preset);
 // A sound output's codec arguments (MP3's for a format without its own).
 const std::vector<std::string>& SoundCodecArgs(media::OutputFormat format);
+// The codec of a picture output's sound track: AAC, Opus for WebM and AV1.
+const std::vector<std::string>& TrackSoundCodecArgs(media::OutputFormat format);
+// The encoders' speed settings of the output: "-preset superfast" for the
+// formats of H.264 and HEVC (and, without effect, GIF, MP3 and M4A), the
+// realtime deadline for VP9, a preset number for AV1, none for FLAC, WAV, Opus.
+const std::vector<std::string>& EncoderSpeedArgs(media::OutputFormat format);
+// The sample rate of a sound file and of a merge part's track: "44100",
+// "48000" for Opus; "" keeps the source's (FLAC, WAV).
+std::string SoundSampleRate(media::OutputFormat format);
+// The video codec of a join that must encode the parts again; empty: the
+// parts' own encoder as it is.
+const std::vector<std::string>& JoinCodecArgs(media::OutputFormat format);
+
+// How a picture output keeps the source's text subtitles: not at all, as
+// timed text (MP4, MOV, HEVC), as Matroska stores them, or as WebVTT (WebM, AV1).
+enum class SubtitleWay { None, TimedText, Matroska, WebVtt };
+SubtitleWay SubtitlesOf(media::OutputFormat format);
+
 // A merge part's video bit rate at the preset: "2500k".
 std::string PartVideoBitRate(media::SizePreset preset);
 

@@ -141,7 +141,7 @@ struct ListSession::Impl {
         height = parts.front()->DisplayHeight();
       }
     }
-    const std::string ext = FormatToken(c.format);
+    const std::string ext = FormatExtension(c.format);
     const FrameSize size = OutputResolution(c.format, c.preset, width, height, pixelAspect);
     const int kbps = PresetAudioKbps(c.preset);
     const std::string resolution = SizeText(size);
@@ -428,6 +428,7 @@ struct ListSession::Impl {
     for (const ItemPtr& p : List(ConvertKind::Merge)) {
       request.parts.push_back(p->outputPath);
       request.titles.push_back(p->title);
+      request.outputFormat = p->outputFormat;
       request.outputExtension = p->outputExtension;
       request.totalSeconds += p->KeptSeconds();
       if (!platform::FileExists(p->outputPath))
@@ -692,12 +693,17 @@ ChoiceResult ListSession::ApplyFormatChoice(ConvertKind list, const std::string&
   ListChoice choice = impl_->choices[Index(list)];
   // A token that the list does not offer changes nothing.
   if (menu.hasFormat && ListOffersFormat(list, menu.format)) choice.format = menu.format;
-  if (menu.hasPreset && ListOffersPreset(list, menu.preset)) choice.preset = menu.preset;
+  if (menu.hasPreset && ListOffersPreset(list, choice.format, menu.preset))
+    choice.preset = menu.preset;
+  // A format without the list's present preset (FLAC after MP3 at 128 kbps)
+  // takes the list's starting preset.
+  if (!ListTakesPreset(list, choice.format, choice.preset))
+    choice.preset = DefaultChoice(list).preset;
   return impl_->SetListChoice(list, choice) ? ChoiceResult::Applied : ChoiceResult::Refused;
 }
 
 bool ListSession::SetChoice(ConvertKind list, const ListChoice& choice) {
-  if (!ListOffersFormat(list, choice.format) || !ListTakesPreset(list, choice.preset)) return false;
+  if (!ListTakesPreset(list, choice.format, choice.preset)) return false;
   return impl_->SetListChoice(list, choice);
 }
 

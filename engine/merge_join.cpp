@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/core/run_log.h"
+#include "engine/format_catalog.h"
 #include "engine/messages.h"
 #include "engine/progress_file.h"
 #include "engine/timing.h"
@@ -67,8 +68,10 @@ std::string JoinMetadataText(const Tags& firstPartTags, const std::vector<std::s
   return text;
 }
 
-JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension) {
+JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension,
+                  media::OutputFormat format) {
   JoinPlan plan;
+  plan.soundCodec = TrackSoundCodecArgs(format);
   if (!parts.empty() && (extension == "mp4" || extension == "mov")) {
     for (const auto& tag : parts.front().tags)
       plan.keyedTags = plan.keyedTags || (!ContainerTag(tag.first) &&
@@ -88,6 +91,7 @@ JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& exten
   }
   plan.mode = JoinMode::Encode;
   if (!parts.empty()) plan.videoEncoder = parts.front().videoEncoder;
+  plan.videoCodec = JoinCodecArgs(format);
   return plan;
 }
 
@@ -115,13 +119,18 @@ Command BuildJoinCommand(const std::string& progressPath, const std::string& lis
       cmd.Add({"-c", "copy"});
       break;
     case JoinMode::CopyVideoEncodeAudio:
-      cmd.Add({"-c:v", "copy", "-c:a", "aac"});
+      cmd.Add({"-c:v", "copy"});
+      for (const std::string& arg : plan.soundCodec) cmd.Add({arg});
       break;
     case JoinMode::Encode:
-      if (!plan.videoEncoder.empty()) cmd.Add({"-c:v", plan.videoEncoder});
+      if (!plan.videoCodec.empty()) {
+        for (const std::string& arg : plan.videoCodec) cmd.Add({arg});
+      } else if (!plan.videoEncoder.empty()) {
+        cmd.Add({"-c:v", plan.videoEncoder});
+      }
       if (plan.videoBitRate > 0)
         cmd.Add({"-b:v", platform::Format("%lldk", plan.videoBitRate / 1000)});
-      cmd.Add({"-c:a", "aac"});
+      for (const std::string& arg : plan.soundCodec) cmd.Add({arg});
       break;
   }
   cmd.AddPath(outputPath);
@@ -275,7 +284,7 @@ void MergeJoin::RunnerMain() {
       fail(error);
     } else {
       const std::string writePath = temp_.WritePath();
-      JoinPlan plan = PlanJoin(formats, request_.outputExtension);
+      JoinPlan plan = PlanJoin(formats, request_.outputExtension, request_.outputFormat);
       plan.pictureAndOneSound = request_.sourcesAsTheyAre;
       plan.soundTrack = request_.soundTrack;
       Command cmd = BuildJoinCommand(progressPath_, listPath, metadataPath, writePath, plan);

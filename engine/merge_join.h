@@ -8,6 +8,7 @@
 #include "engine/output_check.h"
 #include "engine/transcoder_job.h"
 #include "engine/work_dirs.h"
+#include "media/output_format.h"
 
 namespace engine {
 
@@ -16,6 +17,7 @@ struct NotifyTarget;
 struct MergeRequest {
   std::vector<std::string> parts;  // every part's output path, in list order
   std::vector<std::string> titles; // each part's chapter name, in list order
+  media::OutputFormat outputFormat = media::OutputFormat::Mp4;  // the parts' format
   std::string outputExtension;
   std::string outputFolder;        // ends with '/'
   int totalSeconds = 0;            // sum of the parts' kept lengths
@@ -47,10 +49,13 @@ enum class JoinMode { Copy, CopyVideoEncodeAudio, Encode };
 
 // How the parts join: by stream copy when they share one format (with the
 // sound encoded again where the container needs it), else by encoding with
-// the parts' own video codec and bit rate.
+// the parts' own video codec and bit rate. The sound, where encoded, takes
+// the format's codec (AAC; Opus in WebM); a format with a join codec of its
+// own (VP9, HEVC, AV1: their speed settings, HEVC's tag) encodes with that.
 struct JoinPlan {
   JoinMode mode = JoinMode::Encode;
   std::string videoEncoder;   // for Encode
+  std::vector<std::string> videoCodec;  // for Encode: replaces "-c:v videoEncoder"
   long long videoBitRate = 0;  // for Encode, bit/s
   // The first part's tags have reverse-DNS keys (a phone's camera and place)
   // that MP4 and MOV keep only as keyed metadata.
@@ -59,8 +64,10 @@ struct JoinPlan {
   // they are their picture and this sound track (-1: none).
   bool pictureAndOneSound = false;
   int soundTrack = -1;
+  std::vector<std::string> soundCodec = {"-c:a", "aac"};
 };
-JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension);
+JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& extension,
+                  media::OutputFormat format = media::OutputFormat::Mp4);
 
 // The join of the concat list, with the tags and chapters of the metadata file.
 Command BuildJoinCommand(const std::string& progressPath, const std::string& listPath,

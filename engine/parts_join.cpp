@@ -74,10 +74,8 @@ std::vector<media::OutputFormat> PartsJoinFormats(const std::vector<const VideoI
   if (!PartsMismatch(parts).empty()) return formats;
   const VideoItem& first = *parts.front();
   for (const media::OutputFormat format : OutputFormats()) {
-    if (!ListOffersFormat(ConvertKind::Merge, format)) continue;
-    const std::string extension = FormatToken(format);
-    // AVI takes AAC only with timestamps that the join would have to mend by encoding.
-    if (extension == "avi" && first.audioCodec == "aac") continue;
+    if (!ListOffersPreset(ConvertKind::Merge, format, media::SizePreset::Parts)) continue;
+    const std::string extension = FormatExtension(format);
     if (!media::ContainerStores(extension, first.videoCodec)) continue;
     if (!first.audioCodec.empty() && !media::ContainerStores(extension, first.audioCodec))
       continue;

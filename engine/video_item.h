@@ -46,8 +46,9 @@ struct VideoItem : media::MediaInfo {
   std::string cachePath;
   std::string outputPath;              // the finished file; set on the owner's thread when done
   std::string outputDir;               // ends with '/'
-  std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a
-  // The chosen format as a value; outputExtension is its token.
+  std::string outputExtension;         // mp4 mkv avi wmv flv mov gif mp3 m4a webm flac wav opus
+  // The chosen format as a value; outputExtension is its file's extension
+  // (FormatExtension: HEVC writes .mp4, AV1 .webm).
   media::OutputFormat outputFormat = media::OutputFormat::Mp4;
   // The output picture's frame and the sound's bit rate (kbit/s) as values;
   // 0: the source's own (or not known yet). The texts show them.

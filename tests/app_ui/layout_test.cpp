@@ -21,6 +21,7 @@
 #include "app/ui/popup_menu.h"
 #include "app/ui/skin.h"
 #include "app/ui/skin_controls.h"
+#include "engine/format_catalog.h"
 #include "tests/app_ui/ui_fixture.h"
 
 namespace {
@@ -256,37 +257,61 @@ TEST_F(UiTest, LanguageMenuHasAnItemPerLanguageOfTheTable) {
 }
 
 // Every entry of the format menu must name its own format and one size, found
-// the way a choice is read: the first format token, then the first size token.
+// the way a choice is read: the first format token, then the first size token;
+// and each list's entries are exactly what the catalogue offers it, per format.
 TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
   auto menu = app::PopupMenu::Load("format_menu.xml", nullptr, nullptr);
   ASSERT_NE(menu, nullptr);
-  const QStringList formats = {"mp4", "mkv", "avi", "wmv", "flv", "mov", "gif", "mp3", "m4a"};
+  const QStringList formats = {"mp4", "mkv",  "avi",  "wmv", "flv",  "mov", "gif", "mp3",
+                               "m4a", "webm", "hevc", "av1", "flac", "wav", "opus"};
   const QStringList sizes = {"origin", "1080", "720", "dvd", "tv", "phone", "256", "128", "96",
                              "parts"};
-  const QStringList tops = {"menu_mp4",  "menu_mkv",  "menu_avi",  "menu_wmv",  "menu_flv",
-                            "menu_mov",  "menu_gif",  "menu_mp3",  "menu_m4a",  "menu2_mp4",
-                            "menu2_mkv", "menu2_avi", "menu2_wmv", "menu2_flv", "menu2_mov"};
   auto first = [](const QString& name, const QStringList& tokens) {
     for (const QString& t : tokens)
       if (name.contains(t)) return t;
     return QString();
   };
-  for (const QString& top : tops) {
-    QAction* item = menu->Item(top);
-    ASSERT_NE(item, nullptr) << top.toStdString();
-    ASSERT_NE(item->menu(), nullptr) << top.toStdString();
-    EXPECT_FALSE(top.contains("menuex"));
-    const QString format = top.mid(top.indexOf('_') + 1);
-    const QList<QAction*> leaves = item->menu()->actions();
-    EXPECT_GE(leaves.size(), 4) << top.toStdString();
-    for (QAction* leaf : leaves) {
-      const QString name = leaf->objectName();
-      EXPECT_TRUE(name.contains("menuex")) << name.toStdString();
-      EXPECT_EQ(first(name, formats), format) << name.toStdString();
-      EXPECT_FALSE(first(name, sizes).isEmpty()) << name.toStdString();
-      EXPECT_FALSE(leaf->text().isEmpty()) << name.toStdString();
+  int tops = 0;
+  for (QAction* top : menu->menu()->actions()) {
+    if (top->objectName().isEmpty()) continue;  // a separator
+    ++tops;
+    const QString name = top->objectName();
+    ASSERT_NE(top->menu(), nullptr) << name.toStdString();
+    EXPECT_FALSE(name.contains("menuex"));
+    const bool merge = name.startsWith("menu2_");
+    EXPECT_TRUE(merge || name.startsWith("menu_")) << name.toStdString();
+    const QString format = name.mid(name.indexOf('_') + 1);
+    media::OutputFormat value = media::OutputFormat::Mp4;
+    ASSERT_TRUE(engine::ParseFormatToken(format.toStdString(), &value)) << name.toStdString();
+    // The list whose entries these are: the merge list's own, else the one
+    // picture or sound list that offers the format.
+    engine::ConvertKind list = engine::ConvertKind::Merge;
+    if (!merge) {
+      for (auto k : {engine::ConvertKind::Video, engine::ConvertKind::Audio,
+                     engine::ConvertKind::Gif})
+        if (engine::ListOffersFormat(k, value)) list = k;
     }
+    ASSERT_TRUE(engine::ListOffersFormat(list, value)) << name.toStdString();
+    QStringList offered;
+    for (media::SizePreset p : engine::SizePresets())
+      if (engine::ListOffersPreset(list, value, p))
+        offered << QString::fromStdString(engine::PresetToken(p));
+    QStringList shown;
+    for (QAction* leaf : top->menu()->actions()) {
+      const QString leafName = leaf->objectName();
+      EXPECT_TRUE(leafName.contains("menuex")) << leafName.toStdString();
+      EXPECT_EQ(first(leafName, formats), format) << leafName.toStdString();
+      shown << first(leafName, sizes);
+      EXPECT_FALSE(leaf->text().isEmpty()) << leafName.toStdString();
+    }
+    EXPECT_EQ(shown, offered) << name.toStdString();
   }
+  // One entry per format of the video, GIF and sound lists, one per format of the merge list.
+  int expected = 0;
+  for (media::OutputFormat f : engine::OutputFormats())
+    expected += 1 + (engine::ListOffersFormat(engine::ConvertKind::Merge, f) ? 1 : 0);
+  EXPECT_EQ(tops, expected);
+  EXPECT_EQ(expected, 24);
 }
 
 }  // namespace

@@ -46,6 +46,30 @@ TEST(CliOptions, ValuesAreRead) {
   EXPECT_EQ(o.files, std::vector<std::string>{"-odd name.mp4"});
 }
 
+TEST(CliOptions, NewFormatsAreReadByTheirTokens) {
+  struct Case {
+    std::vector<std::string> args;
+    OutputFormat format;
+    SizePreset preset;
+  } cases[] = {
+      {{"--format", "hevc", "--preset", "720"}, OutputFormat::Hevc, SizePreset::Size720},
+      {{"--format", "av1"}, OutputFormat::Av1, SizePreset::Origin},
+      {{"--list", "merge", "--format", "webm", "--preset", "origin"}, OutputFormat::Webm,
+       SizePreset::Origin},
+      {{"--list", "audio", "--format", "wav"}, OutputFormat::Wav, SizePreset::Origin},
+      {{"--list", "audio", "--format", "opus", "--preset", "96"}, OutputFormat::Opus,
+       SizePreset::Audio96},
+  };
+  for (Case& c : cases) {
+    c.args.insert(c.args.end(), {"a.mp4", "b.mp4"});
+    ParseResult r = ParseOptions(c.args);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.format, c.format);
+    EXPECT_EQ(r.options.preset, c.preset);
+  }
+  EXPECT_NE(UsageText().find("hevc writes .mp4"), std::string::npos) << UsageText();
+}
+
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -55,6 +79,9 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
       {"--list", "audio", "--format", "mkv", "a.mp4"},
       {"--list", "audio", "--preset", "720", "a.mp4"},
       {"--preset", "128", "a.mp4"},
+      {"--list", "audio", "--format", "wav", "--preset", "256", "a.mp4"},  // lossless: origin only
+      {"--format", "flac", "a.mp4"},                                       // a sound format
+      {"--list", "merge", "--format", "opus", "a.mp4", "b.mp4"},
       {"--name", "x", "a.mp4", "b.mp4"},
       {"--name", "../x", "a.mp4"},
       {"--list", "merge", "a.mp4"},

@@ -27,6 +27,8 @@ struct Produced {
   int channels = 0;  // of the first sound stream
   std::string subtitleCodec;
   double seconds = 0;  // the file's duration
+  std::string videoCodec, audioCodec;  // of the first streams
+  std::string format;                  // the container's demuxer names
 };
 
 Produced ReadProduced(const std::string& path) {
@@ -39,6 +41,7 @@ Produced ReadProduced(const std::string& path) {
   }
   p.ok = true;
   if (ctx->duration != AV_NOPTS_VALUE) p.seconds = static_cast<double>(ctx->duration) / AV_TIME_BASE;
+  p.format = ctx->iformat->name;
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     AVStream* st = ctx->streams[i];
     const AVCodecParameters* par = st->codecpar;
@@ -48,8 +51,10 @@ Produced ReadProduced(const std::string& path) {
       p.pixelAspect = av_guess_sample_aspect_ratio(ctx, st, nullptr);
       p.frameRate = st->avg_frame_rate;
       p.videoBitRate = par->bit_rate;
+      p.videoCodec = avcodec_get_name(par->codec_id);
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && p.audioStreams++ == 0) {
       p.channels = par->ch_layout.nb_channels;
+      p.audioCodec = avcodec_get_name(par->codec_id);
       p.audioBitRate = par->bit_rate;
     } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE && p.subtitleStreams++ == 0) {
       p.subtitleCodec = avcodec_get_name(par->codec_id);
@@ -235,6 +240,21 @@ TEST_F(ProducedFileTest, ChoicesShowInTheProducedFile) {
        }},
       {"avi takes no subtitles", {"--format", "avi", path("subtitled.mkv")},
        [](const Produced& p) { EXPECT_EQ(p.subtitleStreams, 0); }},
+      {"webm: vp9 and opus, subtitles as WebVTT", {"--format", "webm", path("subtitled.mkv")},
+       [](const Produced& p) {
+         EXPECT_NE(p.format.find("webm"), std::string::npos) << p.format;
+         EXPECT_EQ(p.videoCodec, "vp9");
+         EXPECT_EQ(p.audioCodec, "opus");
+         EXPECT_EQ(p.subtitleCodec, "webvtt");
+       }},
+      {"flac of 5.1: lossless stereo, no picture", {"--list", "audio", "--format", "flac",
+                                                   path("surround.mkv")},
+       [](const Produced& p) {
+         EXPECT_EQ(p.format, "flac");
+         EXPECT_EQ(p.videoStreams, 0);
+         EXPECT_EQ(p.audioCodec, "flac");
+         EXPECT_EQ(p.channels, 2);
+       }},
   };
   int n = 0;
   for (const Case& c : cases) {

@@ -14,8 +14,13 @@ using media::SizePreset;
 namespace {
 
 TEST(FormatCatalog, TokensAndRowTextsRoundTripOverTheWholeTable) {
-  for (int v = 0; v < 9; ++v) {
+  const std::vector<OutputFormat> formats = OutputFormats();
+  const std::vector<SizePreset> presets = SizePresets();
+  ASSERT_EQ(formats.size(), 15u);
+  ASSERT_EQ(presets.size(), 10u);
+  for (size_t v = 0; v < formats.size(); ++v) {
     auto f = static_cast<OutputFormat>(v);
+    EXPECT_EQ(formats[v], f);  // the table stands in the order of the enumeration
     OutputFormat parsed = OutputFormat::Mp4;
     ASSERT_TRUE(ParseFormatToken(FormatToken(f), &parsed)) << v;
     EXPECT_EQ(parsed, f);
@@ -23,7 +28,9 @@ TEST(FormatCatalog, TokensAndRowTextsRoundTripOverTheWholeTable) {
     for (char& c : upper) c = static_cast<char>(toupper(c));
     EXPECT_EQ(FormatRowText(f), upper);
   }
-  for (SizePreset p : SizePresets()) {
+  for (size_t v = 0; v < presets.size(); ++v) {
+    auto p = static_cast<SizePreset>(v);
+    EXPECT_EQ(presets[v], p);
     SizePreset parsedPreset = SizePreset::Origin;
     ASSERT_TRUE(ParsePresetToken(PresetToken(p), &parsedPreset)) << PresetToken(p);
     EXPECT_EQ(parsedPreset, p);
@@ -31,13 +38,31 @@ TEST(FormatCatalog, TokensAndRowTextsRoundTripOverTheWholeTable) {
   OutputFormat f = OutputFormat::Mkv;
   EXPECT_FALSE(ParseFormatToken("MP4", &f));  // exact tokens only
   EXPECT_FALSE(ParseFormatToken("", &f));
+  EXPECT_FALSE(ParseFormatToken("h265", &f));
   EXPECT_EQ(f, OutputFormat::Mkv);
   SizePreset p = SizePreset::Tv;
   EXPECT_FALSE(ParsePresetToken("720p", &p));
   EXPECT_EQ(p, SizePreset::Tv);
-  EXPECT_EQ(FormatToken(static_cast<OutputFormat>(9)), "");
+  EXPECT_EQ(FormatToken(static_cast<OutputFormat>(formats.size())), "");
+  EXPECT_EQ(FormatExtension(static_cast<OutputFormat>(formats.size())), "");
   EXPECT_EQ(FormatRowText(static_cast<OutputFormat>(-1)), "");
-  EXPECT_EQ(PresetToken(static_cast<SizePreset>(99)), "");
+  EXPECT_EQ(PresetToken(static_cast<SizePreset>(presets.size())), "");
+}
+
+// The file's extension is the token's but where one container holds
+// several codecs: HEVC goes into MP4, AV1 into WebM.
+TEST(FormatCatalog, ExtensionsOfTheFiles) {
+  const std::pair<OutputFormat, const char*> cases[] = {
+      {OutputFormat::Mp4, "mp4"},   {OutputFormat::Mkv, "mkv"},   {OutputFormat::Gif, "gif"},
+      {OutputFormat::M4a, "m4a"},   {OutputFormat::Webm, "webm"}, {OutputFormat::Hevc, "mp4"},
+      {OutputFormat::Av1, "webm"},  {OutputFormat::Flac, "flac"}, {OutputFormat::Wav, "wav"},
+      {OutputFormat::Opus, "opus"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatExtension(c.first), c.second) << c.second;
+  for (OutputFormat f : OutputFormats()) {
+    if (f == OutputFormat::Hevc || f == OutputFormat::Av1) continue;
+    EXPECT_EQ(FormatExtension(f), FormatToken(f));
+  }
 }
 
 TEST(FormatCatalog, LabelsOfTheFormatButton) {
@@ -57,8 +82,14 @@ TEST(FormatCatalog, LabelsOfTheFormatButton) {
       {OutputFormat::Mp3, SizePreset::Audio128, "MP3 - 128 kbps"},
       {OutputFormat::M4a, SizePreset::Audio96, "M4A - 96 kbps"},
       {OutputFormat::Wmv, SizePreset::Origin, "WMV - Source size"},
-      {static_cast<OutputFormat>(12), SizePreset::Size720, "1280x720"},
-      {OutputFormat::Mp4, static_cast<SizePreset>(12), "MP4 - "},
+      {OutputFormat::Webm, SizePreset::Size720, "WEBM - 1280x720"},
+      {OutputFormat::Hevc, SizePreset::Size1080, "HEVC - 1920x1080"},
+      {OutputFormat::Av1, SizePreset::Phone, "AV1 - 320x240"},
+      {OutputFormat::Flac, SizePreset::Origin, "FLAC - Source size"},
+      {OutputFormat::Wav, SizePreset::Origin, "WAV - Source size"},
+      {OutputFormat::Opus, SizePreset::Audio96, "OPUS - 96 kbps"},
+      {static_cast<OutputFormat>(99), SizePreset::Size720, "1280x720"},
+      {OutputFormat::Mp4, static_cast<SizePreset>(99), "MP4 - "},
   };
   for (const Case& c : cases)
     EXPECT_EQ(FormatLabel(c.format, c.preset, "Source size"), c.label) << c.label;
@@ -66,8 +97,10 @@ TEST(FormatCatalog, LabelsOfTheFormatButton) {
 
 TEST(FormatCatalog, EachListOffersItsOwnFormatsAndPresets) {
   using K = ConvertKind;
-  const std::vector<OutputFormat> video = {OutputFormat::Mp4, OutputFormat::Mkv, OutputFormat::Avi,
-                                           OutputFormat::Wmv, OutputFormat::Flv, OutputFormat::Mov};
+  const std::vector<OutputFormat> video = {
+      OutputFormat::Mp4, OutputFormat::Mkv,  OutputFormat::Avi,  OutputFormat::Wmv,
+      OutputFormat::Flv, OutputFormat::Mov,  OutputFormat::Webm, OutputFormat::Hevc,
+      OutputFormat::Av1};
   for (OutputFormat f : video) {
     EXPECT_TRUE(ListOffersFormat(K::Video, f));
     EXPECT_TRUE(ListOffersFormat(K::Merge, f));
@@ -76,8 +109,13 @@ TEST(FormatCatalog, EachListOffersItsOwnFormatsAndPresets) {
   }
   EXPECT_TRUE(ListOffersFormat(K::Gif, OutputFormat::Gif));
   EXPECT_FALSE(ListOffersFormat(K::Video, OutputFormat::Gif));
-  EXPECT_TRUE(ListOffersFormat(K::Audio, OutputFormat::M4a));
-  EXPECT_FALSE(ListOffersFormat(K::Merge, OutputFormat::Mp3));
+  for (OutputFormat f : {OutputFormat::Mp3, OutputFormat::M4a, OutputFormat::Flac,
+                         OutputFormat::Wav, OutputFormat::Opus}) {
+    EXPECT_TRUE(ListOffersFormat(K::Audio, f));
+    EXPECT_TRUE(IsSoundFormat(f));
+    EXPECT_FALSE(ListOffersFormat(K::Merge, f));
+    EXPECT_FALSE(ListOffersFormat(K::Video, f));
+  }
 
   struct Case {
     ConvertKind list;
@@ -108,6 +146,106 @@ TEST(FormatCatalog, EachListOffersItsOwnFormatsAndPresets) {
   EXPECT_EQ(DefaultChoice(K::Audio).format, OutputFormat::Mp3);
 }
 
+// Within a list, a format may take fewer presets: FLAC and WAV keep the
+// sound as it is, so they have no bit rate to choose.
+TEST(FormatCatalog, EachFormatTakesItsOwnPresets) {
+  using K = ConvertKind;
+  const std::vector<SizePreset> sizes = {SizePreset::Origin, SizePreset::Size1080,
+                                         SizePreset::Size720, SizePreset::Dvd, SizePreset::Tv,
+                                         SizePreset::Phone};
+  const std::vector<SizePreset> rates = {SizePreset::Origin, SizePreset::Audio256,
+                                         SizePreset::Audio128, SizePreset::Audio96};
+  auto Plus = [](std::vector<SizePreset> presets, SizePreset more) {
+    presets.push_back(more);
+    return presets;
+  };
+  struct Case {
+    ConvertKind list;
+    OutputFormat format;
+    std::vector<SizePreset> offered;
+  } cases[] = {
+      {K::Video, OutputFormat::Mp4, sizes},
+      {K::Video, OutputFormat::Webm, sizes},
+      {K::Video, OutputFormat::Hevc, sizes},
+      {K::Video, OutputFormat::Av1, sizes},
+      // Parts of one kind join as they are into containers, not into a codec's row.
+      {K::Merge, OutputFormat::Webm, Plus({sizes.begin() + 1, sizes.end()}, SizePreset::Parts)},
+      {K::Merge, OutputFormat::Mov, Plus({sizes.begin() + 1, sizes.end()}, SizePreset::Parts)},
+      {K::Merge, OutputFormat::Av1, {sizes.begin() + 1, sizes.end()}},
+      {K::Merge, OutputFormat::Avi, {sizes.begin() + 1, sizes.end()}},
+      {K::Audio, OutputFormat::Mp3, rates},
+      {K::Audio, OutputFormat::Opus, rates},
+      {K::Audio, OutputFormat::Flac, {SizePreset::Origin}},
+      {K::Audio, OutputFormat::Wav, {SizePreset::Origin}},
+      // A format of another list takes nothing.
+      {K::Audio, OutputFormat::Webm, {}},
+      {K::Video, OutputFormat::Flac, {}},
+  };
+  for (const Case& c : cases) {
+    for (SizePreset p : SizePresets()) {
+      const bool offered = std::find(c.offered.begin(), c.offered.end(), p) != c.offered.end();
+      EXPECT_EQ(ListOffersPreset(c.list, c.format, p), offered)
+          << FormatToken(c.format) << " " << PresetToken(p);
+      const bool taken = offered || (c.list == K::Merge && p == SizePreset::Origin);
+      EXPECT_EQ(ListTakesPreset(c.list, c.format, p), taken)
+          << FormatToken(c.format) << " " << PresetToken(p);
+    }
+  }
+  EXPECT_TRUE(IsLosslessSound(OutputFormat::Flac));
+  EXPECT_TRUE(IsLosslessSound(OutputFormat::Wav));
+  EXPECT_FALSE(IsLosslessSound(OutputFormat::Opus));
+  EXPECT_FALSE(IsLosslessSound(OutputFormat::Mp4));
+}
+
+// The sound must suit the container it goes into: Opus in WebM (VP9 and
+// AV1), AAC in MP4 and the other old containers; Opus only at 48 kHz.
+TEST(FormatCatalog, CodecsSuitTheirContainers) {
+  using Args = std::vector<std::string>;
+  struct Case {
+    OutputFormat format;
+    Args trackSound;
+    const char* rate;
+    std::string videoEncoder;  // the encoder a converted video names; "" for none
+  } cases[] = {
+      {OutputFormat::Mp4, {"-c:a", "aac"}, "44100", ""},
+      {OutputFormat::Avi, {"-c:a", "aac"}, "44100", "libx264"},
+      {OutputFormat::Webm, {"-c:a", "libopus"}, "48000", "libvpx-vp9"},
+      {OutputFormat::Hevc, {"-c:a", "aac"}, "44100", "libx265"},
+      {OutputFormat::Av1, {"-c:a", "libopus"}, "48000", "libsvtav1"},
+  };
+  for (const Case& c : cases) {
+    const std::string token = FormatToken(c.format);
+    EXPECT_EQ(TrackSoundCodecArgs(c.format), c.trackSound) << token;
+    EXPECT_EQ(SoundSampleRate(c.format), c.rate) << token;
+    const Args& video = VideoCodecArgs(ConvertKind::Video, c.format, SizePreset::Origin);
+    const std::string encoder = video.size() >= 2 && video[0] == "-c:v" ? video[1] : "";
+    EXPECT_EQ(encoder, c.videoEncoder) << token;
+  }
+  // A merge part of a new container names its own encoder; the joined file,
+  // if the parts must be encoded again, the same one.
+  for (OutputFormat f : {OutputFormat::Webm, OutputFormat::Hevc, OutputFormat::Av1}) {
+    const Args& part = VideoCodecArgs(ConvertKind::Merge, f, SizePreset::Size720);
+    const Args& join = JoinCodecArgs(f);
+    ASSERT_GE(part.size(), 2u);
+    ASSERT_GE(join.size(), 2u);
+    EXPECT_EQ(part[1], VideoCodecArgs(ConvertKind::Video, f, SizePreset::Origin)[1]);
+    EXPECT_EQ(join[1], part[1]);
+  }
+  // Sound files: FLAC and WAV keep the source's rate.
+  EXPECT_EQ(SoundSampleRate(OutputFormat::Opus), "48000");
+  EXPECT_EQ(SoundSampleRate(OutputFormat::Mp3), "44100");
+  EXPECT_EQ(SoundSampleRate(OutputFormat::Flac), "");
+  EXPECT_EQ(SoundSampleRate(OutputFormat::Wav), "");
+  EXPECT_EQ(SoundCodecArgs(OutputFormat::Flac), (Args{"-c:a", "flac"}));
+  EXPECT_EQ(SoundCodecArgs(OutputFormat::Wav), (Args{"-c:a", "pcm_s16le"}));
+  EXPECT_EQ(SoundCodecArgs(OutputFormat::Opus), (Args{"-c:a", "libopus"}));
+  EXPECT_TRUE(JoinCodecArgs(OutputFormat::Mp4).empty());  // the parts' own encoder, as ever
+  EXPECT_EQ(SubtitlesOf(OutputFormat::Hevc), SubtitleWay::TimedText);
+  EXPECT_EQ(SubtitlesOf(OutputFormat::Webm), SubtitleWay::WebVtt);
+  EXPECT_EQ(SubtitlesOf(OutputFormat::Av1), SubtitleWay::WebVtt);
+  EXPECT_EQ(SubtitlesOf(OutputFormat::Avi), SubtitleWay::None);
+}
+
 TEST(FormatCatalog, AudioBitRates) {
   EXPECT_EQ(PresetAudioKbps(SizePreset::Audio96), 96);
   EXPECT_EQ(PresetAudioKbps(SizePreset::Origin), 0);
@@ -133,6 +271,8 @@ TEST(FormatCatalog, MenuNamesAreReadInTokenOrderNotByPosition) {
       {"menuex_gif_dvd", true, OutputFormat::Gif, true, SizePreset::Dvd},
       {"menuex_mp3_128", true, OutputFormat::Mp3, true, SizePreset::Audio128},
       {"menuex_m4a_origin", true, OutputFormat::M4a, true, SizePreset::Origin},
+      {"menuex2_av1_1080", true, OutputFormat::Av1, true, SizePreset::Size1080},
+      {"menuex_wav_origin", true, OutputFormat::Wav, true, SizePreset::Origin},
       // The search order decides, not where the token stands.
       {"menuex_720_1080_mov_mkv", true, OutputFormat::Mkv, true, SizePreset::Size1080},
       {"menuex_phone_origin", false, OutputFormat::Mp4, true, SizePreset::Origin},
@@ -151,6 +291,29 @@ TEST(FormatCatalog, MenuNamesAreReadInTokenOrderNotByPosition) {
       EXPECT_EQ(m.preset, c.preset) << c.name;
     }
   }
+}
+
+// Every entry the menu can have, built as the skin names them, reads back as
+// its own format and preset: no token stands inside another entry's name.
+TEST(FormatCatalog, EveryMenuEntryNameReadsBackAsItsOwnChoice) {
+  int entries = 0;
+  for (ConvertKind list : {ConvertKind::Video, ConvertKind::Audio, ConvertKind::Gif,
+                           ConvertKind::Merge}) {
+    const std::string prefix = list == ConvertKind::Merge ? "menuex2_" : "menuex_";
+    for (OutputFormat f : OutputFormats()) {
+      for (SizePreset p : SizePresets()) {
+        if (!ListOffersPreset(list, f, p)) continue;
+        const std::string name = prefix + FormatToken(f) + "_" + PresetToken(p);
+        ++entries;
+        const MenuChoice m = ReadMenuChoice(name);
+        EXPECT_TRUE(m.hasFormat && m.format == f) << name;
+        EXPECT_TRUE(m.hasPreset && m.preset == p) << name;
+      }
+    }
+  }
+  // 9 picture formats x 6 sizes, GIF 4, MP3, M4A, Opus 4 each, FLAC and WAV 1,
+  // merge 9 x 5 and the parts as they are into MP4, MKV, MOV and WebM.
+  EXPECT_EQ(entries, 54 + 4 + 12 + 2 + 45 + 4);
 }
 
 TEST(FormatCatalog, OutputResolutionFollowsFormatPresetAndSourceSize) {

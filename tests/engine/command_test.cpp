@@ -384,4 +384,88 @@ TEST(Command, PictureOutputsMustHoldAPicture) {
   EXPECT_FALSE(BuildCommand(*Item(ConvertKind::Audio, "mp3"), Inputs()).NeedsPicture());
 }
 
+// The new containers carry codecs of their own: their video and sound
+// codecs, speed settings and sample rate come from their rows, in the places
+// the older containers have theirs.
+TEST(VideoCommand, NewContainersTakeTheirOwnCodecsAndSpeed) {
+  const std::string fit =
+      "scale='trunc(min(1280,720*dar)/2)*2':'trunc(min(1280/dar,720)/2)*2',setsar=1:1,"
+      "pad=1280:720:trunc((1280-iw)/2):trunc((720-ih)/2):black";
+  const std::vector<media::SubtitleTrack> subs = {{"subrip", true}, {"dvd_subtitle", false}};
+  struct Case {
+    const char* name;
+    ConvertKind kind;
+    std::function<void(VideoItem&, CommandInputs&)> change;
+    std::string tail;
+  } cases[] = {
+      {"webm: vp9 at a quality, opus, the realtime deadline", ConvertKind::Video,
+       [](VideoItem& i, CommandInputs&) { SetFormat(i, "webm"); },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libvpx-vp9 -crf 32 -b:v 0 -ac 2"
+       " -c:a libopus -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
+       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.webm"},
+      {"webm: a set bit rate comes after the quality's 0, and text subtitles as WebVTT",
+       ConvertKind::Video,
+       [&](VideoItem& i, CommandInputs& in) {
+         SetFormat(i, "webm"); in.customBitRate = 1500000; i.subtitles = subs;
+       },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libvpx-vp9 -crf 32 -b:v 0 -ac 2"
+       " -c:a libopus -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
+       " -max_muxing_queue_size 34500 -b:v 1500k -r 25.000000 -map 0:v? -map 0:a:0?"
+       " -map 0:s:0 -c:s:0 webvtt /out/clip.webm"},
+      {"hevc: x265 tagged hvc1, the index at the front, aac", ConvertKind::Video,
+       [&](VideoItem& i, CommandInputs&) { SetFormat(i, "hevc"); i.subtitles = subs; },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx265 -tag:v hvc1 -movflags +faststart"
+       " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
+       " -r 25.000000 -map 0:v? -map 0:a:0? -map 0:s:0 -c:s:0 mov_text /out/clip.webm"},
+      {"av1: svt-av1 with a preset number, not superfast", ConvertKind::Video,
+       [](VideoItem& i, CommandInputs&) { SetFormat(i, "av1"); },
+       " -filter_complex [0:v]crop=1280:720:0:0 -c:v libsvtav1 -crf 35 -ac 2 -c:a libopus"
+       " -preset 12 -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
+       " -map 0:v? -map 0:a:0? /out/clip.webm"},
+      {"a silent webm merge part: its silence and its track at 48 kHz", ConvertKind::Merge,
+       [](VideoItem& i, CommandInputs&) {
+         SetFormat(i, "webm"); i.sizePreset = SizePreset::Size720; i.audioBitRateText.clear();
+       },
+       " -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=48000"
+       " -filter_complex [0:v]crop=1280:720:0:0," + fit +
+           " -r 30 -ac 2 -ar 48000 -b:a 128k -c:v libvpx-vp9 -b:v 2500k -c:a libopus"
+           " -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
+           " -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest /out/clip.webm"},
+      {"an hevc merge part", ConvertKind::Merge,
+       [](VideoItem& i, CommandInputs&) { SetFormat(i, "hevc"); i.sizePreset = SizePreset::Tv; },
+       " -filter_complex [0:v]crop=1280:720:0:0," + fit +
+           " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libx265 -tag:v hvc1 -b:v 1200k -c:a aac"
+           " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
+           " -map 0:v? -map 0:a:0? /out/clip.webm"},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(c.kind, "mp4");
+    CommandInputs in = Inputs("/out/clip.webm");
+    c.change(*item, in);
+    EXPECT_EQ(Tail(BuildCommand(*item, in)), c.tail) << c.name;
+  }
+}
+
+TEST(AudioCommand, LosslessFilesKeepTheRateOpusTakes48k) {
+  struct Case {
+    const char* name;
+    std::function<void(VideoItem&)> change;
+    const char* tail;
+  } cases[] = {
+      // No bit rate, no resampling, no x264 preset.
+      {"flac", [](VideoItem& i) { SetFormat(i, "flac"); i.outputAudioKbps = 0; },
+       " -map 0:a:0 -c:a flac -max_muxing_queue_size 34500 /out/clip.x"},
+      {"5.1 to 16-bit wav: two channels",
+       [](VideoItem& i) { SetFormat(i, "wav"); i.outputAudioKbps = 0; i.audioChannels = 6; },
+       " -map 0:a:0 -c:a pcm_s16le -ac 2 -max_muxing_queue_size 34500 /out/clip.x"},
+      {"opus at 96k", [](VideoItem& i) { SetFormat(i, "opus"); i.outputAudioKbps = 96; },
+       " -map 0:a:0 -c:a libopus -ar 48000 -b:a 96k -max_muxing_queue_size 34500 /out/clip.x"},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(ConvertKind::Audio, "mp3");
+    c.change(*item);
+    EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/clip.x"))), c.tail) << c.name;
+  }
+}
+
 }  // namespace

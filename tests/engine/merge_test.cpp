@@ -83,6 +83,51 @@ TEST(JoinMetadata, FirstPartsTagsAndAChapterAPartEscaped) {
             ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=a\n");
 }
 
+// Parts in WebM that must be encoded again keep Opus and VP9 at the parts'
+// speed; the older containers keep their plan as it was.
+TEST(JoinPlanTest, NewContainersEncodeWithTheirOwnCodecs) {
+  PartFormat a;
+  a.ok = true;
+  a.videoCodec = "vp9";
+  a.videoEncoder = "libvpx-vp9";
+  a.width = 320;
+  a.height = 240;
+  a.frameRateNum = 30;
+  a.frameRateDen = 1;
+  a.audioCodec = "opus";
+  a.sampleRate = 48000;
+  a.channels = 2;
+  a.videoBitRate = 500000;
+  PartFormat b = a;
+  EXPECT_EQ(PlanJoin({a, b}, "webm", media::OutputFormat::Webm).mode, JoinMode::Copy);
+  b.frameRateNum = 25;  // the first part at a frame rate of the settings
+  const JoinPlan webm = PlanJoin({a, b}, "webm", media::OutputFormat::Webm);
+  EXPECT_EQ(webm.mode, JoinMode::Encode);
+  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/list.txt", "/s/m", "/o/M_1.webm", webm).Display(),
+            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -protocol_whitelist file -f concat"
+            " -i /s/list.txt -protocol_whitelist file -f ffmetadata -i /s/m -map 0"
+            " -map_metadata 1 -map_chapters 1 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 -b:v 500k -c:a libopus"
+            " /o/M_1.webm");
+  a.videoCodec = b.videoCodec = "av1";
+  a.videoEncoder = b.videoEncoder = "libaom-av1";  // the first AV1 encoder, far too slow
+  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/l", "/s/m", "/o/M.webm",
+                             PlanJoin({a, b}, "webm", media::OutputFormat::Av1))
+                .Display(),
+            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -protocol_whitelist file -f concat"
+            " -i /s/l -protocol_whitelist file -f ffmetadata -i /s/m -map 0 -map_metadata 1"
+            " -map_chapters 1"
+            " -c:v libsvtav1 -preset 12 -b:v 500k -c:a libopus /o/M.webm");
+  a.videoCodec = b.videoCodec = "hevc";
+  a.audioCodec = b.audioCodec = "aac";
+  EXPECT_EQ(BuildJoinCommand("/l/p", "/s/l", "/s/m", "/o/M.mp4",
+                             PlanJoin({a, b}, "mp4", media::OutputFormat::Hevc))
+                .Display(),
+            "ffmpeg -safe 0 -hide_banner -progress /l/p -y -protocol_whitelist file -f concat"
+            " -i /s/l -protocol_whitelist file -f ffmetadata -i /s/m -map 0 -map_metadata 1"
+            " -map_chapters 1"
+            " -c:v libx265 -tag:v hvc1 -preset superfast -b:v 500k -c:a aac /o/M.mp4");
+}
+
 TEST(JoinLength, OnlyAClearlyShortJoinFails) {
   struct Case {
     double output, parts;
@@ -107,13 +152,16 @@ TEST(JoinLength, OnlyAClearlyShortJoinFails) {
 class MergeTest : public EngineTest {
  protected:
   // Converts the sources as merge parts of one list and returns the request.
+  // The format is named by its token ("hevc"); the files take its extension.
   MergeRequest MakeParts(const std::vector<std::string>& sources, const std::string& ext) {
     ConvertQueue queue(&recorder_, dirs_);
     std::vector<ItemPtr> items;
+    media::OutputFormat format = media::OutputFormat::Mp4;
+    EXPECT_TRUE(ParseFormatToken(ext, &format)) << ext;
     for (const std::string& s : sources) {
       auto item = std::make_shared<VideoItem>(s, ConvertKind::Merge);
-      item->outputExtension = ext;
-      ParseFormatToken(ext, &item->outputFormat);
+      item->outputFormat = format;
+      item->outputExtension = FormatExtension(format);
       item->outputName = "merge_" + item->itemId;
       item->sizePreset = media::SizePreset::Origin;
       items.push_back(item);
@@ -145,7 +193,8 @@ class MergeTest : public EngineTest {
       request.titles.push_back(i->title);
       request.totalSeconds += i->KeptSeconds();
     }
-    request.outputExtension = ext;
+    request.outputFormat = format;
+    request.outputExtension = FormatExtension(format);
     request.outputFolder = out_;
     queue.Shutdown();
     return request;
@@ -206,7 +255,7 @@ TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
   silent.audioChannels = 0;
   std::string second = Media("second.mkv", silent);
 
-  for (const char* ext : {"mp4", "mkv", "avi", "wmv", "flv", "mov"}) {
+  for (const char* ext : {"mp4", "mkv", "avi", "wmv", "flv", "mov", "webm", "hevc", "av1"}) {
     recorder_.Clear();
     MergeRequest request = MakeParts({first, second}, ext);
     EXPECT_EQ(request.totalSeconds, 3);
@@ -222,9 +271,17 @@ TEST_F(MergeTest, PartsOfEveryContainerJoinIntoOnePlayableFile) {
     EXPECT_EQ(info.height, 240) << ext;
     EXPECT_FALSE(info.audioBitRateText.empty()) << ext << ": the sound must go all through";
     EXPECT_EQ(PlaybackErrors(output), "") << ext << " with " << command_;
+    // The new containers join by stream copy, their codecs and HEVC's tag kept.
+    const PartFormat joined = ProbePartFormat(output);
+    const std::string token = ext;
+    if (token == "webm" || token == "av1" || token == "hevc") {
+      EXPECT_NE(command_.find(" -c copy "), std::string::npos) << command_;
+      EXPECT_EQ(joined.videoCodec, token == "webm" ? "vp9" : token);
+      EXPECT_EQ(joined.audioCodec, token == "hevc" ? "aac" : "opus");
+      EXPECT_EQ(platform::ExtensionOf(output), FormatExtension(request.outputFormat));
+    }
     // Each part is a chapter where the container keeps chapters.
-    const std::string e = ext;
-    if (e == "mp4" || e == "mkv" || e == "mov") {
+    if (token == "mp4" || token == "mkv" || token == "mov" || token == "webm") {
       EXPECT_EQ(Chapters(output), (std::vector<std::string>{"first until 2", "second until 3"}))
           << ext;
     }

@@ -607,6 +607,21 @@ TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
        SizePreset::Audio96, "-", "96"},
       {ConvertKind::Audio, "menuex_m4a_origin", "M4A - Source", audio.get(), "m4a",
        SizePreset::Origin, "-", audio->audioBitRateText},
+      // The file takes the format's extension, not its token.
+      {ConvertKind::Video, "menuex_hevc_720", "HEVC - 1280x720", video.get(), "mp4",
+       SizePreset::Size720, "1280x720", "-"},
+      {ConvertKind::Video, "menuex_av1_phone", "AV1 - 320x240", video.get(), "webm",
+       SizePreset::Phone, "320x240", "-"},
+      {ConvertKind::Audio, "menuex_opus_96", "OPUS - 96 kbps", audio.get(), "opus",
+       SizePreset::Audio96, "-", "96"},
+      // FLAC has no bit rate to choose: it takes the list's starting preset,
+      // whatever the name or the choice before it held.
+      {ConvertKind::Audio, "menuex_flac_128", "FLAC - Source", audio.get(), "flac",
+       SizePreset::Origin, "-", audio->audioBitRateText},
+      {ConvertKind::Audio, "menuex_opus_256", "OPUS - 256 kbps", audio.get(), "opus",
+       SizePreset::Audio256, "-", "256"},
+      {ConvertKind::Audio, "menuex_wav", "WAV - Source", audio.get(), "wav",
+       SizePreset::Origin, "-", audio->audioBitRateText},
   };
   for (const Case& c : cases) {
     const int changed = rec_.Count(Ev::Changed, c.item);
@@ -636,6 +651,10 @@ TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
   EXPECT_EQ(late->outputAudioBitRateText, "256");
   EXPECT_FALSE(session_->SetChoice(ConvertKind::Audio, {OutputFormat::Mp4, SizePreset::Origin}));
   EXPECT_FALSE(session_->SetChoice(ConvertKind::Gif, {OutputFormat::Gif, SizePreset::Audio96}));
+  EXPECT_FALSE(session_->SetChoice(ConvertKind::Audio, {OutputFormat::Wav, SizePreset::Audio128}));
+  EXPECT_TRUE(session_->SetChoice(ConvertKind::Audio, {OutputFormat::Flac, SizePreset::Origin}));
+  EXPECT_EQ(late->outputExtension, "flac");
+  EXPECT_EQ(late->outputAudioKbps, 0);
 }
 
 TEST_F(SessionTest, MergePartsAtTheSourceSizeShareTheFirstPartsSize) {
