@@ -1,8 +1,11 @@
 #include "engine/command.h"
 
+#include <algorithm>
+
 #include "engine/format_catalog.h"
 #include "engine/video_item.h"
 #include "media/source_open.h"
+#include "media/tone_map.h"
 #include "platform/text.h"
 
 namespace engine {
@@ -89,6 +92,13 @@ void AddSoundRealign(Command& cmd, const VideoItem& item) {
   if (item.streamsApart) cmd.Add({"-af", "asetpts=PTS-STARTPTS"});
 }
 
+// A high dynamic range picture brought to BT.709 SDR for the 8-bit outputs,
+// after the crop (the same pixels, fewer of them) and before any size change.
+std::string ToneMapStep(const VideoItem& item) {
+  const std::string steps = media::ToneMapSteps(item);
+  return steps.empty() ? steps : steps + ",";
+}
+
 // The source's size as stored or as shown (a rotated picture) means no size
 // change.
 bool SizeChanged(const VideoItem& item) {
@@ -111,6 +121,42 @@ std::string GifSizeStep(const VideoItem& item) {
     return {};
   const std::string width = "trunc(" + height + "*dar)";
   return "scale='" + width + "+mod(" + width + ",2)':" + height + ",setsar=1,";
+}
+
+// A GIF's kept range is cut at the head of its graph: its palette is made
+// from the kept frames only, and no frame outside them is held for it.
+std::string GifCutStep(const VideoItem& item) {
+  if (!item.IsTrimmed()) return {};
+  return Format("trim=start=%d:end=%d,setpts=PTS-STARTPTS,", item.trimStart, item.trimEnd);
+}
+
+// Above this many bytes of kept pictures a GIF gets a palette per frame: one
+// palette for the clip holds every frame (4 bytes a pixel, at the GIF's
+// size) in memory until the last one has been read.
+constexpr double kClipPaletteBytes = 512.0 * 1024 * 1024;
+
+bool OnePaletteFits(const VideoItem& item) {
+  int w = item.outputWidth, h = item.outputHeight;
+  if (w <= 0 || h <= 0) {
+    w = item.DisplayWidth();
+    h = item.DisplayHeight();
+  }
+  // The whole seconds are truncated: one more bounds the length.
+  const double frames = (item.KeptSeconds() + 1.0) * std::max(1.0f, item.frameRate);
+  return frames * w * h * 4.0 <= kClipPaletteBytes;
+}
+
+// The GIF's colours: 256 chosen for the clip from every pixel of every kept
+// frame (a long or large clip: for each frame on its own), applied with a
+// light ordered dither. Against the encoder's fixed palette this lifts the
+// likeness to the source most on natural pictures; an ordered dither keeps
+// still parts still from frame to frame, so they compress and do not crawl.
+std::string GifPaletteSteps(const VideoItem& item) {
+  if (OnePaletteFits(item))
+    return "split[a][b];[a]palettegen=stats_mode=full[p];"
+           "[b][p]paletteuse=dither=bayer:bayer_scale=5";
+  return "split[a][b];[a]palettegen=stats_mode=single[p];"
+         "[b][p]paletteuse=dither=bayer:bayer_scale=5:new=1";
 }
 
 // The source's sound track to keep: the default one, else the first.
@@ -145,6 +191,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   AddStart(cmd, item, in);
   cmd.SetNeedsPicture(true);
   const bool merge = item.listKind == ConvertKind::Merge;
+  const bool gif = item.listKind == ConvertKind::Gif;
   // A merge part from a silent source gets a silent track, so the joined file
   // keeps its sound through every part.
   const bool silentPart = merge && !item.HasAudio();
@@ -161,17 +208,21 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     }
     std::string filter = "[0:v]" + RealignStep(item) + DeinterlaceStep(item);
     if (item.rotation == 0) filter += CropFilter(item) + ",";
+    filter += ToneMapStep(item);
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", partRate, "-b:a", "128k"});
     AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
-    std::string filter = RealignStep(item) + DeinterlaceStep(item);
+    std::string filter =
+        RealignStep(item) + (gif ? GifCutStep(item) : std::string()) + DeinterlaceStep(item);
     if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
         item.cropHeight > 0)
       filter += CropFilter(item) + ",";
-    if (item.listKind == ConvertKind::Gif) filter += GifSizeStep(item);
-    if (!filter.empty()) {
+    filter += ToneMapStep(item);
+    if (gif) {
+      cmd.Add({"-filter_complex", "[0:v]" + filter + GifSizeStep(item) + GifPaletteSteps(item)});
+    } else if (!filter.empty()) {
       filter.pop_back();  // the last step's comma
       cmd.Add({"-filter_complex", "[0:v]" + filter});
     }
@@ -181,7 +232,13 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
 
   AddArgs(cmd, TrackSoundCodecArgs(item.outputFormat));
   AddArgs(cmd, EncoderSpeedArgs(item.outputFormat));
-  cmd.Add({"-pix_fmt", "yuv420p"});
+  // A GIF's pictures come out of its palette: a format named here would
+  // replace the palette with the encoder's fixed one.
+  if (!gif) cmd.Add({"-pix_fmt", "yuv420p"});
+  // A tone-mapped picture is BT.709; left alone the output would keep the
+  // source's HDR marks and be shown washed out.
+  if (!gif && item.HighDynamicRange())
+    cmd.Add({"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
   cmd.Add({"-max_muxing_queue_size", in.muxingQueueSize});
   if (in.customBitRate > 0)
     cmd.Add({"-b:v", Format("%dk", static_cast<int>(in.customBitRate / 1000))});
@@ -204,7 +261,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   // A GIF got its size in the filter.
   if (item.listKind != ConvertKind::Gif && SizeChanged(item))
     cmd.Add({"-s", Format("%dx%d", item.outputWidth, item.outputHeight)});
-  AddCut(cmd, item);
+  if (!gif) AddCut(cmd, item);  // a GIF's is in its graph
   cmd.AddPath(in.outputPath);
   return cmd;
 }

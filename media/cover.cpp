@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "media/source_open.h"
+#include "media/tone_map.h"
 #include "media/transcoder.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -33,7 +34,8 @@ int64_t UniqueStamp() {
 
 std::vector<std::string> CoverCommand(const std::string& transcoder, const std::string& source,
                                       const std::string& inputFormat, int coverSeekSeconds,
-                                      const std::string& coverPath) {
+                                      const std::string& coverPath,
+                                      const std::string& toneMap) {
   std::vector<std::string> args = {transcoder, "-hide_banner"};
   const std::vector<std::string> input = TranscoderInputOptions(inputFormat);
   args.insert(args.end(), input.begin(), input.end());
@@ -45,6 +47,12 @@ std::vector<std::string> CoverCommand(const std::string& transcoder, const std::
     args.insert(args.end(), {"-ss", platform::Format("%02d:%02d:%02d", coverSeekSeconds / 3600,
                                                      coverSeekSeconds / 60 % 60,
                                                      coverSeekSeconds % 60)});
+  }
+  if (!toneMap.empty()) {
+    // The frames before the pictured one are dropped before the costly steps.
+    const std::string skip =
+        coverSeekSeconds > 0 ? platform::Format("trim=start=%d,", coverSeekSeconds) : "";
+    args.insert(args.end(), {"-vf", skip + toneMap});
   }
   // One picture under its name as it stands: without -update the muxer reads a
   // '%' in the title as a frame-number pattern and writes nothing.
@@ -73,7 +81,8 @@ bool MakeCover(const std::string& source, MediaInfo& info, const std::string& co
   options.workDir = workDir;
   options.killWithParent = true;
   if (!process.start(
-          CoverCommand(transcoder, source, info.inputFormat, info.coverSeekSeconds, info.coverPath),
+          CoverCommand(transcoder, source, info.inputFormat, info.coverSeekSeconds, info.coverPath,
+                       ToneMapSteps(info)),
           options))
     return false;
   if (process.wait() != 0) {

@@ -15,9 +15,12 @@ namespace media {
 // The transcoder's arguments that render one picture of source into
 // coverPath (at coverSeekSeconds, scaled to 1194x768). The source is read
 // through the file protocol only, by the demuxer inputFormat names.
+// toneMap: the filter steps of a high dynamic range source (ToneMapSteps),
+// run on the pictured frame only; "" for others.
 std::vector<std::string> CoverCommand(const std::string& transcoder, const std::string& source,
                                       const std::string& inputFormat, int coverSeekSeconds,
-                                      const std::string& coverPath);
+                                      const std::string& coverPath,
+                                      const std::string& toneMap = std::string());
 
 // Reuses info.coverPath when that file exists; otherwise names a new cover
 // "<coverDir>/<title>_<microseconds>.png", stores it in info.coverPath and runs

@@ -31,4 +31,8 @@ double MediaInfo::DisplayPixelAspect() const {
   return QuarterTurn() ? 1.0 / aspect : aspect;
 }
 
+bool MediaInfo::HighDynamicRange() const {
+  return colorTransfer == "smpte2084" || colorTransfer == "arib-std-b67";
+}
+
 }  // namespace media

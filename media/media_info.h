@@ -57,6 +57,11 @@ struct MediaInfo {
   int frameRateDen = 0;
   std::string audioCodec;        // of the track described; "" without sound
   int sampleRate = 0;
+  // The picture's colour as its stream states it, in the FFmpeg libraries'
+  // names ("smpte2084", "bt2020", "bt2020nc"); "" when it states none.
+  std::string colorTransfer;
+  std::string colorPrimaries;
+  std::string colorMatrix;
 
   // The picture as it is shown: a quarter turn swaps the stored sides.
   bool QuarterTurn() const { return rotation == 90 || rotation == 270; }
@@ -64,6 +69,9 @@ struct MediaInfo {
   int DisplayHeight() const { return QuarterTurn() ? width : height; }
   // Width to height of a pixel of the picture as shown.
   double DisplayPixelAspect() const;
+  // A high dynamic range picture: PQ (smpte2084) or HLG (arib-std-b67).
+  // Shown as it is on an ordinary screen it looks washed out.
+  bool HighDynamicRange() const;
 };
 
 // The fields that come from the path: title, extension, cacheKind, fileSize,

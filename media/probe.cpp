@@ -52,6 +52,12 @@ bool StreamRotation(const AVStream* stream, int* degrees) {
   return true;
 }
 
+// The library's name of a stated colour value; "" for none or one it has no
+// name for.
+std::string ColourName(const char* name, bool stated) {
+  return stated && name ? std::string(name) : std::string();
+}
+
 bool IsAttachedPicture(const AVStream* stream) {
   return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
 }
@@ -173,6 +179,13 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       info.pixelAspectDen = sar.num > 0 && sar.den > 0 ? sar.den : 1;
       info.interlaced = par->field_order != AV_FIELD_UNKNOWN &&
                         par->field_order != AV_FIELD_PROGRESSIVE;
+      // Set for every picture stream, so another source's colour never stays.
+      info.colorTransfer = ColourName(av_color_transfer_name(par->color_trc),
+                                      par->color_trc != AVCOL_TRC_UNSPECIFIED);
+      info.colorPrimaries = ColourName(av_color_primaries_name(par->color_primaries),
+                                       par->color_primaries != AVCOL_PRI_UNSPECIFIED);
+      info.colorMatrix = ColourName(av_color_space_name(par->color_space),
+                                    par->color_space != AVCOL_SPC_UNSPECIFIED);
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
       // The track a conversion takes, and so the one described: the default
       // track, else the first.

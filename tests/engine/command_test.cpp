@@ -130,9 +130,150 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
 
 TEST(VideoCommand, GifHasNoCodecAndNoStreamMap) {
   auto item = Item(ConvertKind::Gif, "gif");
+  item->durationSeconds = item->trimEnd = 4;
   EXPECT_EQ(Tail(BuildCommand(*item, Inputs("/out/clip.gif"))),
-            " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
-            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000 /out/clip.gif");
+            " -filter_complex [0:v]crop=1280:720:0:0,split[a][b];"
+            "[a]palettegen=stats_mode=full[p];[b][p]paletteuse=dither=bayer:bayer_scale=5"
+            " -ac 2 -c:a aac -preset superfast -max_muxing_queue_size 34500 -r 25.000000"
+            " /out/clip.gif");
+}
+
+// A GIF's palette is its own: made in the graph from the kept frames, never
+// replaced by a picture format afterwards.
+TEST(VideoCommand, GifPaletteGraph) {
+  const std::string clipPalette =
+      "split[a][b];[a]palettegen=stats_mode=full[p];[b][p]paletteuse=dither=bayer:bayer_scale=5 ";
+  const std::string framePalette =
+      "split[a][b];[a]palettegen=stats_mode=single[p];"
+      "[b][p]paletteuse=dither=bayer:bayer_scale=5:new=1 ";
+  struct Case {
+    const char* name;
+    std::function<void(VideoItem&)> change;
+    std::vector<std::string> has, lacks;
+  } cases[] = {
+      {"a short clip: one palette for the clip",
+       [](VideoItem& i) { i.durationSeconds = i.trimEnd = 4; },
+       {"[0:v]crop=1280:720:0:0," + clipPalette}, {"-pix_fmt", "trim", "new=1"}},
+      {"the kept range is cut before the palette, not at the output",
+       [](VideoItem& i) { i.trimStart = 10; i.trimEnd = 13; },
+       {"[0:v]trim=start=10:end=13,setpts=PTS-STARTPTS,crop=1280:720:0:0," + clipPalette},
+       {" -ss ", " -to ", "-pix_fmt"}},
+      {"a cut from the start keeps its end",
+       [](VideoItem& i) { i.trimEnd = 2; }, {"[0:v]trim=start=0:end=2,setpts="}, {" -to "}},
+      {"a minute at 720p would hold gigabytes: a palette per frame",
+       [](VideoItem&) {}, {framePalette}, {"stats_mode=full", "-pix_fmt"}},
+      {"the same minute at 200P fits",
+       [](VideoItem& i) { i.outputWidth = 356; i.outputHeight = 200; },
+       {",setsar=1," + clipPalette}, {}},
+      {"a high frame rate counts",
+       [](VideoItem& i) {
+         i.outputWidth = 356; i.outputHeight = 200; i.frameRate = 120.0f;
+       },
+       {framePalette}, {}},
+      {"interlaced and trimmed: cut, then fields, then crop",
+       [](VideoItem& i) { i.interlaced = true; i.trimStart = 1; i.trimEnd = 3; },
+       {"[0:v]trim=start=1:end=3,setpts=PTS-STARTPTS,yadif,crop=1280:720:0:0," + clipPalette},
+       {}},
+      {"a cache source: no crop, still a palette",
+       [](VideoItem& i) { i.cacheKind = CacheKind::Qsv; i.durationSeconds = i.trimEnd = 2; },
+       {" -filter_complex [0:v]" + clipPalette}, {"crop"}},
+  };
+  for (const Case& c : cases) {
+    auto item = Item(ConvertKind::Gif, "gif");
+    c.change(*item);
+    const std::string line = Tail(BuildCommand(*item, Inputs("/out/clip.gif"))) + " ";
+    for (const std::string& h : c.has)
+      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
+    for (const std::string& l : c.lacks)
+      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+  }
+}
+
+// A PQ or HLG source is tone-mapped to BT.709 SDR in the graph, after the
+// crop and before any size change, and the picture outputs say BT.709.
+TEST(VideoCommand, HighDynamicRangeSourcesAreToneMapped) {
+  const std::string pq =
+      "zscale=tin=smpte2084:min=bt2020nc:pin=bt2020:t=linear:p=bt2020:npl=100,"
+      "format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=mobius:desat=0,"
+      "zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
+  const std::string flags = " -color_primaries bt709 -color_trc bt709 -colorspace bt709 ";
+  auto hdr10 = [](VideoItem& i) {
+    i.colorTransfer = "smpte2084";
+    i.colorPrimaries = "bt2020";
+    i.colorMatrix = "bt2020nc";
+  };
+
+  auto item = Item(ConvertKind::Video, "mp4");
+  hdr10(*item);
+  EXPECT_EQ(Tail(BuildCommand(*item, Inputs())),
+            " -filter_complex [0:v]crop=1280:720:0:0," + pq +
+                " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -color_primaries bt709"
+                " -color_trc bt709 -colorspace bt709 -max_muxing_queue_size 34500 -r 25.000000"
+                " -map 0:v? -map 0:a:0? /out/clip.mp4");
+
+  struct Case {
+    const char* name;
+    ConvertKind kind;
+    std::function<void(VideoItem&)> change;
+    std::vector<std::string> has, lacks;
+  } cases[] = {
+      {"HLG read as HLG", ConvertKind::Video,
+       [](VideoItem& i) { i.colorTransfer = "arib-std-b67"; i.colorPrimaries = "bt2020";
+                          i.colorMatrix = "bt2020nc"; },
+       {"[0:v]crop=1280:720:0:0,zscale=tin=arib-std-b67:min=bt2020nc:pin=bt2020:", flags}, {}},
+      {"unstated primaries and matrix are named, as BT.2020", ConvertKind::Video,
+       [](VideoItem& i) { i.colorTransfer = "smpte2084"; },
+       {"[0:v]crop=1280:720:0:0," + pq + " "}, {}},
+      {"P3 primaries kept", ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.colorPrimaries = "smpte432"; },
+       {":pin=smpte432:t=linear:p=smpte432:"}, {}},
+      {"a value zscale cannot take, or one that would break the graph, is not passed on",
+       ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.colorPrimaries = "bt2020,null"; i.colorMatrix = "bt2020c"; },
+       {"[0:v]crop=1280:720:0:0," + pq + " "}, {"null", "bt2020c"}},
+      {"rotated: tone-mapped without a crop", ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.rotation = 90; },
+       {" -filter_complex [0:v]" + pq + " ", flags}, {"crop"}},
+      {"interlaced: fields made whole first", ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.interlaced = true; },
+       {"[0:v]yadif,crop=1280:720:0:0," + pq + " "}, {}},
+      {"resized by -s after the graph", ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.outputWidth = 640; i.outputHeight = 360; },
+       {pq + " ", flags, " -s 640x360 "}, {}},
+      {"merge part: before fitting and padding", ConvertKind::Merge,
+       [&](VideoItem& i) { hdr10(i); },
+       {"[0:v]crop=1280:720:0:0," + pq + ",scale='trunc(min(1280,", flags}, {}},
+      {"GIF: before its size and palette, no colour marks", ConvertKind::Gif,
+       [&](VideoItem& i) {
+         hdr10(i); SetFormat(i, "gif"); i.outputWidth = 356; i.outputHeight = 200;
+       },
+       {"[0:v]crop=1280:720:0:0," + pq + ",scale='trunc(200*dar)"},
+       {"-color_", "-colorspace", "-pix_fmt"}},
+      {"BT.2020 with its SDR curve is no HDR", ConvertKind::Video,
+       [](VideoItem& i) { i.colorTransfer = "bt2020-10"; i.colorPrimaries = "bt2020";
+                          i.colorMatrix = "bt2020nc"; },
+       {}, {"zscale", "tonemap", "-color_"}},
+  };
+  for (const Case& c : cases) {
+    auto i = Item(c.kind, "mp4");
+    c.change(*i);
+    const std::string line = Tail(BuildCommand(*i, Inputs())) + " ";
+    for (const std::string& h : c.has)
+      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
+    for (const std::string& l : c.lacks)
+      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+  }
+
+  // SDR marks change nothing: the command is the one of an unmarked source.
+  for (ConvertKind kind : {ConvertKind::Video, ConvertKind::Merge, ConvertKind::Gif}) {
+    auto plain = Item(kind, "mp4");
+    auto marked = Item(kind, "mp4");
+    marked->colorTransfer = "bt709";
+    marked->colorPrimaries = "bt709";
+    marked->colorMatrix = "bt709";
+    EXPECT_EQ(BuildCommand(*marked, Inputs()).args(), BuildCommand(*plain, Inputs()).args())
+        << static_cast<int>(kind);
+  }
 }
 
 TEST(VideoCommand, MergePartsAreNormalised) {
@@ -322,18 +463,18 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
       {"GIF at a smaller size: square pixels of the height chosen", ConvertKind::Gif,
        [](VideoItem& i) { SetFormat(i, "gif"); i.outputWidth = 640; i.outputHeight = 360; },
        {" -filter_complex [0:v]crop=1280:720:0:0,"
-        "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+        "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1,split[a][b];"},
        {" -s "}},
       {"GIF of wide pixels at the source's height", ConvertKind::Gif,
        [](VideoItem& i) {
          SetFormat(i, "gif"); i.pixelAspectNum = 64; i.pixelAspectDen = 45;
        },
-       {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1 "}, {" -s "}},
+       {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1,split[a][b];"}, {" -s "}},
       {"a rotated GIF is sized too", ConvertKind::Gif,
        [](VideoItem& i) {
          SetFormat(i, "gif"); i.rotation = 90; i.outputWidth = 202; i.outputHeight = 360;
        },
-       {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1 "},
+       {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1,split["},
        {}},
       {"interlaced GIF", ConvertKind::Gif,
        [](VideoItem& i) { i.interlaced = true; SetFormat(i, "gif"); },

@@ -1,6 +1,7 @@
 // Conversion jobs against the real transcoder.
 #include <signal.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <thread>
@@ -18,6 +19,7 @@ extern "C" {
 #include "media/probe.h"
 #include "platform/event.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
 
 using namespace engine;
@@ -176,6 +178,95 @@ TEST_F(JobTest, TrimAndCropEndUpInTheOutput) {
     }
 }
 
+// A phone's HDR clip (PQ or HLG) comes out of every picture list as an 8-bit
+// BT.709 picture that looks like the clip's SDR rendering, not like the
+// washed-out picture its curve gives when read as SDR.
+TEST_F(JobTest, HighDynamicRangeClipsComeOutAsSdr) {
+  MediaSpec spec = testsupport::Clip(1.0, 320, 240);
+  spec.pattern = "testsrc2";
+  const testsupport::PictureLook want = testsupport::LookOfPicture(Media("sdr.mp4", spec));
+  ASSERT_GT(want.saturation, 0);
+  for (const char* curve : {"pq", "hlg"}) {
+    spec.hdr = curve;
+    const std::string source = Media(std::string(curve) + ".mp4", spec);
+    // The same conversion with the curve unread: what the output was before.
+    auto washed = Prepared(source, ConvertKind::Video, "mkv");
+    washed->colorTransfer.clear();
+    ASSERT_EQ(Convert(washed), WM_CONVERT_PROGRESS) << reason_;
+    const testsupport::PictureLook before = testsupport::LookOfPicture(output_);
+
+    struct Case {
+      ConvertKind kind;
+      const char* ext;
+    } cases[] = {
+        {ConvertKind::Video, "mp4"}, {ConvertKind::Merge, "mp4"}, {ConvertKind::Gif, "gif"}};
+    for (const Case& c : cases) {
+      const std::string name = std::string(curve) + " to " + c.ext + " of list " +
+                               std::to_string(static_cast<int>(c.kind));
+      auto item = Prepared(source, c.kind, c.ext);
+      ASSERT_TRUE(item->HighDynamicRange()) << name;
+      ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << name << ": " << reason_;
+      const testsupport::PictureLook got = testsupport::LookOfPicture(output_);
+      if (c.kind != ConvertKind::Gif) {
+        EXPECT_EQ(got.pixelFormat, "yuv420p") << name;
+        media::MediaInfo marks;
+        media::ProbeMedia(output_, marks);
+        EXPECT_EQ(marks.colorTransfer, "bt709") << name;
+        EXPECT_EQ(marks.colorPrimaries, "bt709") << name;
+        EXPECT_EQ(marks.colorMatrix, "bt709") << name;
+      }
+      const std::string figures = platform::Format(
+          "%s: luma %.1f, saturation %.1f; SDR %.1f, %.1f; washed out %.1f, %.1f", name.c_str(),
+          got.luma, got.saturation, want.luma, want.saturation, before.luma, before.saturation);
+      EXPECT_NEAR(got.luma, want.luma, 12) << figures;
+      EXPECT_LT(std::abs(got.saturation - want.saturation),
+                std::abs(before.saturation - want.saturation) / 2)
+          << figures;
+      // HLG read as SDR keeps about its brightness, only its colours fade;
+      // PQ read so is dimmer as well.
+      if (std::string(curve) == "pq") {
+        EXPECT_LT(std::abs(got.luma - want.luma), std::abs(before.luma - want.luma)) << figures;
+      }
+    }
+  }
+}
+
+// A GIF takes its colours from its own clip: a natural picture keeps its
+// likeness (the encoder's fixed palette gives about 0.6 here), also over a
+// kept range, and the run ends at 100 like any other.
+TEST_F(JobTest, GifsGetAPaletteOfTheirOwn) {
+  MediaSpec spec = testsupport::Clip(3.0, 320, 240);
+  spec.pattern = "mandelbrot";
+  spec.audioChannels = 0;
+  const std::string source = Media("natural.mp4", spec);
+  struct Case {
+    const char* name;
+    int trimStart, trimEnd;
+  } cases[] = {{"the whole clip", 0, 3}, {"its second second", 1, 2}};
+  for (const Case& c : cases) {
+    auto item = Prepared(source, ConvertKind::Gif, "gif");
+    item->trimStart = c.trimStart;
+    item->trimEnd = c.trimEnd;
+    ASSERT_EQ(Convert(item), WM_CONVERT_PROGRESS) << c.name << ": " << reason_;
+    EXPECT_NEAR(MediaSeconds(output_), c.trimEnd - c.trimStart, 0.1) << c.name;
+    const double likeness = testsupport::PictureSimilarity(output_, source, c.trimStart);
+    EXPECT_GT(likeness, 0.9) << c.name;
+    if (c.trimStart > 0) {
+      // The frames are the kept ones: the clip's start looks less alike.
+      EXPECT_LT(testsupport::PictureSimilarity(output_, source), likeness - 0.05) << c.name;
+    }
+    // The bar never goes back and shows 100 only at the end.
+    int last = 0;
+    for (const Message& m : recorder_.Messages()) {
+      if (m.wParam != item.get() || m.msg != WM_CONVERT_PROGRESS) continue;
+      EXPECT_GE(m.lParam, last) << c.name;
+      EXPECT_NE(last, 100) << c.name;
+      last = static_cast<int>(m.lParam);
+    }
+    EXPECT_EQ(last, 100) << c.name;
+  }
+}
+
 TEST_F(JobTest, AnExistingOutputIsKeptAndTheNewOneRenamed) {
   std::string source = Media("clip.mp4", testsupport::Clip(1.0, 160, 120));
   WriteText(out_ + "clip.mp4", "the user's own file");
@@ -233,6 +324,13 @@ TEST_F(JobTest, FailuresAreNeverReportedAsSuccessAndLeaveNoOutput) {
          return item;
        }()},
       {"name taken", taken},
+      // A GIF's cut is in its graph: nothing comes out of it either.
+      {"GIF cut past the end", [&] {
+         auto item = Prepared(good, ConvertKind::Gif, "gif");
+         item->trimStart = 10;
+         item->trimEnd = 12;
+         return item;
+       }()},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Convert(c.item), WM_CONVERT_FAILED) << c.name;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -30,12 +31,14 @@ class CoverTest : public testsupport::SandboxTest {
   }
 
   // A probed source, as the analysis worker has it before the cover.
-  MediaInfo Source(const std::string& file, double seconds) {
+  MediaInfo Source(const std::string& file, double seconds, const std::string& hdr = "") {
     MediaSpec spec;
     spec.seconds = seconds;
     spec.width = 160;
     spec.height = 120;
     spec.audioChannels = 0;
+    spec.pattern = "testsrc2";
+    spec.hdr = hdr;
     platform::CreateFolders(platform::ParentDir(file));
     EXPECT_EQ(testsupport::MakeMedia(file, spec), "") << file;
     MediaInfo info;
@@ -87,6 +90,33 @@ TEST_F(CoverTest, ShortFilesArePicturedAtTheStartLongerOnesAtFiveSeconds) {
     EXPECT_EQ(platform::FileNameOf(info.coverPath).rfind(info.title + "_", 0), 0u)
         << info.coverPath;
     EXPECT_EQ(PngSize(info.coverPath), std::make_pair(1194, 768)) << c.seconds;
+  }
+}
+
+TEST_F(CoverTest, HighDynamicRangeCoversLookLikeTheirSdrPicture) {
+  for (double seconds : {1.0, 6.0}) {  // pictured at the start, and at five seconds
+    const std::string tag = std::to_string(static_cast<int>(seconds)) + "s";
+    MediaInfo sdr = Source(path("sdr" + tag + ".mp4"), seconds);
+    MediaInfo pq = Source(path("pq" + tag + ".mp4"), seconds, "pq");
+    ASSERT_TRUE(pq.HighDynamicRange());
+    // The same picture with its marks unread: what the cover was before.
+    MediaInfo washed = pq;
+    washed.colorTransfer.clear();
+    ASSERT_TRUE(Cover(path("sdr" + tag + ".mp4"), sdr)) << tag;
+    ASSERT_TRUE(Cover(path("pq" + tag + ".mp4"), pq)) << tag;
+    washed.coverPath.clear();
+    ASSERT_TRUE(Cover(path("pq" + tag + ".mp4"), washed)) << tag;
+    EXPECT_EQ(PngSize(pq.coverPath), std::make_pair(1194, 768)) << tag;
+
+    const testsupport::PictureLook want = testsupport::LookOfPicture(sdr.coverPath);
+    const testsupport::PictureLook got = testsupport::LookOfPicture(pq.coverPath);
+    const testsupport::PictureLook before = testsupport::LookOfPicture(washed.coverPath);
+    ASSERT_GT(want.saturation, 0) << tag;
+    EXPECT_NEAR(got.luma, want.luma, 12) << tag;
+    EXPECT_LT(std::abs(got.saturation - want.saturation),
+              std::abs(before.saturation - want.saturation) / 2)
+        << tag << ": " << got.saturation << " against " << want.saturation << ", washed out "
+        << before.saturation;
   }
 }
 

@@ -159,6 +159,44 @@ TEST_F(ProbeTest, RotationIsClockwiseAndTheCodedSizeStays) {
   }
 }
 
+TEST_F(ProbeTest, ThePicturesColourIsRead) {
+  struct Case {
+    const char* hdr;
+    const char* transfer;
+    const char* primaries;
+    const char* matrix;
+    bool highRange;
+  };
+  const Case cases[] = {
+      {"", "", "", "", false},  // an unmarked SDR picture
+      {"pq", "smpte2084", "bt2020", "bt2020nc", true},
+      {"hlg", "arib-std-b67", "bt2020", "bt2020nc", true},
+  };
+  for (const Case& c : cases) {
+    MediaSpec spec = testsupport::Clip(0.4, 64, 48);
+    spec.audioChannels = 0;
+    spec.hdr = c.hdr;
+    const std::string file = Make(std::string("colour-") + c.hdr + ".mp4", spec);
+    MediaInfo info;
+    EXPECT_TRUE(Probe(file, info).usable) << c.hdr;
+    EXPECT_EQ(info.colorTransfer, c.transfer) << c.hdr;
+    EXPECT_EQ(info.colorPrimaries, c.primaries) << c.hdr;
+    EXPECT_EQ(info.colorMatrix, c.matrix) << c.hdr;
+    EXPECT_EQ(info.HighDynamicRange(), c.highRange) << c.hdr;
+  }
+
+  // A new source read into the same record leaves none of the old marks.
+  MediaInfo info;
+  info.colorTransfer = "smpte2084";
+  info.colorPrimaries = "bt2020";
+  info.colorMatrix = "bt2020nc";
+  ASSERT_TRUE(Probe(path("colour-.mp4"), info).usable);
+  EXPECT_EQ(info.colorTransfer, "");
+  EXPECT_EQ(info.colorPrimaries, "");
+  EXPECT_EQ(info.colorMatrix, "");
+  EXPECT_FALSE(info.HighDynamicRange());
+}
+
 TEST_F(ProbeTest, SoundOnlyIsNotUsableButItsSoundIsRead) {
   MediaSpec spec;
   spec.audioChannels = 1;

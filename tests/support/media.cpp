@@ -1,5 +1,6 @@
 #include "tests/support/media.h"
 
+#include <cstdlib>
 #include <vector>
 
 #include "platform/files.h"
@@ -8,6 +9,14 @@
 
 namespace testsupport {
 namespace {
+
+// The file's content; "" when it cannot be read. Here rather than the
+// sandbox's, so that a benchmark can make media without the test library.
+std::string FileText(const std::string& path) {
+  std::string text;
+  platform::ReadFile(path, &text);
+  return text;
+}
 
 struct Codecs {
   std::string video, audio;
@@ -63,13 +72,20 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
 
   std::string first = post ? platform::RemoveExtension(path) + ".stage1." + ext : path;
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-y"};
+  const bool hdr = video && !spec.hdr.empty();
+  if (hdr) codecs.video = "libx265";
   if (video) {
     std::string source =
         spec.color.empty()
-            ? platform::Format("testsrc=size=%dx%d:rate=%g", spec.width, spec.height, spec.fps)
+            ? platform::Format("%s=size=%dx%d:rate=%g", spec.pattern.c_str(), spec.width,
+                               spec.height, spec.fps)
             : platform::Format("color=c=%s:size=%dx%d:rate=%g", spec.color.c_str(), spec.width,
                                spec.height, spec.fps);
-    args.insert(args.end(), {"-f", "lavfi", "-i", source + ":duration=" + seconds});
+    // The test patterns end by themselves; other sources (mandelbrot) are cut.
+    const bool ends =
+        !spec.color.empty() || spec.pattern == "testsrc" || spec.pattern == "testsrc2";
+    args.insert(args.end(), {"-f", "lavfi", "-i",
+                             source + (ends ? ":duration=" : ",trim=duration=") + seconds});
   }
   if (audio) {
     args.insert(args.end(),
@@ -80,7 +96,20 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
   if (video) args.insert(args.end(), {"-map", "0:v"});
   for (int t = 0; audio && t < spec.audioTracks; ++t)
     args.insert(args.end(), {"-map", video ? "1:a" : "0:a"});
-  if (video) {
+  if (hdr) {
+    // The SDR picture as BT.709 light, white at 203 cd/m2, into BT.2020 and
+    // the curve; a good quality, so that what the picture looks like is the
+    // curve's doing, not the encoder's.
+    const std::string curve = spec.hdr == "pq" ? "smpte2084" : "arib-std-b67";
+    args.insert(args.end(),
+                {"-vf",
+                 "format=gbrp,zscale=tin=bt709:pin=bt709:t=linear:p=bt709:npl=203,"
+                 "format=gbrpf32le,zscale=p=bt2020,zscale=t=" + curve +
+                     ":m=bt2020nc:r=tv:npl=203,format=yuv420p10le",
+                 "-c:v", "libx265", "-preset", "ultrafast", "-crf", "12", "-x265-params",
+                 "log-level=error", "-color_primaries", "bt2020", "-color_trc", curve,
+                 "-colorspace", "bt2020nc"});
+  } else if (video) {
     args.insert(args.end(), {"-c:v", codecs.video});
     if (codecs.video == "libx264") args.insert(args.end(), {"-preset", "ultrafast"});
     if (codecs.video != "gif") args.insert(args.end(), {"-pix_fmt", "yuv420p"});
@@ -120,6 +149,77 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
   if (!cover.empty()) platform::DeleteFile(cover);
   if (why.empty()) platform::DeleteFile(errFile);
   return why;
+}
+
+namespace {
+
+// The mean of every "key=value" line of the text whose key ends with `key`.
+double MeanOf(const std::string& text, const std::string& key) {
+  double sum = 0;
+  int count = 0;
+  for (const std::string& line : platform::SplitLines(text, "\n")) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || eq < key.size() ||
+        line.compare(eq - key.size(), key.size(), key) != 0)
+      continue;
+    sum += std::atof(line.c_str() + eq + 1);
+    ++count;
+  }
+  return count > 0 ? sum / count : -1;
+}
+
+}  // namespace
+
+PictureLook LookOfPicture(const std::string& path) {
+  PictureLook look;
+  const std::string ffmpeg = FfmpegPath();
+  const std::string ffprobe = platform::FindProgram("ffprobe");
+  if (ffmpeg.empty() || ffprobe.empty()) return look;
+  const std::string stats = path + ".look";
+  platform::ProcessOptions options;
+  // The metadata filter writes through the transcoder's option parser: the
+  // path is kept plain by naming it in the working folder.
+  options.workDir = platform::ParentDir(stats);
+  if (platform::RunAndWait({ffmpeg, "-hide_banner", "-nostdin", "-v", "error", "-i", path, "-vf",
+                            "format=yuv444p,signalstats,metadata=print:file=" +
+                                platform::FileNameOf(stats),
+                            "-f", "null", "-"},
+                           options) == 0) {
+    const std::string text = FileText(stats);
+    look.luma = MeanOf(text, ".YAVG");
+    look.saturation = MeanOf(text, ".SATAVG");
+  }
+  platform::DeleteFile(stats);
+  options.stdoutFile = path + ".format";
+  if (platform::RunAndWait({ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "stream=pix_fmt", "-of", "default=noprint_wrappers=1:nokey=1", path},
+                           options) == 0) {
+    look.pixelFormat = FileText(options.stdoutFile);
+    while (!look.pixelFormat.empty() && look.pixelFormat.back() == '\n')
+      look.pixelFormat.pop_back();
+  }
+  platform::DeleteFile(options.stdoutFile);
+  return look;
+}
+
+double PictureSimilarity(const std::string& a, const std::string& b, double bStart) {
+  const std::string ffmpeg = FfmpegPath();
+  if (ffmpeg.empty()) return -1;
+  const std::string from =
+      bStart > 0 ? platform::Format("trim=start=%.3f,setpts=PTS-STARTPTS,", bStart) : "";
+  platform::ProcessOptions options;
+  options.stderrFile = a + ".ssim.log";
+  const int code = platform::RunAndWait(
+      {ffmpeg, "-hide_banner", "-nostdin", "-i", a, "-i", b, "-lavfi",
+       "[0:v]setpts=PTS-STARTPTS,format=yuv444p[a];[1:v]" + from +
+           "format=yuv444p[b];[a][b]ssim=shortest=1",
+       "-f", "null", "-"},
+      options);
+  const std::string log = FileText(options.stderrFile);
+  platform::DeleteFile(options.stderrFile);
+  const size_t at = log.rfind(" All:");
+  if (code != 0 || at == std::string::npos) return -1;
+  return std::atof(log.c_str() + at + 5);
 }
 
 }  // namespace testsupport

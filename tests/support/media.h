@@ -19,6 +19,11 @@ struct MediaSpec {
   std::string videoCodec;   // empty: the container's usual one
   std::string audioCodec;
   std::string color = "";   // a plain colour picture instead of the test pattern
+  std::string pattern = "testsrc";  // the lavfi source of the picture (size and rate given)
+  // "pq" or "hlg": the SDR picture turned into that curve in BT.2020, its
+  // white at the usual reference white of 203 cd/m2, stored as 10-bit HEVC
+  // with the marks a phone writes. "": the SDR picture.
+  std::string hdr;
 };
 
 // A clip of the given length and picture size (0x0: sound only).
@@ -30,5 +35,21 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec = {});
 
 // ffmpeg's path, or "" when it is not installed.
 std::string FfmpegPath();
+
+// What the picture of a file looks like, averaged over its frames (signal
+// statistics of its 8-bit 4:4:4 form): mean luma and mean saturation, with
+// the pixel format the file stores. Negative means when it could not be
+// measured.
+struct PictureLook {
+  double luma = -1;
+  double saturation = -1;
+  std::string pixelFormat;
+};
+PictureLook LookOfPicture(const std::string& path);
+
+// Structural similarity (SSIM, all planes, 4:4:4) of a's picture to b's,
+// frame by frame while both have frames: b from bStart seconds on, when
+// given. 1 is the same picture; negative when it could not be measured.
+double PictureSimilarity(const std::string& a, const std::string& b, double bStart = 0);
 
 }  // namespace testsupport
