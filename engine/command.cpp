@@ -57,6 +57,8 @@ void AddCut(Command& cmd, const VideoItem& item) {
 }
 
 // The item's crop, its sides made even when it was set (SetClip, the probe).
+// The transcoder turns the picture upright before the filters, so the
+// rectangle is one of the picture as shown.
 std::string CropFilter(const VideoItem& item) {
   return Format("crop=%d:%d:%d:%d", item.cropWidth, item.cropHeight, item.cropX, item.cropY);
 }
@@ -160,15 +162,15 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       h = item.outputHeight;
     }
     std::string filter = "[0:v]" + RealignStep(item) + DeinterlaceStep(item);
-    if (item.rotation == 0) filter += CropFilter(item) + ",";
+    if (UprightTurn(item.rotation)) filter += CropFilter(item) + ",";
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", "44100", "-b:a", "128k"});
     AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
     std::string filter = RealignStep(item) + DeinterlaceStep(item);
-    if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
-        item.cropHeight > 0)
+    if (UprightTurn(item.rotation) && item.cacheKind == media::CacheKind::None &&
+        item.cropWidth > 0 && item.cropHeight > 0)
       filter += CropFilter(item) + ",";
     if (item.listKind == ConvertKind::Gif) filter += GifSizeStep(item);
     if (!filter.empty()) {
