@@ -139,6 +139,7 @@ struct VideoState {
   AVRational videoTimeBase{0, 1};  // set before the decoder starts
   AVRational videoFrameRate{0, 1};
   AVRational videoStreamSar{0, 1};
+  int videoTurn = 0;  // clockwise degrees the pictures are shown turned; set likewise
   PacketFifo videoq;
   StreamDecoder viddec;
   FrameRing pictq;
