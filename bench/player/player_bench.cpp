@@ -208,17 +208,19 @@ int main(int argc, char** argv) {
   const std::string file = dir + "/clip1080.mp4";
   printf("making a 1080p 30 fps H.264 file of %.0f s%s...\n", kPlaySeconds + 4,
          portrait ? ", shown turned a quarter" : "");
-  std::vector<std::string> make = {
-      ffmpeg,     "-v",      "error",   "-y",
-      "-f",       "lavfi",   "-i",      "testsrc2=size=1920x1080:rate=30:duration=12",
-      "-f",       "lavfi",   "-i",      "sine=frequency=440:sample_rate=48000:duration=12",
-      "-c:v",     "libx264", "-preset", "veryfast",
-      "-pix_fmt", "yuv420p", "-c:a",    "aac"};
-  // This transcoder writes the tag's degrees counter-clockwise: -90 is a
-  // phone's portrait clip.
-  if (portrait) make.insert(make.end(), {"-metadata:s:v:0", "rotate=-90"});
-  make.push_back(file);
-  if (platform::RunAndWait(make) != 0) {
+  const std::string stored = portrait ? dir + "/stored.mp4" : file;
+  bool made = platform::RunAndWait({ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i",
+                                    "testsrc2=size=1920x1080:rate=30:duration=12", "-f", "lavfi",
+                                    "-i", "sine=frequency=440:sample_rate=48000:duration=12",
+                                    "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt",
+                                    "yuv420p", "-c:a", "aac", stored}) == 0;
+  // The turn is written by a stream copy (an encoder leaves it out). This
+  // transcoder writes the tag's degrees counter-clockwise: -90 is a phone's
+  // portrait clip.
+  if (made && portrait)
+    made = platform::RunAndWait({ffmpeg, "-v", "error", "-y", "-i", stored, "-c", "copy",
+                                 "-metadata:s:v:0", "rotate=-90", file}) == 0;
+  if (!made) {
     fprintf(stderr, "ffmpeg could not make the file\n");
     return 1;
   }
