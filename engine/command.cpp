@@ -60,6 +60,8 @@ void AddCut(Command& cmd, const VideoItem& item) {
 }
 
 // The item's crop, its sides made even when it was set (SetClip, the probe).
+// The transcoder turns the picture upright before the filters, so the
+// rectangle is one of the picture as shown.
 std::string CropFilter(const VideoItem& item) {
   return Format("crop=%d:%d:%d:%d", item.cropWidth, item.cropHeight, item.cropX, item.cropY);
 }
@@ -207,7 +209,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       h = item.outputHeight;
     }
     std::string filter = "[0:v]" + RealignStep(item) + DeinterlaceStep(item);
-    if (item.rotation == 0) filter += CropFilter(item) + ",";
+    if (UprightTurn(item.rotation)) filter += CropFilter(item) + ",";
     filter += ToneMapStep(item);
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", partRate, "-b:a", "128k"});
@@ -216,8 +218,8 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   } else {
     std::string filter =
         RealignStep(item) + (gif ? GifCutStep(item) : std::string()) + DeinterlaceStep(item);
-    if (item.rotation == 0 && item.cacheKind == media::CacheKind::None && item.cropWidth > 0 &&
-        item.cropHeight > 0)
+    if (UprightTurn(item.rotation) && item.cacheKind == media::CacheKind::None &&
+        item.cropWidth > 0 && item.cropHeight > 0)
       filter += CropFilter(item) + ",";
     filter += ToneMapStep(item);
     if (gif) {

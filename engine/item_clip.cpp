@@ -28,11 +28,13 @@ int EvenCropSide(int side, int offset, int frame) {
 
 int WholeFrameSide(int frame) { return frame - frame % 2; }
 
+bool UprightTurn(int rotation) { return rotation % 90 == 0; }
+
 std::string CropRefusal(const VideoItem& item) {
   if (item.cacheKind != media::CacheKind::None)
     return "a cache file cannot be cropped: its picture is known only once it is converted";
-  if (item.rotation != 0)
-    return platform::Format("a turned picture (turned %d degrees) cannot be cropped",
+  if (!UprightTurn(item.rotation))
+    return platform::Format("a picture turned %d degrees (not a quarter turn) cannot be cropped",
                             item.rotation);
   if (item.width <= 0 || item.height <= 0) return "the file has no picture to crop";
   return {};
@@ -50,19 +52,20 @@ std::string FitClip(const VideoItem& item, ItemClip* clip) {
   if (!wholeRange && clip->trimEnd > item.durationSeconds)
     return platform::Format("the range %d-%d lies past the end (%d seconds)", clip->trimStart,
                             clip->trimEnd, item.durationSeconds);
+  // The rectangle is one of the picture as shown: a quarter turn swaps the sides.
+  const int width = item.DisplayWidth(), height = item.DisplayHeight();
   const bool wholeFrame = clip->cropX == 0 && clip->cropY == 0 &&
-                          WholeFrameSide(clip->cropWidth) == WholeFrameSide(item.width) &&
-                          WholeFrameSide(clip->cropHeight) == WholeFrameSide(item.height);
+                          WholeFrameSide(clip->cropWidth) == WholeFrameSide(width) &&
+                          WholeFrameSide(clip->cropHeight) == WholeFrameSide(height);
   if (!wholeFrame) {
     if (std::string why = CropRefusal(item); !why.empty()) return why;
     if (clip->cropX < 0 || clip->cropY < 0 || clip->cropWidth <= 0 || clip->cropHeight <= 0 ||
-        clip->cropX + clip->cropWidth > item.width || clip->cropY + clip->cropHeight > item.height)
+        clip->cropX + clip->cropWidth > width || clip->cropY + clip->cropHeight > height)
       return platform::Format("the crop %d,%d,%d,%d lies outside the %dx%d picture", clip->cropX,
-                              clip->cropY, clip->cropWidth, clip->cropHeight, item.width,
-                              item.height);
+                              clip->cropY, clip->cropWidth, clip->cropHeight, width, height);
   }
-  clip->cropWidth = EvenCropSide(clip->cropWidth, clip->cropX, item.width);
-  clip->cropHeight = EvenCropSide(clip->cropHeight, clip->cropY, item.height);
+  clip->cropWidth = EvenCropSide(clip->cropWidth, clip->cropX, width);
+  clip->cropHeight = EvenCropSide(clip->cropHeight, clip->cropY, height);
   return {};
 }
 

@@ -11,7 +11,7 @@ struct VideoItem;
 struct ItemClip {
   int trimStart = 0;  // seconds
   int trimEnd = 0;
-  int cropX = 0;      // a rectangle of the stored frame
+  int cropX = 0;      // a rectangle of the picture as shown (after its turn)
   int cropY = 0;
   int cropWidth = 0;
   int cropHeight = 0;
@@ -27,9 +27,15 @@ int EvenCropSide(int side, int offset, int frame);
 // The side of a crop of the whole frame: the frame's, one less when odd.
 int WholeFrameSide(int frame);
 
-// Why the item's crop cannot be other than its whole frame: a turned picture
-// (its rectangle would not be the one shown) or a cache file (its frame is
-// known only once converted). "" when it can be cropped.
+// The turns (clockwise degrees) the transcoder makes upright before the
+// filters, so that a crop there is a rectangle of the picture as shown: none,
+// a quarter, a half or three quarters.
+bool UprightTurn(int rotation);
+
+// Why the item's crop cannot be other than its whole frame: a picture turned
+// otherwise than UprightTurn (its rectangle would not be the one shown) or a
+// cache file (its frame is known only once converted). "" when it can be
+// cropped.
 std::string CropRefusal(const VideoItem& item);
 
 // Why the analysed item cannot be trimmed and cropped together (as the clip
@@ -37,7 +43,7 @@ std::string CropRefusal(const VideoItem& item);
 std::string ClipRefusal(const VideoItem& item);
 
 // Checks the clip against the analysed item: a range inside the file, a
-// rectangle inside the frame, and a crop only where one may be made. Makes
+// rectangle inside the frame as shown, and a crop only where one may be made. Makes
 // the crop's sides even. "" when it fits, else why not, for the user.
 std::string FitClip(const VideoItem& item, ItemClip* clip);
 

@@ -32,9 +32,9 @@ bool ProbeItem(VideoItem& item) {
     item.trimStart = 0;
     item.trimEnd = item.durationSeconds;
   }
-  if (report.videoSizeFound) {
-    item.cropWidth = WholeFrameSide(item.width);
-    item.cropHeight = WholeFrameSide(item.height);
+  if (report.videoSizeFound) {  // the picture as shown
+    item.cropWidth = WholeFrameSide(item.DisplayWidth());
+    item.cropHeight = WholeFrameSide(item.DisplayHeight());
   }
   item.analysisError = report.error;
   // A cache file's content is its converter's to read: only a file that is
@@ -59,8 +59,8 @@ bool ProbeSource(const VideoItem& item, const std::string& path, SourceUpdate* u
   }
   if (report.videoSizeFound) {
     clip.cropX = clip.cropY = 0;
-    clip.cropWidth = WholeFrameSide(info.width);
-    clip.cropHeight = WholeFrameSide(info.height);
+    clip.cropWidth = WholeFrameSide(info.DisplayWidth());
+    clip.cropHeight = WholeFrameSide(info.DisplayHeight());
   }
   update->analysisError = report.error;
   if (item.cacheKind != media::CacheKind::None && platform::IsRegularFile(path))

@@ -9,7 +9,6 @@
 extern "C" {
 #include <libavcodec/codec_desc.h>
 #include <libavformat/avformat.h>
-#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -29,28 +28,6 @@ std::string AvError(int code) {
 struct InputCloser {
   void operator()(AVFormatContext* input) const { avformat_close_input(&input); }
 };
-
-int NormalizeDegrees(long long degrees) {
-  degrees %= 360;
-  return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
-}
-
-// Clockwise degrees of the picture: the "rotate" tag where the demuxer still
-// gives one, else the display matrix, whose angle these libraries report with
-// the tag's sign (a phone's portrait clip reads 90 either way).
-bool StreamRotation(const AVStream* stream, int* degrees) {
-  if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
-    *degrees = NormalizeDegrees(atoi(tag->value));
-    return true;
-  }
-  size_t size = 0;
-  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
-  if (!matrix || size < 9 * sizeof(int32_t)) return false;
-  const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-  if (std::isnan(angle)) return false;
-  *degrees = NormalizeDegrees(std::llround(angle));
-  return true;
-}
 
 // The library's name of a stated colour value; "" for none or one it has no
 // name for.
@@ -165,8 +142,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
       info.videoCodec = avcodec_get_name(par->codec_id);
       const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format));
       info.pixelFormat = pixels ? pixels : "";
-      int rotation = 0;
-      if (StreamRotation(stream, &rotation)) info.rotation = rotation;
+      info.rotation = StreamTurn(stream);
       if (par->width > 0 && par->height > 0) {
         info.width = par->width;
         info.height = par->height;

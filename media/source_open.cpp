@@ -8,7 +8,10 @@
 
 extern "C" {
 #include <libavutil/avstring.h>
+#include <libavutil/display.h>
 }
+
+#include <cmath>
 
 namespace media {
 namespace {
@@ -120,6 +123,17 @@ int OpenSourceFile(const std::string& path, AVFormatContext** context, AVDiction
     return rc;
   }
   return 0;
+}
+
+int StreamTurn(const AVStream* stream) {
+  size_t size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!matrix || size < 9 * sizeof(int32_t)) return 0;
+  // The matrix's angle is counter-clockwise.
+  const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(angle)) return 0;
+  const long long degrees = -std::llround(angle) % 360;
+  return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
 }
 
 }  // namespace media

@@ -41,4 +41,10 @@ std::vector<std::string> TranscoderInputOptions(const std::string& inputFormat);
 int OpenSourceFile(const std::string& path, AVFormatContext** context, AVDictionary** options,
                    std::string* error);
 
+// Clockwise degrees (0-359) by which the transcoder turns the stream's
+// picture before its filters: its display matrix, read as the transcoder
+// reads it (a phone's portrait clip, whose matrix reads -90, is turned 90).
+// 0 without a matrix. The probe and the preview player both follow it.
+int StreamTurn(const AVStream* stream);
+
 }  // namespace media

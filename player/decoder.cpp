@@ -186,6 +186,7 @@ void VideoThread(VideoState* is) {
     FrameSlot* slot = is->pictq.PeekWritable();
     if (!slot) break;
     slot->sar = frame->sample_aspect_ratio;
+    slot->turn = is->videoTurn;
     slot->uploaded = false;
     slot->width = frame->width;
     slot->height = frame->height;
@@ -194,7 +195,9 @@ void VideoThread(VideoState* is) {
     slot->duration = frameRate.num && frameRate.den ? av_q2d({frameRate.den, frameRate.num}) : 0;
     slot->pos = frame->pkt_pos;
     slot->serial = is->viddec.packetSerial;
-    SetDefaultPictureSize(is, frame->width, frame->height, frame->sample_aspect_ratio);
+    const ShownPicture shown =
+        TurnedPicture(frame->width, frame->height, frame->sample_aspect_ratio, slot->turn);
+    SetDefaultPictureSize(is, shown.width, shown.height, shown.sar);
     av_frame_move_ref(slot->frame, frame);
     is->pictq.Push();
   }

@@ -27,6 +27,7 @@ struct FrameSlot {
   int height = 0;
   int format = -1;
   AVRational sar{0, 1};
+  int turn = 0;  // clockwise degrees the picture is shown turned: 0, 90, 180 or 270
   bool uploaded = false;
   bool flipVertical = false;
 };

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -31,7 +32,7 @@ void OnQuitSignal(int) { quitSignal = 1; }
 constexpr int kSeekStepSeconds = 10;
 constexpr int kVolumeStep = 16;
 
-// The picture's size from the file's header, shrunk to fit 1280 x 720;
+// The picture's size from the file's header, upright, shrunk to fit 1280 x 720;
 // 640 x 360 when the header does not tell (or there is no picture). The
 // header alone is cheap: no frame is decoded before the player starts.
 // False, with the reason, when the file cannot be opened at all: then there
@@ -45,9 +46,12 @@ bool WindowSizeFor(const std::string& path, int* width, int* height, std::string
   if (index >= 0) {
     const AVCodecParameters* par = ic->streams[index]->codecpar;
     if (par->width > 0 && par->height > 0) {
-      double scale = std::min({1.0, 1280.0 / par->width, 720.0 / par->height});
-      *width = std::max(1, int(par->width * scale));
-      *height = std::max(1, int(par->height * scale));
+      int w = par->width, h = par->height;
+      const int turn = media::StreamTurn(ic->streams[index]);
+      if (turn == 90 || turn == 270) std::swap(w, h);
+      double scale = std::min({1.0, 1280.0 / w, 720.0 / h});
+      *width = std::max(1, int(w * scale));
+      *height = std::max(1, int(h * scale));
     }
   }
   avformat_close_input(&ic);

@@ -95,9 +95,12 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
       av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1, audio >= 0 ? audio : video, nullptr, 0);
   if (video >= 0) {
     const AVStream* st = ic->streams[video];
-    if (st->codecpar->width)
-      SetDefaultPictureSize(is, st->codecpar->width, st->codecpar->height,
-                            av_guess_sample_aspect_ratio(ic, ic->streams[video], nullptr));
+    if (st->codecpar->width) {
+      const ShownPicture shown = TurnedPicture(
+          st->codecpar->width, st->codecpar->height,
+          av_guess_sample_aspect_ratio(ic, ic->streams[video], nullptr), PictureTurn(st));
+      SetDefaultPictureSize(is, shown.width, shown.height, shown.sar);
+    }
   }
   if (audio >= 0) StreamComponentOpen(is, audio);
   int videoOpened = video >= 0 ? StreamComponentOpen(is, video) : -1;
@@ -263,6 +266,7 @@ int StreamComponentOpen(VideoState* is, int streamIndex) {
       is->videoTimeBase = st->time_base;
       is->videoFrameRate = av_guess_frame_rate(ic, st, nullptr);
       is->videoStreamSar = av_guess_sample_aspect_ratio(ic, st, nullptr);
+      is->videoTurn = PictureTurn(st);
       is->videoIsAttachedPic = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
       DecoderInit(&is->viddec, avctx, &is->videoq, &is->continueRead);
       is->videoStreamIndex = streamIndex;

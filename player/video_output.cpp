@@ -11,6 +11,7 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
+#include "media/source_open.h"
 #include "player/video_state.h"
 
 namespace player {
@@ -148,10 +149,11 @@ void SetYuvConversionMode(const AVFrame* frame) {
 }
 
 // Converts a graphic subtitle's areas into the (transparent) subtitle texture.
-int UploadSubtitle(VideoState* is, FrameSlot* sp, const FrameSlot* vp) {
+// One without a size of its own lies over the picture as shown.
+int UploadSubtitle(VideoState* is, FrameSlot* sp, const ShownPicture& shown) {
   if (!sp->width || !sp->height) {
-    sp->width = vp->width;
-    sp->height = vp->height;
+    sp->width = shown.width;
+    sp->height = shown.height;
   }
   if (ReallocTexture(is->renderer, &is->subTexture, SDL_PIXELFORMAT_ARGB8888, sp->width, sp->height,
                      SDL_BLENDMODE_BLEND, true) < 0)
@@ -198,12 +200,13 @@ void ClearSubtitle(VideoState* is, const FrameSlot* sp) {
 
 void ImageDisplay(VideoState* is) {
   FrameSlot* vp = is->pictq.PeekLast();
+  const ShownPicture shown = TurnedPicture(vp->width, vp->height, vp->sar, vp->turn);
   FrameSlot* sp = nullptr;
   if (is->subtitleStreamIndex >= 0 && is->subpq.Remaining() > 0) {
     sp = is->subpq.Peek();
     if (vp->pts >= sp->pts + sp->sub.start_display_time / 1000.0) {
       if (!sp->uploaded) {
-        if (UploadSubtitle(is, sp, vp) < 0) return;
+        if (UploadSubtitle(is, sp, shown) < 0) return;
         sp->uploaded = true;
       }
     } else {
@@ -211,14 +214,17 @@ void ImageDisplay(VideoState* is) {
     }
   }
 
-  SDL_Rect rect =
-      DisplayRect(is->xleft, is->ytop, is->width, is->height, vp->width, vp->height, vp->sar);
+  SDL_Rect rect = DisplayRect(is->xleft, is->ytop, is->width, is->height, shown.width,
+                              shown.height, shown.sar);
   if (!vp->uploaded) {
     if (UploadPicture(is, vp) < 0) return;
     vp->uploaded = true;
   }
+  // The renderer turns the stored picture upright as it draws it: no pixel is
+  // moved on the way, whatever the turn.
+  const SDL_Rect target = TextureRect(rect, vp->turn);
   SetYuvConversionMode(vp->frame);
-  SDL_RenderCopyEx(is->renderer, is->vidTexture, nullptr, &rect, 0, nullptr,
+  SDL_RenderCopyEx(is->renderer, is->vidTexture, nullptr, &target, vp->turn, nullptr,
                    vp->flipVertical ? SDL_FLIP_VERTICAL : SDL_FLIP_NONE);
   SetYuvConversionMode(nullptr);
 
@@ -472,6 +478,22 @@ SDL_Rect DisplayRect(int left, int top, int areaWidth, int areaHeight, int w, in
   const int x = int((areaWidth - width) / 2);
   const int y = int((areaHeight - height) / 2);
   return {left + x, top + y, std::max(int(width), 1), std::max(int(height), 1)};
+}
+
+ShownPicture TurnedPicture(int w, int h, AVRational sar, int turn) {
+  if (turn != 90 && turn != 270) return {w, h, sar};
+  return {h, w, sar.num > 0 ? AVRational{sar.den, sar.num} : sar};
+}
+
+SDL_Rect TextureRect(const SDL_Rect& shown, int turn) {
+  if (turn != 90 && turn != 270) return shown;
+  // Same middle, sides swapped (half a pixel off where one side is odd).
+  return {shown.x + (shown.w - shown.h) / 2, shown.y + (shown.h - shown.w) / 2, shown.h, shown.w};
+}
+
+int PictureTurn(const AVStream* stream) {
+  const int turn = media::StreamTurn(stream);
+  return turn % 90 == 0 ? turn : 0;
 }
 
 Uint32 SdlTextureFormat(int avPixelFormat) {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/rational.h>
 }
 
@@ -26,6 +27,24 @@ constexpr double kSpectrumPeriod = 0.02;
 SDL_Rect DisplayRect(int left, int top, int areaWidth, int areaHeight, int w, int h,
                      AVRational sar);
 
+// A picture of w x h stored pixels of the shape sar, as it is shown turned
+// clockwise by `turn` degrees (0, 90, 180 or 270): a quarter turn swaps its
+// sides and its pixel's shape.
+struct ShownPicture {
+  int width, height;
+  AVRational sar;
+};
+ShownPicture TurnedPicture(int w, int h, AVRational sar, int turn);
+
+// Where the stored picture's texture goes so that SDL, turning it by `turn`
+// about its middle, covers `shown` (the turned picture's place) exactly.
+SDL_Rect TextureRect(const SDL_Rect& shown, int turn);
+
+// The turn the player shows a stream's picture with: the one the transcoder
+// makes before its filters when it is a quarter, half or three-quarter turn;
+// other angles are shown as stored.
+int PictureTurn(const AVStream* stream);
+
 // SDL's texture format for a picture format SDL takes as it is, else
 // SDL_PIXELFORMAT_UNKNOWN (the picture is converted to BGRA).
 Uint32 SdlTextureFormat(int avPixelFormat);
@@ -34,6 +53,7 @@ Uint32 SdlTextureFormat(int avPixelFormat);
 // given how far the video clock is from the master clock (diff, seconds).
 double TargetDelay(double delay, double diff, double maxFrameDuration);
 
+// The picture area's size before the window reports one, from the picture as shown.
 void SetDefaultPictureSize(VideoState* is, int w, int h, AVRational sar);
 // One turn of the player: shows the pictures that are due; lowers *remaining
 // to the time until the next one.

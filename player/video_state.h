@@ -139,6 +139,8 @@ struct VideoState {
   AVRational videoTimeBase{0, 1};  // set before the decoder starts
   AVRational videoFrameRate{0, 1};
   AVRational videoStreamSar{0, 1};
+  // Clockwise degrees the pictures are shown turned; set before the decoder starts.
+  int videoTurn = 0;
   PacketFifo videoq;
   StreamDecoder viddec;
   FrameRing pictq;

@@ -165,7 +165,9 @@ void CMainFrame::PlayResult(QWidget* row) {
 void CMainFrame::ClipItem(QWidget* row) {
   engine::ItemPtr item = ItemPtrOfRow(row);
   if (!item || !session_->CanClip(*item)) return;
-  CVideoPlayerDlg editor(this, item->sourcePath, item->durationSeconds, item->width, item->height);
+  // The editor shows the picture upright; its rectangle is one of that picture.
+  CVideoPlayerDlg editor(this, item->sourcePath, item->durationSeconds, item->DisplayWidth(),
+                         item->DisplayHeight());
   const engine::ItemClip before = engine::ClipOf(*item);
   editor.trimStart = before.trimStart;
   editor.trimEnd = before.trimEnd;

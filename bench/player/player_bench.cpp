@@ -8,6 +8,8 @@
 // Run under a display large enough for a 1280x720 window, with sound going
 // nowhere, e.g.:
 //   SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/player/player_bench
+// With the argument "portrait" the file is a phone's portrait clip: stored
+// 1920x1080 and shown turned a quarter, which both players turn upright.
 #include <X11/Xlib.h>  // last: its macros clash with names above
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -182,7 +184,8 @@ double Median(std::vector<double> values) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool portrait = argc > 1 && std::string(argv[1]) == "portrait";
   const std::string ffmpeg = platform::FindProgram("ffmpeg");
   const std::string ffplay = platform::FindProgram("ffplay");
   if (ffmpeg.empty() || ffplay.empty()) {
@@ -203,14 +206,21 @@ int main() {
     return 1;
   }
   const std::string file = dir + "/clip1080.mp4";
-  printf("making a 1080p 30 fps H.264 file of %.0f s...\n", kPlaySeconds + 4);
-  if (platform::RunAndWait(
-          {ffmpeg,     "-v",      "error",   "-y",
-           "-f",       "lavfi",   "-i",      "testsrc2=size=1920x1080:rate=30:duration=12",
-           "-f",       "lavfi",   "-i",      "sine=frequency=440:sample_rate=48000:duration=12",
-           "-c:v",     "libx264", "-preset", "veryfast",
-           "-pix_fmt", "yuv420p", "-c:a",    "aac",
-           file}) != 0) {
+  printf("making a 1080p 30 fps H.264 file of %.0f s%s...\n", kPlaySeconds + 4,
+         portrait ? ", shown turned a quarter" : "");
+  const std::string stored = portrait ? dir + "/stored.mp4" : file;
+  bool made = platform::RunAndWait({ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i",
+                                    "testsrc2=size=1920x1080:rate=30:duration=12", "-f", "lavfi",
+                                    "-i", "sine=frequency=440:sample_rate=48000:duration=12",
+                                    "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt",
+                                    "yuv420p", "-c:a", "aac", stored}) == 0;
+  // The turn is written by a stream copy (an encoder leaves it out). This
+  // transcoder writes the tag's degrees counter-clockwise: -90 is a phone's
+  // portrait clip.
+  if (made && portrait)
+    made = platform::RunAndWait({ffmpeg, "-v", "error", "-y", "-i", stored, "-c", "copy",
+                                 "-metadata:s:v:0", "rotate=-90", file}) == 0;
+  if (!made) {
     fprintf(stderr, "ffmpeg could not make the file\n");
     return 1;
   }

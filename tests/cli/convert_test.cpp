@@ -262,9 +262,10 @@ TEST_F(ConvertProgramTest, AFileThatDoesNotFitTheOptionsFailsAlone) {
   } cases[] = {
       {{"--list", "gif", "--trim", "0-2", "--out", path("out1"), good, shorter}, shorter,
        "the range 0-2 lies past the end", path("out1/good.gif")},
-      // The crop would be silently lost on a turned picture or a cache file.
-      {{"--crop", "0,0,80,60", "--out", path("out2"), rotated, plain}, rotated,
-       "a turned picture (turned 90 degrees) cannot be cropped", path("out2/plain.mp4")},
+      // A turned picture is cropped as shown: upright, 120x160.
+      {{"--crop", "0,0,160,60", "--out", path("out2"), rotated, plain}, rotated,
+       "the crop 0,0,160,60 lies outside the 120x160 picture", path("out2/plain.mp4")},
+      // The crop would be silently lost on a cache file.
       {{"--crop", "0,0,80,60", "--out", path("out3"), kux, plain}, kux,
        "a cache file cannot be cropped", path("out3/plain.mp4")},
   };

@@ -267,6 +267,54 @@ TEST_F(ProducedFileTest, ChoicesShowInTheProducedFile) {
   }
 }
 
+// A phone's clip is cropped in the picture as shown: the stored picture's red
+// top-left quarter lies, upright, where its turn puts it, and a rectangle
+// there keeps nothing but red. A rectangle taken from the stored frame would
+// keep blue.
+TEST_F(ProducedFileTest, ATurnedClipIsCroppedInThePictureAsShown) {
+  if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  for (int rotation : {90, 180, 270}) {
+    testsupport::MediaSpec spec = testsupport::Clip(1.0, 320, 240);
+    spec.rotation = rotation;
+    spec.color = "blue";
+    spec.corner = "red";
+    ASSERT_EQ(testsupport::MakeMedia(path(platform::Format("turned%d.mp4", rotation)), spec), "");
+  }
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;  // the source last
+    int width, height;
+  } cases[] = {
+      // Shown 240x320, the red quarter at the top right.
+      {"a quarter turn", {"--crop", "130,10,100,140", path("turned90.mp4")}, 100, 140},
+      // Shown 240x320, the red quarter at the bottom left.
+      {"three quarters, to mkv",
+       {"--format", "mkv", "--trim", "0-1", "--crop", "10,170,100,140", path("turned270.mp4")},
+       100, 140},
+      // Shown 320x240, the red quarter at the bottom right.
+      {"upside down", {"--crop", "170,130,140,100", path("turned180.mp4")}, 140, 100},
+      {"a GIF", {"--list", "gif", "--crop", "10,170,100,140", path("turned270.mp4")}, 100, 140},
+      // Both parts cropped, each fitted into the first part's upright frame.
+      {"merge parts",
+       {"--list", "merge", "--preset", "origin", "--crop", "130,10,100,140", path("turned90.mp4"),
+        path("turned90.mp4")},
+       240, 320},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = Convert(c.args, path(platform::Format("cropped%d", n++)));
+    ASSERT_FALSE(file.empty());
+    const Produced p = ReadProduced(file);
+    EXPECT_EQ(p.width, c.width);
+    EXPECT_EQ(p.height, c.height);
+    const std::vector<uint32_t> quarters = testsupport::Quarters(file);
+    ASSERT_EQ(quarters.size(), 4u);
+    for (uint32_t q : quarters)
+      EXPECT_TRUE(q >> 16 > 200 && (q & 0xff) < 60) << std::hex << q;
+  }
+}
+
 TEST_F(ProducedFileTest, FieldsAreMadeWholeForAProgressiveOutput) {
   if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
   // Two moments in every frame, one per field: the combing a camera leaves.

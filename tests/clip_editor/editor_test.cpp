@@ -300,6 +300,37 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   EXPECT_FALSE(dlg->accepted);
 }
 
+// A phone's portrait clip, opened with its upright sides as the main window
+// does: the picture stands upright in an upright place, the stored picture's
+// red top-left quarter at its top right, and the rectangle lies over it.
+TEST_F(EditorOnScreenTest, OnScreenAPortraitClipShowsUpright) {
+  const std::string file = path("phone.mp4");
+  testsupport::MediaSpec spec = testsupport::Clip(8, 320, 240);
+  spec.rotation = 90;
+  spec.color = "blue";
+  spec.corner = "red";
+  ASSERT_EQ(testsupport::MakeMedia(file, spec), "");
+  auto dlg = Open(file, 8, 240, 320);
+  ASSERT_TRUE(WaitFor([&] { return !dlg->pictureRect().isEmpty(); }));
+  const QRect area(dlg->mapToGlobal(dlg->pictureRect().topLeft()), dlg->pictureRect().size());
+  EXPECT_LT(area.width(), area.height());
+  const int w = area.width(), h = area.height();
+  auto at = [&](int x, int y) { return Pixel(area.topLeft() + QPoint(x, y)); };
+  auto blue = [](const QColor& c) { return c.blue() > 180 && c.red() < 80; };
+  EXPECT_TRUE(WaitFor([&] {
+    return Red(at(w * 3 / 4, h / 4)) && blue(at(w / 4, h / 4)) && blue(at(w / 4, h * 3 / 4)) &&
+           blue(at(w * 3 / 4, h * 3 / 4));
+  })) << at(w / 4, h / 4).name().toStdString() << " " << at(w * 3 / 4, h / 4).name().toStdString()
+      << " " << at(w / 4, h * 3 / 4).name().toStdString() << " "
+      << at(w * 3 / 4, h * 3 / 4).name().toStdString();
+  // The whole upright picture is the rectangle: its edge runs along the picture's.
+  EXPECT_TRUE(WaitFor([&] { return Line(at(1, h / 2)); })) << at(1, h / 2).name().toStdString();
+  EXPECT_EQ(Text(*dlg, "edtWidth"), "240");
+  EXPECT_EQ(Text(*dlg, "edtHeight"), "320");
+  dlg->close();
+  EXPECT_TRUE(dlg->player().finished());
+}
+
 TEST_F(EditorOnScreenTest, OnScreenAFileThatCannotPlaySaysWhyInThePicturesPlace) {
   const std::string file = path("notes.mp4");
   std::ofstream(file) << "these are notes, not a film\n";

@@ -94,8 +94,15 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx264 -profile:v main -ac 2 -c:a aac"
        " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
        " -map 0:v? -map 0:a:0? /out/clip.mp4"},
-      {"rotated: no crop; mono: no -ac",
-       [](VideoItem& i, CommandInputs&) { i.rotation = 90; i.audioChannels = 1; },
+      {"a quarter turn: the crop of the upright picture; mono: no -ac",
+       [](VideoItem& i, CommandInputs&) {
+         i.rotation = 90; i.cropX = 100; i.cropY = 400; i.cropWidth = 480; i.cropHeight = 640;
+         i.audioChannels = 1;
+       },
+       " -filter_complex [0:v]crop=480:640:100:400 -c:a aac -preset superfast -pix_fmt yuv420p"
+       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
+      {"turned aslant: no crop",
+       [](VideoItem& i, CommandInputs&) { i.rotation = 45; i.audioChannels = 1; },
        " -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
        " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
       {"cache source: no crop",
@@ -231,9 +238,9 @@ TEST(VideoCommand, HighDynamicRangeSourcesAreToneMapped) {
        ConvertKind::Video,
        [&](VideoItem& i) { hdr10(i); i.colorPrimaries = "bt2020,null"; i.colorMatrix = "bt2020c"; },
        {"[0:v]crop=1280:720:0:0," + pq + " "}, {"null", "bt2020c"}},
-      {"rotated: tone-mapped without a crop", ConvertKind::Video,
-       [&](VideoItem& i) { hdr10(i); i.rotation = 90; },
-       {" -filter_complex [0:v]" + pq + " ", flags}, {"crop"}},
+      {"rotated: cropped upright, then tone-mapped", ConvertKind::Video,
+       [&](VideoItem& i) { hdr10(i); i.rotation = 90; i.cropWidth = 720; i.cropHeight = 1280; },
+       {" -filter_complex [0:v]crop=720:1280:0:0," + pq + " ", flags}, {}},
       {"interlaced: fields made whole first", ConvertKind::Video,
        [&](VideoItem& i) { hdr10(i); i.interlaced = true; },
        {"[0:v]yadif,crop=1280:720:0:0," + pq + " "}, {}},
@@ -291,10 +298,10 @@ TEST(VideoCommand, MergePartsAreNormalised) {
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v msmpeg4 -b:v 2500k -c:a aac -preset superfast"
            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
-      {"avi at 1080p uses xvid; rotated gets no crop",
+      {"avi at 1080p uses xvid; a rotated part is cropped upright",
        [](VideoItem& i) { SetFormat(i, "avi"); i.sizePreset = SizePreset::Size1080;
-                          i.rotation = 90; },
-       " -filter_complex [0:v]" + fit +
+                          i.rotation = 270; i.cropWidth = 720; i.cropHeight = 1000; },
+       " -filter_complex [0:v]crop=720:1000:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libxvid -b:v 3000k -c:a aac -preset superfast"
            " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
       {"silent source gets a silent track",
@@ -470,19 +477,23 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
          SetFormat(i, "gif"); i.pixelAspectNum = 64; i.pixelAspectDen = 45;
        },
        {",scale='trunc(ih*dar)+mod(trunc(ih*dar),2)':ih,setsar=1,split[a][b];"}, {" -s "}},
-      {"a rotated GIF is sized too", ConvertKind::Gif,
+      {"a rotated GIF is cropped upright and sized too", ConvertKind::Gif,
        [](VideoItem& i) {
          SetFormat(i, "gif"); i.rotation = 90; i.outputWidth = 202; i.outputHeight = 360;
+         i.cropWidth = 720; i.cropHeight = 1280;
        },
-       {" -filter_complex [0:v]scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1,split["},
+       {" -filter_complex [0:v]crop=720:1280:0:0,"
+        "scale='trunc(360*dar)+mod(trunc(360*dar),2)':360,setsar=1,split["},
        {}},
       {"interlaced GIF", ConvertKind::Gif,
        [](VideoItem& i) { i.interlaced = true; SetFormat(i, "gif"); },
        {"[0:v]yadif,crop="}, {}},
       {"progressive: no deinterlacing", ConvertKind::Video, [](VideoItem&) {}, {}, {"yadif"}},
-      {"a quarter turn: neither crop nor fields", ConvertKind::Video,
-       [](VideoItem& i) { i.interlaced = true; i.rotation = 270; },
-       {}, {"yadif", "-filter_complex"}},
+      {"a quarter turn: the crop, but not the fields", ConvertKind::Video,
+       [](VideoItem& i) {
+         i.interlaced = true; i.rotation = 270; i.cropWidth = 720; i.cropHeight = 1280;
+       },
+       {" -filter_complex [0:v]crop=720:1280:0:0 "}, {"yadif"}},
       {"upside down: the fields would swap", ConvertKind::Video,
        [](VideoItem& i) { i.interlaced = true; i.rotation = 180; }, {}, {"yadif"}},
       {"rotated, shown size kept: no -s", ConvertKind::Video,

@@ -413,14 +413,21 @@ TEST_F(SessionTest, TheOneShotRatesGoToTheNextPictureConversionOnly) {
 // the file, keeps the old clip then, and makes the crop's sides even.
 TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
   testsupport::MediaSpec turned = Clip(4.0, 160, 120);
-  turned.rotation = 90;
+  turned.rotation = 90;  // shown 120x160
   testsupport::MediaSpec odd = Clip(4.0, 161, 120);
   odd.videoCodec = "ffv1";  // a frame the usual encoders would refuse
+  testsupport::MediaSpec aslant = Clip(4.0, 160, 120);
+  aslant.rotation = 45;  // turned inside its own frame: no rectangle of it is the one shown
   const auto items =
-      AddAnalysed(ConvertKind::Video, {Media("plain.mkv", odd), Media("turned.mp4", turned)});
-  const ItemPtr plain = items[0], upright = items[1];
-  // The whole frame, even, from the analysis on.
+      AddAnalysed(ConvertKind::Video, {Media("plain.mkv", odd), Media("turned.mp4", turned),
+                                       Media("aslant.mp4", aslant)});
+  const ItemPtr plain = items[0], upright = items[1], tilted = items[2];
+  ASSERT_EQ(upright->rotation, 90);
+  ASSERT_EQ(tilted->rotation, 45);
+  // The whole frame as shown, even, from the analysis on.
   EXPECT_EQ(plain->cropWidth, 160);
+  EXPECT_EQ(upright->cropWidth, 120);
+  EXPECT_EQ(upright->cropHeight, 160);
   struct Case {
     const char* name;
     VideoItem* item;
@@ -435,9 +442,14 @@ TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
       {"a range past the end", plain.get(), {2, 5, 0, 0, 160, 120, true}, "lies past the end", 0, 0},
       {"a range that keeps nothing", plain.get(), {3, 3, 0, 0, 160, 120, true}, "keeps nothing", 0, 0},
       {"a crop outside the picture", plain.get(), {0, 4, 100, 0, 100, 120, true}, "lies outside", 0, 0},
-      {"a turned picture is trimmed", upright.get(), {1, 2, 0, 0, 160, 120, true}, "", 160, 120},
-      {"a turned picture is not cropped", upright.get(), {0, 4, 0, 0, 80, 60, true},
-       "turned 90 degrees", 0, 0},
+      {"a turned picture is trimmed", upright.get(), {1, 2, 0, 0, 120, 160, true}, "", 120, 160},
+      {"a turned picture is cropped in its upright frame", upright.get(),
+       {0, 4, 10, 100, 61, 60, false}, "", 62, 60},
+      {"a rectangle of the stored frame lies outside the upright one", upright.get(),
+       {0, 4, 0, 0, 160, 60, true}, "lies outside the 120x160 picture", 0, 0},
+      {"a picture turned aslant is trimmed", tilted.get(), {1, 3, 0, 0, 160, 120, true}, "",
+       160, 120},
+      {"but not cropped", tilted.get(), {0, 4, 0, 0, 80, 60, true}, "turned 45 degrees", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -459,7 +471,8 @@ TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
     }
   }
   EXPECT_TRUE(session_->CanClip(*plain));
-  EXPECT_FALSE(session_->CanClip(*upright));
+  EXPECT_TRUE(session_->CanClip(*upright));
+  EXPECT_FALSE(session_->CanClip(*tilted));
 
   // A file that waits or converts keeps the clip its job reads.
   ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);

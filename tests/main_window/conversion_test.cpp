@@ -84,6 +84,29 @@ class ConversionTest : public MainFrameTest {
       return true;
     });
   }
+  // Opens the row's clip editor, lets `look` see it once it shows, fills its
+  // boxes and leaves it with the button named; returns when it closed.
+  void EditClip(QWidget* row, std::vector<std::pair<const char*, const char*>> boxes,
+                bool keepRatioOff, const char* button,
+                std::function<void(CVideoPlayerDlg&)> look = {}) {
+    auto* poll = new QTimer(frame_);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+      auto* dlg = qobject_cast<CVideoPlayerDlg*>(QApplication::activeModalWidget());
+      if (!dlg || !dlg->isVisible()) return;
+      poll->stop();
+      poll->deleteLater();
+      if (look) look(*dlg);
+      if (keepRatioOff) dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
+      for (const auto& [name, text] : boxes) {
+        auto* box = dlg->FindControl<QLineEdit>(QString::fromLatin1(name));
+        box->setFocus();
+        box->setText(QString::fromLatin1(text));
+      }
+      dlg->FindControl<QAbstractButton>(QString::fromLatin1(button))->click();
+    });
+    poll->start(10);
+    Click(row, "btn_clip_video");
+  }
   // The GIF list converting a clip that takes the transcoder a while (large
   // frames from a long source), then the other files; returns the GIF items
   // once the first one's job runs.
@@ -639,31 +662,11 @@ TEST_F(ConversionTest, TheClipEditorsRangeAndCropReachTheOutput) {
   QWidget* row = RowOf(item);
   ASSERT_TRUE(Shown(row, "btn_clip_video"));
 
-  // Fills the editor once it shows, then leaves it with the button named.
-  auto edit = [&](std::vector<std::pair<const char*, const char*>> boxes, bool keepRatioOff,
-                  const char* button) {
-    auto* poll = new QTimer(frame_);
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-      auto* dlg = qobject_cast<CVideoPlayerDlg*>(QApplication::activeModalWidget());
-      if (!dlg || !dlg->isVisible()) return;
-      poll->stop();
-      poll->deleteLater();
-      if (keepRatioOff) dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
-      for (const auto& [name, text] : boxes) {
-        auto* box = dlg->FindControl<QLineEdit>(QString::fromLatin1(name));
-        box->setFocus();
-        box->setText(QString::fromLatin1(text));
-      }
-      dlg->FindControl<QAbstractButton>(QString::fromLatin1(button))->click();
-    });
-    poll->start(10);
-    Click(row, "btn_clip_video");  // returns when the editor closed
-  };
-
   // A crop of odd width whose even rounding would pass the right edge.
-  edit({{"edtStartTime", "00:00:01"}, {"edtEndTime", "00:00:04"}, {"edtPosX", "161"},
-        {"edtWidth", "159"}, {"edtHeight", "119"}},
-       true, "btnOK");
+  EditClip(row,
+           {{"edtStartTime", "00:00:01"}, {"edtEndTime", "00:00:04"}, {"edtPosX", "161"},
+            {"edtWidth", "159"}, {"edtHeight", "119"}},
+           true, "btnOK");
   EXPECT_EQ(item->trimStart, 1);
   EXPECT_EQ(item->trimEnd, 4);
   EXPECT_EQ(item->cropX, 161);
@@ -674,7 +677,7 @@ TEST_F(ConversionTest, TheClipEditorsRangeAndCropReachTheOutput) {
   EXPECT_FALSE(Shown(row, "layNewDuration1"));
   EXPECT_EQ(Text(row, "video_duration_new2"), "00:00:01 - 00:00:04");
 
-  edit({{"edtStartTime", "00:00:02"}, {"edtWidth", "40"}}, false, "btnCancel");
+  EditClip(row, {{"edtStartTime", "00:00:02"}, {"edtWidth", "40"}}, false, "btnCancel");
   EXPECT_EQ(item->trimStart, 1);
   EXPECT_EQ(item->cropWidth, 158);
 
@@ -687,6 +690,45 @@ TEST_F(ConversionTest, TheClipEditorsRangeAndCropReachTheOutput) {
   EXPECT_EQ(info.height, 120);
   EXPECT_GE(info.durationSeconds, 2);
   EXPECT_LE(info.durationSeconds, 3);
+}
+
+// A phone's portrait clip opens upright in the editor, and the rectangle
+// drawn there is the one the output keeps: the stored picture's red top-left
+// quarter shows, upright, at the top right.
+TEST_F(ConversionTest, APortraitClipIsCroppedAsTheEditorShowsIt) {
+  testsupport::MediaSpec spec = testsupport::Clip(2.0, 320, 240);
+  spec.rotation = 90;
+  spec.color = "blue";
+  spec.corner = "red";
+  const std::string phone = path("phone.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(phone, spec), "");
+  frame_->AddFiles({phone});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const engine::ItemPtr item = frame_->Items(ConvertKind::Video)[0];
+  QWidget* row = RowOf(item);
+  ASSERT_TRUE(Shown(row, "btn_clip_video"));
+
+  std::string width, height;
+  EditClip(row, {{"edtPosX", "130"}, {"edtPosY", "10"}, {"edtWidth", "100"}, {"edtHeight", "140"}},
+           true, "btnOK", [&](CVideoPlayerDlg& dlg) {
+             width = dlg.FindControl<QLineEdit>(QStringLiteral("edtWidth"))->text().toStdString();
+             height = dlg.FindControl<QLineEdit>(QStringLiteral("edtHeight"))->text().toStdString();
+           });
+  EXPECT_EQ(width + "x" + height, "240x320");  // the whole upright picture
+  EXPECT_EQ(item->cropX, 130);
+  EXPECT_EQ(item->cropHeight, 140);
+
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  ASSERT_EQ(item->state.load(), ItemState::Done) << item->failureReason;
+  media::MediaInfo info;
+  ASSERT_TRUE(media::ProbeMedia(item->outputPath, info).usable);
+  EXPECT_EQ(info.width, 100);
+  EXPECT_EQ(info.height, 140);
+  EXPECT_EQ(info.rotation, 0);
+  const std::vector<uint32_t> quarters = testsupport::Quarters(item->outputPath);
+  ASSERT_EQ(quarters.size(), 4u);
+  for (uint32_t q : quarters) EXPECT_TRUE(q >> 16 > 200 && (q & 0xff) < 60) << std::hex << q;
 }
 
 // A cache file dropped on the window converts like any other, without the

@@ -135,24 +135,33 @@ TEST_F(MainFrameTest, RowsFillWhenTheAnalysisIsDone) {
   EXPECT_TRUE(row->findChild<app::SkinLabel*>("video_cover")->hasImage());
 }
 
-TEST_F(MainFrameTest, RowsAreSizedByTheirOwnListAndRotatedOnesCannotBeClipped) {
+TEST_F(MainFrameTest, RowsAreSizedByTheirOwnListAndOnlyAslantOnesCannotBeClipped) {
   std::string large = path("large.mp4");
   ASSERT_EQ(testsupport::MakeMedia(large, testsupport::Clip(0.5, 1920, 1080)), "");
   testsupport::MediaSpec turned = testsupport::Clip(1.0, 320, 240);
   turned.rotation = 90;
   std::string phone = path("phone.mp4");
   ASSERT_EQ(testsupport::MakeMedia(phone, turned), "");
-  frame_->AddFiles({large, phone});
+  turned.rotation = 45;
+  std::string aslant = path("aslant.mp4");
+  ASSERT_EQ(testsupport::MakeMedia(aslant, turned), "");
+  frame_->AddFiles({large, phone, aslant});
   // The GIF list is shown when the analysis reports: the rows keep the video list's sizes.
   Control<QAbstractButton>("optConverGif")->click();
   const auto& items = frame_->Items(ConvertKind::Video);
-  ASSERT_EQ(items.size(), 2u);
-  ASSERT_TRUE(WaitUntil([&items] { return items[0]->analysed && items[1]->analysed; }));
+  ASSERT_EQ(items.size(), 3u);
+  ASSERT_TRUE(WaitUntil(
+      [&items] { return items[0]->analysed && items[1]->analysed && items[2]->analysed; }));
   QApplication::processEvents();
   EXPECT_EQ(items[0]->outputResolutionText, "1920x1080");  // the GIF list would give 1280x720
-  auto* row = static_cast<QWidget*>(items[1]->listItem);
+  // A phone's portrait clip is trimmed and cropped upright; a picture turned
+  // aslant has no rectangle that is the one shown.
   EXPECT_EQ(items[1]->rotation, 90);
-  EXPECT_TRUE(row->findChild<QWidget*>("layClipVideo1")->isHidden());
+  EXPECT_FALSE(static_cast<QWidget*>(items[1]->listItem)->findChild<QWidget*>("layClipVideo1")
+                   ->isHidden());
+  EXPECT_EQ(items[2]->rotation, 45);
+  EXPECT_TRUE(static_cast<QWidget*>(items[2]->listItem)->findChild<QWidget*>("layClipVideo1")
+                  ->isHidden());
 }
 
 TEST_F(MainFrameTest, ALanguageSwitchChangesControlsAndRows) {

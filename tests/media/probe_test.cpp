@@ -144,18 +144,31 @@ TEST_F(ProbeTest, DurationIsTruncatedAndItsTextRounded) {
   }
 }
 
+// The rotation is the turn the transcoder makes: the stored picture's red
+// top-left quarter ends up where that clockwise turn puts it.
 TEST_F(ProbeTest, RotationIsClockwiseAndTheCodedSizeStays) {
-  for (int rotation : {90, 180, 270}) {
+  struct Case {
+    int rotation;
+    int redQuarter;  // top-left, top-right, bottom-left, bottom-right
+  } cases[] = {{90, 1}, {180, 3}, {270, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rotation);
     MediaSpec spec;
     spec.width = 320;
     spec.height = 240;
     spec.seconds = 1;
-    spec.rotation = rotation;
-    const std::string file = Make("turned" + std::to_string(rotation) + ".mp4", spec);
+    spec.rotation = c.rotation;
+    spec.color = "blue";
+    spec.corner = "red";
+    const std::string file = Make("turned" + std::to_string(c.rotation) + ".mp4", spec);
     MediaInfo info;
     EXPECT_TRUE(Probe(file, info).usable);
-    EXPECT_EQ(info.rotation, rotation);
-    EXPECT_EQ(info.resolutionText, "320x240") << rotation;
+    EXPECT_EQ(info.rotation, c.rotation);
+    EXPECT_EQ(info.resolutionText, "320x240");
+    const std::vector<uint32_t> quarters = testsupport::Quarters(file);
+    ASSERT_EQ(quarters.size(), 4u);
+    for (int q = 0; q < 4; ++q)
+      EXPECT_EQ(quarters[q] >> 16 > 200, q == c.redQuarter) << q << ": " << std::hex << quarters[q];
   }
 }
 

@@ -147,5 +147,40 @@ TEST(DisplayRect, LetterboxesCentredWithEvenSizes) {
   }
 }
 
+// A phone's portrait clip: stored 1920x1080, shown turned a quarter.
+TEST(DisplayRect, ATurnedPictureIsPlacedUprightAndItsTextureTurnedIntoThatPlace) {
+  struct Case {
+    int turn;
+    AVRational sar;
+    int shownW, shownH;
+    AVRational shownSar;
+    SDL_Rect place, texture;  // in a 1000x1000 area
+  };
+  const Case cases[] = {
+      {0, {1, 1}, 1920, 1080, {1, 1}, {0, 219, 1000, 562}, {0, 219, 1000, 562}},
+      {180, {1, 1}, 1920, 1080, {1, 1}, {0, 219, 1000, 562}, {0, 219, 1000, 562}},
+      {90, {1, 1}, 1080, 1920, {1, 1}, {219, 0, 562, 1000}, {0, 219, 1000, 562}},
+      // Wide pixels stand tall once turned.
+      {270, {4, 3}, 1080, 1920, {3, 4}, {289, 0, 422, 1000}, {0, 289, 1000, 422}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.turn);
+    const ShownPicture shown = TurnedPicture(1920, 1080, c.sar, c.turn);
+    EXPECT_EQ(shown.width, c.shownW);
+    EXPECT_EQ(shown.height, c.shownH);
+    EXPECT_EQ(av_cmp_q(shown.sar, c.shownSar), 0);
+    const SDL_Rect place = DisplayRect(0, 0, 1000, 1000, shown.width, shown.height, shown.sar);
+    EXPECT_EQ(place.x, c.place.x);
+    EXPECT_EQ(place.y, c.place.y);
+    EXPECT_EQ(place.w, c.place.w);
+    EXPECT_EQ(place.h, c.place.h);
+    const SDL_Rect texture = TextureRect(place, c.turn);
+    EXPECT_EQ(texture.x, c.texture.x);
+    EXPECT_EQ(texture.y, c.texture.y);
+    EXPECT_EQ(texture.w, c.texture.w);
+    EXPECT_EQ(texture.h, c.texture.h);
+  }
+}
+
 }  // namespace
 }  // namespace player

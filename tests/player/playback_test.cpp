@@ -219,6 +219,44 @@ TEST_F(PlaybackTest, ShowsThePictureLetterboxedInTheWindow) {
   EXPECT_TRUE(WaitUntil(letterboxed));
 }
 
+// A phone's clip is shown as the transcoder turns it: the stored picture's red
+// top-left quarter, upright, where its clockwise turn puts it, and the
+// picture's upright shape filling a window of that shape.
+TEST_F(PlaybackTest, ATurnedPictureIsShownUpright) {
+  struct Case {
+    int rotation;
+    int width, height;  // as shown
+    int redQuarter;     // top-left, top-right, bottom-left, bottom-right
+  } cases[] = {{90, 240, 320, 1}, {180, 320, 240, 3}, {270, 240, 320, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rotation);
+    testsupport::MediaSpec spec = Spec(3, "blue");
+    spec.corner = "red";
+    spec.rotation = c.rotation;
+    const std::string file = Media("turned" + std::to_string(c.rotation) + ".mp4", spec);
+    TestWindow& window = OpenWindow(c.width, c.height);
+    Play(window, file);
+    auto upright = [&] {
+      for (int q = 0; q < 4; ++q) {
+        const Rgb p = window.Pixel(c.width / 4 + q % 2 * c.width / 2,
+                                   c.height / 4 + q / 2 * c.height / 2);
+        const bool red = p.Red(), blue = p.b > 200 && p.r < 60;
+        if (q == c.redQuarter ? !red : !blue) return false;
+      }
+      return true;
+    };
+    EXPECT_TRUE(WaitUntil(upright))
+        << window.Pixel(c.width / 4, c.height / 4) << window.Pixel(c.width * 3 / 4, c.height / 4)
+        << window.Pixel(c.width / 4, c.height * 3 / 4)
+        << window.Pixel(c.width * 3 / 4, c.height * 3 / 4);
+    // Filled to its edges: no bars beside an upright picture in an upright window.
+    EXPECT_FALSE(window.Pixel(2, c.height / 2).Black()) << window.Pixel(2, c.height / 2);
+    EXPECT_FALSE(window.Pixel(c.width - 3, c.height / 2).Black());
+    EXPECT_FALSE(window.Pixel(c.width / 2, 2).Black()) << window.Pixel(c.width / 2, 2);
+    player_.Stop();
+  }
+}
+
 // No sound: the external clock leads. GIF pictures are packed BGRA with alpha.
 TEST_F(PlaybackTest, PictureWithoutSoundInAPackedFormatPlays) {
   testsupport::MediaSpec spec = Spec(3, "red");

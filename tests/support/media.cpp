@@ -56,6 +56,26 @@ MediaSpec Clip(double seconds, int width, int height) {
 
 std::string FfmpegPath() { return platform::FindProgram("ffmpeg"); }
 
+std::vector<uint32_t> Quarters(const std::string& path) {
+  const std::string ffmpeg = FfmpegPath();
+  if (ffmpeg.empty()) return {};
+  const std::string raw = path + ".quarters.rgb";
+  const std::string why =
+      Run({ffmpeg, "-hide_banner", "-nostdin", "-y", "-i", path, "-frames:v", "1", "-vf",
+           "format=rgb24,scale=2:2:flags=area", "-f", "rawvideo", "-pix_fmt", "rgb24", raw},
+          raw + ".log");
+  std::string bytes;
+  const bool read = why.empty() && platform::ReadFile(raw, &bytes) && bytes.size() == 12;
+  platform::DeleteFile(raw);
+  platform::DeleteFile(raw + ".log");
+  if (!read) return {};
+  std::vector<uint32_t> quarters;
+  for (size_t i = 0; i < 12; i += 3)
+    quarters.push_back(uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 |
+                       uint8_t(bytes[i + 2]));
+  return quarters;
+}
+
 std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
   const std::string ffmpeg = FfmpegPath();
   if (ffmpeg.empty()) return "ffmpeg is not installed";
@@ -84,8 +104,10 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
     // The test patterns end by themselves; other sources (mandelbrot) are cut.
     const bool ends =
         !spec.color.empty() || spec.pattern == "testsrc" || spec.pattern == "testsrc2";
-    args.insert(args.end(), {"-f", "lavfi", "-i",
-                             source + (ends ? ":duration=" : ",trim=duration=") + seconds});
+    source += (ends ? ":duration=" : ",trim=duration=") + seconds;
+    if (!spec.corner.empty())
+      source += ",drawbox=x=0:y=0:w=iw/2:h=ih/2:t=fill:color=" + spec.corner;
+    args.insert(args.end(), {"-f", "lavfi", "-i", source});
   }
   if (audio) {
     args.insert(args.end(),
@@ -140,8 +162,10 @@ std::string MakeMedia(const std::string& path, const MediaSpec& spec) {
     args.insert(args.end(), {"-map", "1", "-c:v:" + std::to_string(coverIndex), "mjpeg",
                              "-disposition:v:" + std::to_string(coverIndex), "attached_pic"});
   }
+  // This transcoder writes the tag's degrees as a counter-clockwise matrix: a
+  // phone's portrait clip (turned 90 clockwise) reads -90.
   if (spec.rotation != 0 && video)
-    args.insert(args.end(), {"-metadata:s:v:0", "rotate=" + std::to_string(spec.rotation)});
+    args.insert(args.end(), {"-metadata:s:v:0", "rotate=" + std::to_string(-spec.rotation)});
   if (spec.dataStream) args.insert(args.end(), {"-timecode", "00:00:00:00"});
   args.push_back(path);
   why = Run(args, errFile);

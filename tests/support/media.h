@@ -1,7 +1,9 @@
 // Small real media files made at test time with the real ffmpeg.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -13,7 +15,7 @@ struct MediaSpec {
   int audioChannels = 2;    // 0: no sound
   int sampleRate = 44100;
   int audioTracks = 1;      // more than one: that many copies of the sound
-  int rotation = 0;         // written as the stream's rotation (clockwise degrees)
+  int rotation = 0;         // clockwise degrees the picture is turned when shown
   bool dataStream = false;  // a timecode data track (mp4/mov)
   bool coverArt = false;    // an attached picture (mp4, m4a, mp3)
   std::string videoCodec;   // empty: the container's usual one
@@ -24,6 +26,7 @@ struct MediaSpec {
   // white at the usual reference white of 203 cd/m2, stored as 10-bit HEVC
   // with the marks a phone writes. "": the SDR picture.
   std::string hdr;
+  std::string corner = "";  // a colour for the stored picture's top-left quarter
 };
 
 // A clip of the given length and picture size (0x0: sound only).
@@ -32,6 +35,11 @@ MediaSpec Clip(double seconds, int width, int height);
 // Makes the file (the extension picks the container). Returns an empty text
 // on success, else why it failed with the end of ffmpeg's error output.
 std::string MakeMedia(const std::string& path, const MediaSpec& spec = {});
+
+// The file's first picture as the transcoder shows it (turned upright),
+// shrunk to its four quarters: the mean colour (0xRRGGBB) of its top-left,
+// top-right, bottom-left and bottom-right quarter. Empty when it cannot be read.
+std::vector<uint32_t> Quarters(const std::string& path);
 
 // ffmpeg's path, or "" when it is not installed.
 std::string FfmpegPath();

@@ -24,13 +24,15 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   Q_OBJECT
 
  public:
+  // videoWidth x videoHeight: the picture as shown, a quarter-turned one upright
+  // as the player draws it.
   CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath, int durationSeconds,
                   int videoWidth, int videoHeight);
   ~CVideoPlayerDlg() override;
 
   QString LayoutFile() const override { return QStringLiteral("dlg_videoplayer.xml"); }
 
-  // The kept range (seconds) and rectangle (source pixels): the whole file
+  // The kept range (seconds) and rectangle (pixels of the picture as shown): the whole file
   // and the whole picture until the owner or the user changes them.
   int trimStart = 0;
   int trimEnd = 0;
