@@ -161,6 +161,46 @@ std::string GifPaletteSteps(const VideoItem& item) {
          "[b][p]paletteuse=dither=bayer:bayer_scale=5:new=1";
 }
 
+using Args = std::vector<std::string>;
+
+// Whether the source's tags go along: into the outputs that keep them, and
+// into every merge part, whose tags the join takes from the first.
+bool TagsGoAlong(const VideoItem& item) {
+  return item.listKind == ConvertKind::Merge || KeepsTags(item.outputFormat);
+}
+
+// MP4 and MOV keep a phone's reverse-DNS keys (camera, place) only as keyed
+// metadata, and then write every tag there: the source container's own marks
+// are left behind.
+bool KeyedTags(const VideoItem& item) {
+  const std::string& e = item.outputExtension;
+  return TagsGoAlong(item) && item.keyedTags && (e == "mp4" || e == "mov" || e == "m4a");
+}
+
+// The codec's arguments, with keyed metadata joined to the MP4 flags they
+// set themselves (one -movflags: a second would replace the first).
+Args WithTagFlags(Args args, const VideoItem& item) {
+  if (!KeyedTags(item)) return args;
+  for (size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == "-movflags") {
+      args[i + 1] += "+use_metadata_tags";
+      return args;
+    }
+  return args;
+}
+
+// Keeps the source's tags: the recording date, which the transcoder drops
+// unless told, the place and the camera. A source without them gets none.
+void AddTags(Command& cmd, const VideoItem& item, const Args& codecArgs) {
+  if (!TagsGoAlong(item)) return;
+  cmd.Add({"-map_metadata", "0"});
+  if (!KeyedTags(item)) return;
+  if (std::find(codecArgs.begin(), codecArgs.end(), "-movflags") == codecArgs.end())
+    cmd.Add({"-movflags", "use_metadata_tags"});
+  cmd.Add({"-metadata", "major_brand=", "-metadata", "minor_version=", "-metadata",
+           "compatible_brands="});
+}
+
 // The source's sound track to keep: the default one, else the first.
 std::string AudioTrack(const VideoItem& item) { return Format("0:a:%d", item.audioTrack); }
 
@@ -202,6 +242,8 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
   if (silentPart)
     cmd.Add({"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + partRate});
 
+  const Args codecArgs =
+      WithTagFlags(VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset), item);
   if (merge) {
     int w = item.DisplayWidth(), h = item.DisplayHeight();
     if (item.outputWidth > 0 && item.outputHeight > 0) {
@@ -213,7 +255,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     filter += ToneMapStep(item);
     cmd.Add({"-filter_complex", filter + FitAndPadFilter(w, h)});
     cmd.Add({"-r", "30", "-ac", "2", "-ar", partRate, "-b:a", "128k"});
-    AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
+    AddArgs(cmd, codecArgs);
     cmd.Add({"-b:v", PartVideoBitRate(item.sizePreset)});
   } else {
     std::string filter =
@@ -228,7 +270,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
       filter.pop_back();  // the last step's comma
       cmd.Add({"-filter_complex", "[0:v]" + filter});
     }
-    AddArgs(cmd, VideoCodecArgs(item.listKind, item.outputFormat, item.sizePreset));
+    AddArgs(cmd, codecArgs);
     if (item.audioChannels >= 2) cmd.Add({"-ac", "2"});
   }
 
@@ -258,6 +300,7 @@ Command BuildVideoCommand(const VideoItem& item, const CommandInputs& in) {
     cmd.Add({"-map", "0:v?", "-map", AudioTrack(item) + "?"});
     AddSoundRealign(cmd, item);
   }
+  AddTags(cmd, item, codecArgs);
   if (item.listKind == ConvertKind::Video) AddSubtitles(cmd, item);
   // No size chosen (yet) keeps the source's size: never an empty " -s ".
   // A GIF got its size in the filter.
@@ -276,6 +319,7 @@ Command BuildAudioCommand(const VideoItem& item, const CommandInputs& in) {
   // pick (the one with the most channels).
   cmd.Add({"-map", AudioTrack(item)});
   AddSoundRealign(cmd, item);
+  AddTags(cmd, item, {});
   AddArgs(cmd, SoundCodecArgs(item.outputFormat));
   if (item.audioChannels > 2) cmd.Add({"-ac", "2"});
   // FLAC and WAV keep the source's rate, Opus takes 48 kHz.

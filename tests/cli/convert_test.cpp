@@ -110,7 +110,7 @@ TEST_F(ConvertProgramTest, PrintCommandShowsTheExactCommand) {
   const std::vector<std::string> tail = {
       "-i", source, "-filter_complex", "[0:v]crop=1280:720:0:0", "-ac", "2", "-c:a", "aac",
       "-preset", "superfast", "-pix_fmt", "yuv420p", "-max_muxing_queue_size", "34500", "-r",
-      "25.000000", "-map", "0:v?", "-map", "0:a:0?", path("out") + "/" +
+      "25.000000", "-map", "0:v?", "-map", "0:a:0?", "-map_metadata", "0", path("out") + "/" +
       platform::RemoveExtension(platform::FileNameOf(source)) + ".mkv"};
   ASSERT_GE(words.size(), tail.size()) << r.out;
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), words.end() - tail.size())) << r.out;

@@ -315,6 +315,71 @@ TEST_F(ProducedFileTest, ATurnedClipIsCroppedInThePictureAsShown) {
   }
 }
 
+// The container's tags, keys in lower case (Matroska writes them in capitals).
+std::map<std::string, std::string> TagsOf(const std::string& file) {
+  std::map<std::string, std::string> tags;
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return {{"unreadable", ""}};
+  for (const AVDictionaryEntry* t = nullptr;
+       (t = av_dict_get(ctx->metadata, "", t, AV_DICT_IGNORE_SUFFIX));) {
+    std::string key = t->key;
+    for (char& c : key) c = static_cast<char>(tolower(c));
+    tags[key] = t->value;
+  }
+  avformat_close_input(&ctx);
+  return tags;
+}
+
+TEST_F(ProducedFileTest, ARecordingKeepsItsDateItsPlaceAndItsCamera) {
+  if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  // As a phone writes it: keyed metadata in a QuickTime file.
+  const std::vector<std::string> picture = {"-f", "lavfi", "-i",
+                                            "testsrc=size=320x240:rate=25:duration=2", "-f",
+                                            "lavfi", "-i", "sine=duration=2", "-pix_fmt", "yuv420p"};
+  std::vector<std::string> phone = picture;
+  phone.insert(phone.end(), {"-metadata", "creation_time=2024-07-14T10:20:30Z", "-metadata",
+                             "location=+48.8584+002.2945/", "-metadata",
+                             "com.apple.quicktime.make=Apple", "-metadata",
+                             "com.apple.quicktime.model=iPhone 15", "-movflags",
+                             "use_metadata_tags"});
+  MakeWith("phone.mov", phone);
+  MakeWith("plain.mp4", picture);
+
+  // Every output that keeps tags, and the join of parts converted or taken as they are.
+  const std::vector<std::vector<std::string>> cases = {
+      {"--format", "mp4"},
+      {"--format", "mov"},
+      {"--format", "mkv"},
+      {"--format", "hevc", "--preset", "phone"},
+      {"--list", "audio", "--format", "m4a"},
+      {"--list", "audio", "--format", "mp3"},
+      {"--list", "merge", "--format", "mp4", "--preset", "phone", path("phone.mov")},
+      {"--list", "merge", "--format", "mkv", "--preset", "parts", path("phone.mov")},
+  };
+  int n = 0;
+  for (std::vector<std::string> args : cases) {
+    std::string what;
+    for (const std::string& a : args) what += a + " ";
+    args.push_back(path("phone.mov"));
+    const std::string file = Convert(args, path(platform::Format("tags%d", n++)));
+    ASSERT_FALSE(file.empty()) << what;
+    std::map<std::string, std::string> tags = TagsOf(file);
+    SCOPED_TRACE(what + ": " + file);
+    EXPECT_EQ(tags["creation_time"].substr(0, 19), "2024-07-14T10:20:30");
+    EXPECT_NE(tags["location"].find("+48.8584+002.2945"), std::string::npos);
+    EXPECT_EQ(tags["com.apple.quicktime.make"], "Apple");
+    EXPECT_EQ(tags["com.apple.quicktime.model"], "iPhone 15");
+    // The phone's QuickTime marks stay behind in an MP4.
+    if (platform::ExtensionOf(file) == "mp4") {
+      EXPECT_NE(tags["major_brand"], "qt  ");
+    }
+  }
+  // Nothing is made up for a file that tells no date.
+  const std::string plain = Convert({path("plain.mp4")}, path("plain"));
+  ASSERT_FALSE(plain.empty());
+  EXPECT_EQ(TagsOf(plain).count("creation_time"), 0u);
+}
+
 TEST_F(ProducedFileTest, FieldsAreMadeWholeForAProgressiveOutput) {
   if (testsupport::FfmpegPath().empty()) GTEST_SKIP() << "ffmpeg is not installed";
   // Two moments in every frame, one per field: the combing a camera leaves.

@@ -69,7 +69,7 @@ TEST(VideoCommand, PlainMkvConversion) {
   EXPECT_EQ(Tail(cmd),
             " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
             " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-            " -map 0:v? -map 0:a:0? /out/clip.mkv");
+            " -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mkv");
   // The argument vector holds the same words, paths unquoted and whole.
   std::vector<std::string> expected = {"ffmpeg", "-hide_banner", "-progress", "/log/p", "-y",
                                        "-protocol_whitelist", "file",
@@ -100,15 +100,15 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
          i.audioChannels = 1;
        },
        " -filter_complex [0:v]crop=480:640:100:400 -c:a aac -preset superfast -pix_fmt yuv420p"
-       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
+       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mp4"},
       {"turned aslant: no crop",
        [](VideoItem& i, CommandInputs&) { i.rotation = 45; i.audioChannels = 1; },
        " -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-       " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
+       " -r 25.000000 -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mp4"},
       {"cache source: no crop",
        [](VideoItem& i, CommandInputs&) { i.cacheKind = CacheKind::Qsv; },
        " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-       " -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.mp4"},
+       " -r 25.000000 -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mp4"},
       {"size change, trim, data stream, overrides, odd rate and queue size",
        [](VideoItem& i, CommandInputs& in) {
          i.outputWidth = 1920; i.outputHeight = 1080;
@@ -120,12 +120,12 @@ TEST(VideoCommand, FragmentsFollowTheItem) {
        },
        " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 9999 -b:v 2500k -dn -r 29.970030"
-       " -map 0:v? -map 0:a:0? -s 1920x1080 -ss 0 -to 30 /out/clip.mp4"},
+       " -map 0:v? -map 0:a:0? -map_metadata 0 -s 1920x1080 -ss 0 -to 30 /out/clip.mp4"},
       {"frame rate override wins over the item's",
        [](VideoItem& i, CommandInputs& in) { in.customFrameRate = 15.0f; (void)i; },
        " -filter_complex [0:v]crop=1280:720:0:0 -ac 2 -c:a aac -preset superfast"
        " -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 15.000000"
-       " -map 0:v? -map 0:a:0? /out/clip.mp4"},
+       " -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mp4"},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Video, "mp4");
@@ -216,7 +216,7 @@ TEST(VideoCommand, HighDynamicRangeSourcesAreToneMapped) {
             " -filter_complex [0:v]crop=1280:720:0:0," + pq +
                 " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -color_primaries bt709"
                 " -color_trc bt709 -colorspace bt709 -max_muxing_queue_size 34500 -r 25.000000"
-                " -map 0:v? -map 0:a:0? /out/clip.mp4");
+                " -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.mp4");
 
   struct Case {
     const char* name;
@@ -297,20 +297,20 @@ TEST(VideoCommand, MergePartsAreNormalised) {
                           i.audioChannels = 1; },
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v msmpeg4 -b:v 2500k -c:a aac -preset superfast"
-           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? -map_metadata 0 /out/p"},
       {"avi at 1080p uses xvid; a rotated part is cropped upright",
        [](VideoItem& i) { SetFormat(i, "avi"); i.sizePreset = SizePreset::Size1080;
                           i.rotation = 270; i.cropWidth = 720; i.cropHeight = 1000; },
        " -filter_complex [0:v]crop=720:1000:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libxvid -b:v 3000k -c:a aac -preset superfast"
-           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? /out/p"},
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 0:a:0? -map_metadata 0 /out/p"},
       {"silent source gets a silent track",
        [](VideoItem& i) { SetFormat(i, "wmv"); i.sizePreset = SizePreset::Phone;
                           i.audioBitRateText.clear(); },
        " -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=44100"
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v wmv2 -b:v 512k -c:a aac -preset superfast"
-           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest"
+           " -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest -map_metadata 0"
            " /out/p"},
   };
   for (const Case& c : cases) {
@@ -334,24 +334,24 @@ TEST(AudioCommand, FragmentsInTheirOrder) {
     const char* tail;
   } cases[] = {
       {"stereo mp3, bit rate unchanged", [](VideoItem&, CommandInputs&) {},
-       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " -map 0:a:0 -map_metadata 0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.mp3"},
       {"5.1 to mp3 at 256k after a cut",
        [](VideoItem& i, CommandInputs&) { i.audioChannels = 6; i.outputAudioKbps = 256;
                           i.trimStart = 10; i.trimEnd = 40; i.hasDataStream = true; },
-       " -ss 10 -to 40 -map 0:a:0 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
+       " -ss 10 -to 40 -map 0:a:0 -map_metadata 0 -c:a libmp3lame -ac 2 -ar 44100 -b:a 256k -preset superfast -dn"
        " -max_muxing_queue_size 34500 /out/clip.mp3"},
       {"m4a never carries the picture",
        [](VideoItem& i, CommandInputs& in) { SetFormat(i, "m4a"); in.outputPath = "/out/clip.m4a"; },
-       " -map 0:a:0 -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " -map 0:a:0 -map_metadata 0 -c:a aac -vn -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.m4a"},
       {"no target bit rate: no -b:a",
        [](VideoItem& i, CommandInputs&) { i.outputAudioKbps = 0; },
-       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
+       " -map 0:a:0 -map_metadata 0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 34500"
        " /out/clip.mp3"},
       {"the configured muxing queue size, as for pictures",
        [](VideoItem&, CommandInputs& in) { in.muxingQueueSize = "9999"; },
-       " -map 0:a:0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
+       " -map 0:a:0 -map_metadata 0 -c:a libmp3lame -ar 44100 -preset superfast -max_muxing_queue_size 9999"
        " /out/clip.mp3"},
   };
   for (const Case& c : cases) {
@@ -452,12 +452,28 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
        {" -map 0:v? -map 0:a:2? "}, {"0:a:0", "0:a?"}},
       {"sound files take it too", ConvertKind::Audio,
        [](VideoItem& i) { i.audioTrack = 1; SetFormat(i, "mp3"); },
-       {" -map 0:a:1 -c:a libmp3lame "}, {"0:a:0"}},
+       {" -map 0:a:1 -map_metadata 0 -c:a libmp3lame "}, {"0:a:0"}},
       {"flv takes the default track, not the first", ConvertKind::Video,
        [](VideoItem& i) { i.audioTrack = 1; SetFormat(i, "flv"); },
        {" -map 0:a:1? "}, {"0:a:0"}},
       {"merge parts too", ConvertKind::Merge,
        [](VideoItem& i) { i.audioTrack = 1; }, {" -map 0:v? -map 0:a:1? "}, {}},
+      // A phone's camera and place keys: MP4's keyed metadata, without the
+      // source container's marks; one -movflags where the codec sets its own.
+      {"a phone's keys into mp4", ConvertKind::Video, [](VideoItem& i) { i.keyedTags = true; },
+       {" -map_metadata 0 -movflags use_metadata_tags -metadata major_brand= -metadata"
+        " minor_version= -metadata compatible_brands= "}, {}},
+      {"into hevc's mp4, with its index at the front", ConvertKind::Video,
+       [](VideoItem& i) { i.keyedTags = true; SetFormat(i, "hevc"); i.outputExtension = "mp4"; },
+       {" -movflags +faststart+use_metadata_tags ", " -map_metadata 0 -metadata major_brand= "},
+       {" -movflags use_metadata_tags"}},
+      {"matroska keeps any key", ConvertKind::Video,
+       [](VideoItem& i) { i.keyedTags = true; SetFormat(i, "mkv"); },
+       {" -map_metadata 0 "}, {"-movflags", "major_brand"}},
+      {"a merge part keeps the tags for the join, even in avi", ConvertKind::Merge,
+       [](VideoItem& i) { SetFormat(i, "avi"); }, {" -map_metadata 0 "}, {}},
+      {"a GIF has none", ConvertKind::Gif, [](VideoItem& i) { SetFormat(i, "gif"); }, {},
+       {"-map_metadata"}},
       {"interlaced: fields made whole before the crop", ConvertKind::Video,
        [](VideoItem& i) { i.interlaced = true; },
        {" -filter_complex [0:v]yadif,crop=1280:720:0:0 "}, {}},
@@ -554,7 +570,7 @@ TEST(VideoCommand, NewContainersTakeTheirOwnCodecsAndSpeed) {
        [](VideoItem& i, CommandInputs&) { SetFormat(i, "webm"); },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libvpx-vp9 -crf 32 -b:v 0 -ac 2"
        " -c:a libopus -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
-       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? /out/clip.webm"},
+       " -max_muxing_queue_size 34500 -r 25.000000 -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.webm"},
       {"webm: a set bit rate comes after the quality's 0, and text subtitles as WebVTT",
        ConvertKind::Video,
        [&](VideoItem& i, CommandInputs& in) {
@@ -563,17 +579,17 @@ TEST(VideoCommand, NewContainersTakeTheirOwnCodecsAndSpeed) {
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libvpx-vp9 -crf 32 -b:v 0 -ac 2"
        " -c:a libopus -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
        " -max_muxing_queue_size 34500 -b:v 1500k -r 25.000000 -map 0:v? -map 0:a:0?"
-       " -map 0:s:0 -c:s:0 webvtt /out/clip.webm"},
+       " -map_metadata 0 -map 0:s:0 -c:s:0 webvtt /out/clip.webm"},
       {"hevc: x265 tagged hvc1, the index at the front, aac", ConvertKind::Video,
        [&](VideoItem& i, CommandInputs&) { SetFormat(i, "hevc"); i.subtitles = subs; },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libx265 -tag:v hvc1 -movflags +faststart"
        " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-       " -r 25.000000 -map 0:v? -map 0:a:0? -map 0:s:0 -c:s:0 mov_text /out/clip.webm"},
+       " -r 25.000000 -map 0:v? -map 0:a:0? -map_metadata 0 -map 0:s:0 -c:s:0 mov_text /out/clip.webm"},
       {"av1: svt-av1 with a preset number, not superfast", ConvertKind::Video,
        [](VideoItem& i, CommandInputs&) { SetFormat(i, "av1"); },
        " -filter_complex [0:v]crop=1280:720:0:0 -c:v libsvtav1 -crf 35 -ac 2 -c:a libopus"
        " -preset 12 -pix_fmt yuv420p -max_muxing_queue_size 34500 -r 25.000000"
-       " -map 0:v? -map 0:a:0? /out/clip.webm"},
+       " -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.webm"},
       {"a silent webm merge part: its silence and its track at 48 kHz", ConvertKind::Merge,
        [](VideoItem& i, CommandInputs&) {
          SetFormat(i, "webm"); i.sizePreset = SizePreset::Size720; i.audioBitRateText.clear();
@@ -582,13 +598,13 @@ TEST(VideoCommand, NewContainersTakeTheirOwnCodecsAndSpeed) {
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 48000 -b:a 128k -c:v libvpx-vp9 -b:v 2500k -c:a libopus"
            " -deadline realtime -cpu-used 8 -row-mt 1 -pix_fmt yuv420p"
-           " -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest /out/clip.webm"},
+           " -max_muxing_queue_size 34500 -map 0:v? -map 1:a -shortest -map_metadata 0 /out/clip.webm"},
       {"an hevc merge part", ConvertKind::Merge,
        [](VideoItem& i, CommandInputs&) { SetFormat(i, "hevc"); i.sizePreset = SizePreset::Tv; },
        " -filter_complex [0:v]crop=1280:720:0:0," + fit +
            " -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libx265 -tag:v hvc1 -b:v 1200k -c:a aac"
            " -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500"
-           " -map 0:v? -map 0:a:0? /out/clip.webm"},
+           " -map 0:v? -map 0:a:0? -map_metadata 0 /out/clip.webm"},
   };
   for (const Case& c : cases) {
     auto item = Item(c.kind, "mp4");
@@ -606,12 +622,12 @@ TEST(AudioCommand, LosslessFilesKeepTheRateOpusTakes48k) {
   } cases[] = {
       // No bit rate, no resampling, no x264 preset.
       {"flac", [](VideoItem& i) { SetFormat(i, "flac"); i.outputAudioKbps = 0; },
-       " -map 0:a:0 -c:a flac -max_muxing_queue_size 34500 /out/clip.x"},
+       " -map 0:a:0 -map_metadata 0 -c:a flac -max_muxing_queue_size 34500 /out/clip.x"},
       {"5.1 to 16-bit wav: two channels",
        [](VideoItem& i) { SetFormat(i, "wav"); i.outputAudioKbps = 0; i.audioChannels = 6; },
        " -map 0:a:0 -c:a pcm_s16le -ac 2 -max_muxing_queue_size 34500 /out/clip.x"},
       {"opus at 96k", [](VideoItem& i) { SetFormat(i, "opus"); i.outputAudioKbps = 96; },
-       " -map 0:a:0 -c:a libopus -ar 48000 -b:a 96k -max_muxing_queue_size 34500 /out/clip.x"},
+       " -map 0:a:0 -map_metadata 0 -c:a libopus -ar 48000 -b:a 96k -max_muxing_queue_size 34500 /out/clip.x"},
   };
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Audio, "mp3");
