@@ -9,14 +9,8 @@ set -euo pipefail
 build=${1:-build}
 count=${2:-8}
 pairs=${3:-3}
-convert="$(cd "$build" && pwd)/bin/pelmar-convert"
-[[ -x $convert ]] || { echo "no $convert: build first" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# Never the real user's folders.
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config TMPDIR=$work/tmp
-mkdir -p "$HOME" "$TMPDIR" "$work/clips" "$work/by-script" "$work/progress"
+. "$(dirname "$0")/sandbox.sh"
+mkdir -p "$work/clips" "$work/by-script" "$work/progress"
 
 clips=()
 for i in $(seq 1 "$count"); do

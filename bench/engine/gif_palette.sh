@@ -10,14 +10,8 @@ set -euo pipefail
 build=${1:-build}
 seconds=${2:-4}
 size=${3:-480x270}
-convert="$(cd "$build" && pwd)/bin/pelmar-convert"
-[[ -x $convert ]] || { echo "no $convert: build first" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# Never the real user's folders.
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config TMPDIR=$work/tmp
-mkdir -p "$HOME" "$TMPDIR" "$work/clips" "$work/gifs"
+. "$(dirname "$0")/sandbox.sh"
+mkdir -p "$work/clips" "$work/gifs"
 
 # Sources: lavfi graphs, each cut to the length asked for.
 declare -A kinds=(

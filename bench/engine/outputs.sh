@@ -12,15 +12,9 @@ set -euo pipefail
 build=${1:-build}
 seconds=${2:-10}
 rounds=${3:-3}
-convert="$(cd "$build" && pwd)/bin/pelmar-convert"
-[[ -x $convert ]] || { echo "no $convert: build first" >&2; exit 2; }
+. "$(dirname "$0")/sandbox.sh"
 formats=(mp4 webm hevc av1)
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# Never the real user's folders.
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config TMPDIR=$work/tmp
-mkdir -p "$HOME" "$TMPDIR" "$work/progress"
+mkdir -p "$work/progress"
 
 # A moving fractal with a test card drifting over it, and music-like sound:
 # detail, motion and flat areas, as a real clip has them. Stored nearly

@@ -10,14 +10,8 @@ set -euo pipefail
 build=${1:-build}
 seconds=${2:-20}
 pairs=${3:-3}
-convert="$(cd "$build" && pwd)/bin/pelmar-convert"
-[[ -x $convert ]] || { echo "no $convert: build first" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# Never the real user's folders.
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config TMPDIR=$work/tmp
-mkdir -p "$HOME" "$TMPDIR" "$work/clips"
+. "$(dirname "$0")/sandbox.sh"
+mkdir -p "$work/clips"
 
 clips=()
 for i in 1 2 3; do
