@@ -27,12 +27,19 @@ TEST(ClipTimesTest, TypedTimesAreTakenCorrectedOrReset) {
       {false, "12", TimeEdit::kReset, "", 0},
       {false, "1:2:3:4", TimeEdit::kReset, "", 0},
       {false, "00:02:05", TimeEdit::kReset, "", 0},  // a start at the very end keeps nothing
-      {false, "00:01:30", TimeEdit::kAccept, "", 90},  // after the end is allowed
+      // The kept range ends at 100 s: a start must come before it, an end after
+      // the start (10 s); neither may run the range backwards or keep nothing.
+      {false, "00:01:30", TimeEdit::kAccept, "", 90},
+      {false, "00:01:40", TimeEdit::kReset, "", 0},
+      {false, "00:01:50", TimeEdit::kReset, "", 0},
+      {true, "00:00:10", TimeEdit::kReset, "", 0},
+      {true, "00:00:11", TimeEdit::kAccept, "", 11},
       {false, "24:00:00", TimeEdit::kReset, "", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    TimeEdit e = c.end ? CheckEndText(c.typed, 10, duration) : CheckStartText(c.typed, duration);
+    TimeEdit e = c.end ? CheckEndText(c.typed, 10, duration)
+                       : CheckStartText(c.typed, 100, duration);
     EXPECT_EQ(e.kind, c.kind);
     if (c.kind == TimeEdit::kCorrect) {
       EXPECT_EQ(e.text, c.text);

@@ -103,12 +103,14 @@ TEST_F(EditorTest, TimeBoxesKeepOnlyRangesInsideTheFile) {
     EXPECT_EQ(range->GetValue(1), int(c.end / perUnit));
   }
 
-  // A start after the end is taken; the range slider shows it as it is.
+  // A range never runs backwards: a start after the end goes back to the
+  // text the box opened with, as an end before the start does.
   auto dlg = Open(File(), 125, 640, 360);
-  Type(*dlg, "edtEndTime", "00:00:30");
-  Type(*dlg, "edtStartTime", "00:01:00");
-  EXPECT_EQ(dlg->trimStart, 60);
-  EXPECT_EQ(dlg->trimEnd, 30);
+  Type(*dlg, "edtEndTime", "00:00:14");
+  Type(*dlg, "edtStartTime", "00:00:18");
+  EXPECT_EQ(Text(*dlg, "edtStartTime"), "00:00:00");
+  EXPECT_EQ(dlg->trimStart, 0);
+  EXPECT_EQ(dlg->trimEnd, 14);
 }
 
 TEST_F(EditorTest, DraggingAThumbOntoTheOtherPushesItASecondAway) {

@@ -322,7 +322,7 @@ void CVideoPlayerDlg::OnTimeText(bool start, const QString& text) {
   last = text;
   const QString name = start ? QStringLiteral("edtStartTime") : QStringLiteral("edtEndTime");
   const player::TimeEdit edit =
-      start ? player::CheckStartText(text.toStdString(), durationSeconds_)
+      start ? player::CheckStartText(text.toStdString(), trimEnd, durationSeconds_)
             : player::CheckEndText(text.toStdString(), trimStart, durationSeconds_);
   switch (edit.kind) {
     case player::TimeEdit::kAccept:

@@ -34,12 +34,12 @@ bool ReadClock(const std::string& t, TimeEdit* edit, int* total) {
 
 }  // namespace
 
-TimeEdit CheckStartText(const std::string& text, int durationSeconds) {
+TimeEdit CheckStartText(const std::string& text, int trimEnd, int durationSeconds) {
   TimeEdit edit;
   int total = 0;
   if (!ReadClock(text, &edit, &total)) return TimeEdit{};
   if (edit.kind == TimeEdit::kCorrect) return edit;
-  if (total < 0 || total >= durationSeconds) return TimeEdit{};
+  if (total < 0 || total >= durationSeconds || total >= trimEnd) return TimeEdit{};
   edit.seconds = total;
   return edit;
 }
@@ -49,7 +49,7 @@ TimeEdit CheckEndText(const std::string& text, int trimStart, int durationSecond
   int total = 0;
   if (!ReadClock(text, &edit, &total)) return TimeEdit{};
   if (edit.kind == TimeEdit::kCorrect) return edit;
-  if (total < trimStart || total > durationSeconds) return TimeEdit{};
+  if (total <= trimStart || total > durationSeconds) return TimeEdit{};
   edit.seconds = total;
   return edit;
 }

@@ -22,9 +22,10 @@ struct TimeEdit {
   std::string text;
 };
 
-// A start is taken when it lies before the end of the file; an end when it
-// lies between the start and the end of the file.
-TimeEdit CheckStartText(const std::string& text, int durationSeconds);
+// A start is taken when it lies before the kept range's end (and so before
+// the end of the file); an end when it lies after the start and not past the
+// end of the file. A range never runs backwards nor keeps nothing.
+TimeEdit CheckStartText(const std::string& text, int trimEnd, int durationSeconds);
 TimeEdit CheckEndText(const std::string& text, int trimStart, int durationSeconds);
 
 // A typed crop box. The rectangle is changed in place; the texts say which
