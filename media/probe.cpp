@@ -190,6 +190,17 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   }
   report.pictureFound = videoSeen;
   report.usable = videoSeen || info.cacheKind != CacheKind::None;
+  // A cache file's content is its converter's to read; any other file must
+  // hold something the transcoder can use.
+  if (info.cacheKind == CacheKind::None) {
+    if (!videoSeen && audioTracks == 0) {
+      report.error = "the file holds neither a picture nor a sound";
+      report.usable = false;
+    } else if (videoSeen && !report.videoSizeFound) {
+      report.error = "the picture's size cannot be read";
+      report.usable = false;
+    }
+  }
   return report;
 }
 

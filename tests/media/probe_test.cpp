@@ -288,6 +288,19 @@ TEST_F(ProbeTest, UnknownDurationFailsExceptForCacheFiles) {
   EXPECT_EQ(cache.resolutionText, "320x240");
 }
 
+TEST_F(ProbeTest, AFileWithNeitherPictureNorSoundIsRefusedWithItsReason) {
+  // Subtitles alone: a container the transcoder reads, holding nothing it converts.
+  testsupport::WriteText(path("words.srt"), "1\n00:00:00,000 --> 00:00:02,000\nhello\n");
+  const std::string subs = path("subs.mkv");
+  ASSERT_EQ(platform::RunAndWait({testsupport::FfmpegPath(), "-v", "error", "-i",
+                                  path("words.srt"), subs}),
+            0);
+  MediaInfo info;
+  ProbeReport report = Probe(subs, info);
+  EXPECT_FALSE(report.usable);
+  EXPECT_EQ(report.error, "the file holds neither a picture nor a sound");
+}
+
 TEST_F(ProbeTest, OddNamesAreFileNames) {
   MediaSpec spec;
   spec.seconds = 1;
