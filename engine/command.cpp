@@ -4,6 +4,7 @@
 
 #include "engine/format_catalog.h"
 #include "engine/video_item.h"
+#include "media/container.h"
 #include "media/source_open.h"
 #include "media/tone_map.h"
 #include "platform/text.h"
@@ -173,8 +174,7 @@ bool TagsGoAlong(const VideoItem& item) {
 // metadata, and then write every tag there: the source container's own marks
 // are left behind.
 bool KeyedTags(const VideoItem& item) {
-  const std::string& e = item.outputExtension;
-  return TagsGoAlong(item) && item.keyedTags && (e == "mp4" || e == "mov" || e == "m4a");
+  return TagsGoAlong(item) && item.keyedTags && media::NeedsKeyedMetadata(item.outputExtension);
 }
 
 // The codec's arguments, with keyed metadata joined to the MP4 flags they

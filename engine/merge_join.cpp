@@ -9,6 +9,7 @@
 #include "engine/progress_file.h"
 #include "engine/timing.h"
 #include "engine/transcoder_run.h"
+#include "media/container.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -34,12 +35,6 @@ std::string ConcatListText(const std::vector<std::string>& parts,
 
 namespace {
 
-// What says how the part was stored rather than what it shows.
-bool ContainerTag(const std::string& key) {
-  return key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
-         key == "encoder" || key == "duration";
-}
-
 std::string MetadataEscaped(const std::string& text) {
   std::string escaped;
   for (char c : text) {
@@ -55,7 +50,7 @@ std::string JoinMetadataText(const Tags& firstPartTags, const std::vector<std::s
                              const std::vector<double>& partSeconds) {
   std::string text = ";FFMETADATA1\n";
   for (const auto& [key, value] : firstPartTags)
-    if (!key.empty() && !ContainerTag(key))
+    if (!key.empty() && !media::IsContainerMark(key))
       text += MetadataEscaped(key) + "=" + MetadataEscaped(value) + "\n";
   long long start = 0;
   for (size_t i = 0; i < titles.size() && i < partSeconds.size(); ++i) {
@@ -72,10 +67,9 @@ JoinPlan PlanJoin(const std::vector<PartFormat>& parts, const std::string& exten
                   media::OutputFormat format) {
   JoinPlan plan;
   plan.soundCodec = TrackSoundCodecArgs(format);
-  if (!parts.empty() && (extension == "mp4" || extension == "mov")) {
+  if (!parts.empty() && media::NeedsKeyedMetadata(extension)) {
     for (const auto& tag : parts.front().tags)
-      plan.keyedTags = plan.keyedTags || (!ContainerTag(tag.first) &&
-                                          tag.first.find('.') != std::string::npos);
+      plan.keyedTags = plan.keyedTags || media::IsKeyedTag(tag.first);
   }
   bool same = !parts.empty();
   for (const PartFormat& p : parts) {

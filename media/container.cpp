@@ -14,4 +14,17 @@ bool ContainerStores(const std::string& extension, const std::string& codecName)
   return avformat_query_codec(muxer, codec->id, FF_COMPLIANCE_NORMAL) == 1;
 }
 
+bool IsKeyedTag(const std::string& key) {
+  return !IsContainerMark(key) && key.find('.') != std::string::npos;
+}
+
+bool IsContainerMark(const std::string& key) {
+  return key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
+         key == "encoder" || key == "duration";
+}
+
+bool NeedsKeyedMetadata(const std::string& extension) {
+  return extension == "mp4" || extension == "mov" || extension == "m4a";
+}
+
 }  // namespace media

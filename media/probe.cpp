@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "media/container.h"
 #include "media/source_open.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -101,7 +102,7 @@ ProbeReport ProbeMedia(const std::string& path, MediaInfo& info) {
   info.keyedTags = false;
   for (const AVDictionaryEntry* tag = nullptr;
        (tag = av_dict_get(opened->metadata, "", tag, AV_DICT_IGNORE_SUFFIX));)
-    info.keyedTags = info.keyedTags || std::string(tag->key).find('.') != std::string::npos;
+    info.keyedTags = info.keyedTags || IsKeyedTag(tag->key);
   if (opened->duration != AV_NOPTS_VALUE) {
     SetDuration(opened->duration, info);
     report.durationFound = true;

@@ -55,6 +55,16 @@ std::string Tail(const Command& cmd) {
   return d.substr(strlen(kStart));
 }
 
+// The command's arguments hold each of `has` and none of `lacks`.
+void ExpectFragments(const std::string& name, const std::string& tail,
+                     const std::vector<std::string>& has, const std::vector<std::string>& lacks) {
+  const std::string line = tail + " ";
+  for (const std::string& h : has)
+    EXPECT_NE(line.find(h), std::string::npos) << name << ": " << line;
+  for (const std::string& l : lacks)
+    EXPECT_EQ(line.find(l), std::string::npos) << name << ": " << line;
+}
+
 // The job's choices: its progress file and the output it named.
 CommandInputs Inputs(const std::string& output = "/out/clip.mp4") {
   CommandInputs in;
@@ -188,11 +198,7 @@ TEST(VideoCommand, GifPaletteGraph) {
   for (const Case& c : cases) {
     auto item = Item(ConvertKind::Gif, "gif");
     c.change(*item);
-    const std::string line = Tail(BuildCommand(*item, Inputs("/out/clip.gif"))) + " ";
-    for (const std::string& h : c.has)
-      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
-    for (const std::string& l : c.lacks)
-      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+    ExpectFragments(c.name, Tail(BuildCommand(*item, Inputs("/out/clip.gif"))), c.has, c.lacks);
   }
 }
 
@@ -264,11 +270,7 @@ TEST(VideoCommand, HighDynamicRangeSourcesAreToneMapped) {
   for (const Case& c : cases) {
     auto i = Item(c.kind, "mp4");
     c.change(*i);
-    const std::string line = Tail(BuildCommand(*i, Inputs())) + " ";
-    for (const std::string& h : c.has)
-      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
-    for (const std::string& l : c.lacks)
-      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+    ExpectFragments(c.name, Tail(BuildCommand(*i, Inputs())), c.has, c.lacks);
   }
 
   // SDR marks change nothing: the command is the one of an unmarked source.
@@ -537,11 +539,7 @@ TEST(VideoCommand, SourceTracksPictureAndSubtitles) {
   for (const Case& c : cases) {
     auto item = Item(c.kind, "mp4");
     c.change(*item);
-    const std::string line = Tail(BuildCommand(*item, Inputs())) + " ";
-    for (const std::string& h : c.has)
-      EXPECT_NE(line.find(h), std::string::npos) << c.name << ": " << line;
-    for (const std::string& l : c.lacks)
-      EXPECT_EQ(line.find(l), std::string::npos) << c.name << ": " << line;
+    ExpectFragments(c.name, Tail(BuildCommand(*item, Inputs())), c.has, c.lacks);
   }
 }
 

@@ -31,19 +31,26 @@ TEST(ConcatList, ApostrophesCannotBreakTheLine) {
             "file '/a.mp4'\r\nduration 2.000000\r\nfile '/b.mp4'\r\n");
 }
 
+// A readable 320x240 part at 30 frames a second, stereo, 500 kbit/s.
+PartFormat Part(const std::string& video, const std::string& encoder, const std::string& sound,
+                int sampleRate) {
+  PartFormat p;
+  p.ok = true;
+  p.videoCodec = video;
+  p.videoEncoder = encoder;
+  p.width = 320;
+  p.height = 240;
+  p.frameRateNum = 30;
+  p.frameRateDen = 1;
+  p.audioCodec = sound;
+  p.sampleRate = sampleRate;
+  p.channels = 2;
+  p.videoBitRate = 500000;
+  return p;
+}
+
 TEST(JoinPlanTest, CopiesWhenThePartsAgree) {
-  PartFormat a;
-  a.ok = true;
-  a.videoCodec = "h264";
-  a.videoEncoder = "libx264";
-  a.width = 320;
-  a.height = 240;
-  a.frameRateNum = 30;
-  a.frameRateDen = 1;
-  a.audioCodec = "aac";
-  a.sampleRate = 44100;
-  a.channels = 2;
-  a.videoBitRate = 500000;
+  PartFormat a = Part("h264", "libx264", "aac", 44100);
   PartFormat b = a;
   b.frameRateNum = 60;
   b.frameRateDen = 2;
@@ -86,18 +93,7 @@ TEST(JoinMetadata, FirstPartsTagsAndAChapterAPartEscaped) {
 // Parts in WebM that must be encoded again keep Opus and VP9 at the parts'
 // speed; the older containers keep their plan as it was.
 TEST(JoinPlanTest, NewContainersEncodeWithTheirOwnCodecs) {
-  PartFormat a;
-  a.ok = true;
-  a.videoCodec = "vp9";
-  a.videoEncoder = "libvpx-vp9";
-  a.width = 320;
-  a.height = 240;
-  a.frameRateNum = 30;
-  a.frameRateDen = 1;
-  a.audioCodec = "opus";
-  a.sampleRate = 48000;
-  a.channels = 2;
-  a.videoBitRate = 500000;
+  PartFormat a = Part("vp9", "libvpx-vp9", "opus", 48000);
   PartFormat b = a;
   EXPECT_EQ(PlanJoin({a, b}, "webm", media::OutputFormat::Webm).mode, JoinMode::Copy);
   b.frameRateNum = 25;  // the first part at a frame rate of the settings
