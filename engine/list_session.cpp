@@ -78,7 +78,20 @@ struct ListSession::Impl {
   std::vector<ItemPtr> lists[4];
   ListChoice choices[4];
   std::map<const VideoItem*, Track> tracks;
-  std::set<const VideoItem*> pending;
+  // The user's run: what its starts queued, how each ended, and whether the
+  // join of the merge parts is still to come.
+  struct Ended {
+    ItemState state = ItemState::Stopped;
+    std::string name;   // the source's, for the summary
+    bool part = false;  // a merge part: no file of its own, the join counts for it
+  };
+  struct Run {
+    bool open = false;
+    std::set<const VideoItem*> waiting;
+    std::map<const VideoItem*, Ended> ended;
+    bool joinAwaited = false;
+    RunSummary join;  // what the join added
+  } run;
   // Items taken out of their lists whose cover may still be made.
   std::vector<ItemPtr> coversToDelete;
   std::string mergeFolder;
@@ -86,8 +99,6 @@ struct ListSession::Impl {
   intptr_t joinNumber = 0;
   std::unique_ptr<JoinPoster> joinPoster;
   std::unique_ptr<MergeJoin> join;
-  // The last pending item was a merge part: "all converted" waits for the join.
-  bool allConvertedAfterJoin = false;
   bool shutDown = false;
 
   std::vector<ItemPtr>& List(ConvertKind list) { return lists[Index(list)]; }
@@ -203,7 +214,8 @@ struct ListSession::Impl {
       coversToDelete.push_back(item);
     }
     tracks.erase(item.get());
-    pending.erase(item.get());
+    // Taken out before it ended: the user's own stop. A failure it had stays.
+    if (run.waiting.erase(item.get()) > 0) run.ended[item.get()] = Ended{};
   }
 
   // Covers of removed items, once their analysis is surely over.
@@ -254,8 +266,7 @@ struct ListSession::Impl {
     t.percent = 0;
     item->state = ItemState::Queued;
     queue->Enqueue(item);
-    pending.insert(item.get());
-    allConvertedAfterJoin = false;  // new work: the report comes when it is done
+    JoinRun(*item);
     listener->OnItemChanged(*item);
   }
 
@@ -306,8 +317,52 @@ struct ListSession::Impl {
       listener->OnItemDone(*p);
     }
     if (!AllPartsDone()) return;
-    if (pending.empty()) allConvertedAfterJoin = true;
+    AwaitJoin();
     inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
+  }
+
+  // --- the user's run --------------------------------------------------------
+
+  void JoinRun(const VideoItem& item) {
+    run.open = true;
+    run.waiting.insert(&item);
+    run.ended.erase(&item);  // converting it again replaces how it ended
+  }
+
+  // The merge parts are done: their join is the run's last piece.
+  void AwaitJoin() {
+    run.open = true;
+    run.joinAwaited = true;
+  }
+
+  // Takes in what ended since the last look, and reports the run once
+  // nothing of it is left.
+  void SettleRun() {
+    if (!run.open || shutDown) return;
+    for (auto it = run.waiting.begin(); it != run.waiting.end();) {
+      ItemPtr item = Find(*it);
+      const ItemState s = item ? item->state.load() : ItemState::Stopped;
+      if (IsBusy(s)) {
+        ++it;
+        continue;
+      }
+      if (item)
+        run.ended[*it] = {s, item->title + "." + item->extension,
+                          item->listKind == ConvertKind::Merge};
+      else
+        run.ended[*it] = Ended{};
+      it = run.waiting.erase(it);
+    }
+    if (!run.waiting.empty() || run.joinAwaited) return;
+    RunSummary summary = run.join;
+    for (const auto& [raw, end] : run.ended) {
+      if (end.state == ItemState::Failed) summary.failed.push_back(end.name);
+      else if (end.state == ItemState::Stopped || end.state == ItemState::Idle) ++summary.stopped;
+      else if (end.state == ItemState::Done && !end.part) ++summary.converted;
+    }
+    std::sort(summary.failed.begin(), summary.failed.end());
+    run = Run{};
+    listener->OnRunEnded(summary);
   }
 
   bool AllPartsDone() const {
@@ -332,6 +387,7 @@ struct ListSession::Impl {
       case WM_MERGE_FAILED: return m.lParam != 0 ? OnJoinEnded(m.lParam) : OnMergeFailed(true);
       case WM_MERGE_PARTS_RESET: return OnMergeFailed(false);
       case WM_MERGE_PART_DONE: return TryStartMerge();
+      case WM_RUN_SETTLE: return SettleRun();
       default: return;
     }
   }
@@ -381,13 +437,10 @@ struct ListSession::Impl {
     item->state = ItemState::Done;
     queue->DestroyJob(raw);
     tracks[raw].running = false;
-    const bool wasPending = pending.erase(raw) > 0;
     listener->OnItemDone(*item);
-    const bool joinComes = item->listKind == ConvertKind::Merge && AllPartsDone();
-    if (item->listKind == ConvertKind::Merge) inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
-    if (!wasPending || !pending.empty()) return;
-    if (joinComes) allConvertedAfterJoin = true;
-    else listener->OnAllConverted();
+    if (item->listKind != ConvertKind::Merge) return;
+    if (run.waiting.count(raw) > 0 && AllPartsDone()) AwaitJoin();
+    inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
   }
 
   void OnFailed(VideoItem* raw, bool startFailed) {
@@ -418,7 +471,11 @@ struct ListSession::Impl {
   }
 
   void TryStartMerge() {
-    if (join || !AllPartsDone()) return;
+    if (join) return;  // its end settles the run
+    if (!AllPartsDone()) {
+      run.joinAwaited = false;  // a part went meanwhile: no join comes
+      return;
+    }
     MergeRequest request;
     if (PartsAsTheyAre()) {
       const ItemPtr& first = List(ConvertKind::Merge).front();
@@ -472,10 +529,13 @@ struct ListSession::Impl {
     join.reset();
     joinPoster.reset();
     listener->OnMergeEnded(outcome);
-    // After a failed join the parts stay done: a join that succeeds later still counts.
-    if (outcome.end != MergeOutcome::End::Done || !allConvertedAfterJoin) return;
-    allConvertedAfterJoin = false;
-    if (pending.empty()) listener->OnAllConverted();
+    if (!run.joinAwaited) return;
+    run.joinAwaited = false;
+    if (outcome.end == MergeOutcome::End::Done) ++run.join.converted;
+    else if (outcome.end == MergeOutcome::End::Stopped) ++run.join.stopped;
+    else run.join.failed.push_back(app::LangText(app::langkey::kMergeFileName, app::kSectionText));
+    // A stop from the front end is a verb: the report waits for the next drain.
+    inbox.post(WM_RUN_SETTLE, nullptr, 0);
   }
 
   // A job that started is the item's conversion start, for the estimates.
@@ -497,6 +557,7 @@ struct ListSession::Impl {
     if (shutDown) return;
     NoteStarts();
     DeleteCovers(false);
+    SettleRun();
   }
 
   // --- estimates -----------------------------------------------------------
@@ -614,6 +675,7 @@ void ListSession::RemoveItem(const ItemPtr& item) {
   impl_->Forget(item);
   list.erase(std::remove(list.begin(), list.end(), item), list.end());
   impl_->DeleteCovers(false);
+  impl_->inbox.post(WM_RUN_SETTLE, nullptr, 0);
   if (item->listKind == ConvertKind::Merge && wasFirst) impl_->FirstPartChanged();
 }
 
@@ -622,6 +684,7 @@ void ListSession::ClearList(ConvertKind list) {
   items.swap(impl_->List(list));
   for (const ItemPtr& item : items) impl_->Forget(item);
   impl_->DeleteCovers(false);
+  impl_->inbox.post(WM_RUN_SETTLE, nullptr, 0);
 }
 
 bool ListSession::MoveItem(const ItemPtr& item, int delta) {
@@ -737,6 +800,7 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
   }
   if (list == ConvertKind::Merge && impl_->AllPartsDone()) {
     // Nothing left to convert: the join runs again on the parts there are.
+    impl_->AwaitJoin();
     impl_->inbox.post(WM_MERGE_PART_DONE, nullptr, 0);
     return StartResult::MergeAgain;
   }
@@ -793,6 +857,7 @@ void ListSession::StopItem(const ItemPtr& item) {
   impl_->queue->Remove(item);
   impl_->tracks[item.get()].running = false;
   impl_->listener->OnItemChanged(*item);
+  impl_->inbox.post(WM_RUN_SETTLE, nullptr, 0);
 }
 
 bool ListSession::Busy(ConvertKind list) const {
@@ -807,7 +872,7 @@ bool ListSession::Settled(ConvertKind list) const {
   return true;
 }
 
-int ListSession::PendingCount() const { return static_cast<int>(impl_->pending.size()); }
+bool ListSession::RunOpen() const { return impl_->run.open; }
 
 bool ListSession::MergeRunning() const { return impl_->join != nullptr; }
 

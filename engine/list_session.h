@@ -33,6 +33,17 @@ struct MergeOutcome {
   std::string reason;      // Failed: why
 };
 
+// How the work the user started ended: everything that the starts of one
+// run queued (in any list, a start while a run goes on joins it), and the
+// join of the merge parts that the run completed.
+struct RunSummary {
+  int converted = 0;                // files made: converted items and the merged file
+  int stopped = 0;                  // stopped, or taken out of their list, before they ended
+  std::vector<std::string> failed;  // the names of what failed
+  // Power-off: something was made and nothing failed.
+  bool Succeeded() const { return converted > 0 && failed.empty(); }
+};
+
 // What the session reports to its front end, on the owner's thread.
 struct SessionListener {
   virtual ~SessionListener() = default;
@@ -69,10 +80,9 @@ struct SessionListener {
   // cannot be taken as they are (why, for the user); its items at rest took
   // the new choice and were reported through OnItemChanged.
   virtual void OnChoiceReset(ConvertKind /*list*/, const std::string& /*why*/) {}
-  // The last pending item succeeded: nothing queued is left (power-off).
-  // When that item completes the merge's parts, this waits for the join and
-  // comes after its OnMergeEnded, if the join succeeded.
-  virtual void OnAllConverted() {}
+  // Everything of the run has ended (the join after the parts, too): what
+  // was made, stopped and failed. Comes once per run, from inside Drain().
+  virtual void OnRunEnded(const RunSummary& /*summary*/) {}
 };
 
 // The transcoder command an item would run.
@@ -184,9 +194,9 @@ class ListSession {
   // Nothing of the list waits or converts, and every job's last report was
   // handled.
   bool Settled(ConvertKind list) const;
-  // Items queued and not yet succeeded (stops and failures keep counting;
-  // an item queued again still counts once; a removed item no longer counts).
-  int PendingCount() const;
+  // A run is under way: something that a start queued, or its join, has
+  // not ended yet (its OnRunEnded is still to come).
+  bool RunOpen() const;
 
   // The join of the merge list runs; while it runs no second one is started.
   bool MergeRunning() const;

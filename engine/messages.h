@@ -18,6 +18,8 @@ constexpr int WM_MERGE_FAILED = WM_USER + 8007;
 // A merge part was stopped and nothing failed: the later parts of its batch
 // went back to Idle without running.
 constexpr int WM_MERGE_PARTS_RESET = WM_USER + 8008;
+// The owner's own: something of the user's run may have ended by a verb.
+constexpr int WM_RUN_SETTLE = WM_USER + 8009;
 
 // The window that receives engine messages.
 struct NotifyTarget {

@@ -21,6 +21,7 @@
 #include "ui/main_frame.h"
 #include "ui/merge_dlg.h"
 #include "ui/message_dlg.h"
+#include "ui/power_off_dlg.h"
 
 namespace ui {
 
@@ -270,10 +271,29 @@ void CMainFrame::OnMergeEnded(const engine::MergeOutcome& outcome) {
   if (mergeDlg_) mergeDlg_->JoinEnded(outcome.end == engine::MergeOutcome::End::Done);
 }
 
-void CMainFrame::OnAllConverted() {
+void CMainFrame::OnRunEnded(const engine::RunSummary& summary) {
   auto* powerOff = FindControl<QAbstractButton>(QStringLiteral("ckb_poweroff"));
-  if (!powerOff || !powerOff->isChecked()) return;
-  app::RunPowerOff(app::Settings().PowerOffCommand());
+  if (!powerOff || !powerOff->isChecked() || closing_) return;
+  if (!summary.Succeeded()) {
+    // Nothing made (all stopped) is the user's own doing; a failure is news.
+    if (summary.failed.empty()) return;
+    std::string names;
+    for (const std::string& name : summary.failed) names += (names.empty() ? "" : "\n") + name;
+    app::RunLog("power-off skipped: %zu failed", summary.failed.size());
+    MessageBoxText(this, MessageWith(app::langkey::kPowerOffKept, names),
+                   Q(app::LangText(app::langkey::kTitle, app::kSectionMessage)), kMbIconInformation);
+    return;
+  }
+  // The dialog runs its own loop: open it once this report has returned.
+  QTimer::singleShot(0, this, [this] {
+    CPowerOffDlg countdown(this, app::Settings().PowerOffSeconds());
+    countdown.ShowModal();
+    if (!countdown.confirmed()) {
+      app::RunLog("power-off cancelled");
+      return;
+    }
+    app::RunPowerOff(app::Settings().PowerOffCommand());
+  });
 }
 
 void CMainFrame::RefreshTimeLeft() {

@@ -108,7 +108,7 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void OnMergeEnded(const engine::MergeOutcome& outcome) override;
   void OnMergePartFailed() override;
   void OnChoiceReset(engine::ConvertKind list, const std::string& why) override;
-  void OnAllConverted() override;
+  void OnRunEnded(const engine::RunSummary& summary) override;
 
   engine::ConvertKind currentList_ = engine::ConvertKind::Video;
   std::array<app::SkinList*, 4> lists_{};

@@ -139,6 +139,13 @@ std::string AppSettings::PowerOffCommand() const {
   return cmd.empty() ? "systemctl poweroff" : cmd;
 }
 
+int AppSettings::PowerOffSeconds() const {
+  const std::string text = platform::Trim(ProfileGetString(installFile, "Config", "PowerOffDelay", ""));
+  if (!IsDigits(text) || text.size() > 4) return 60;
+  const int seconds = std::stoi(text);
+  return seconds >= 1 && seconds <= 3600 ? seconds : 60;
+}
+
 int StartLanguageLcid(const AppPaths& paths) {
   int lcid = OemConfig::ReadLanguageLcid(paths);
   int user =

@@ -43,6 +43,9 @@ struct AppSettings {
   // Install [Config] PowerOffCommand: the command run through /bin/sh -c
   // after the last conversion when the user asked for it.
   std::string PowerOffCommand() const;
+  // Install [Config] PowerOffDelay: the seconds the power-off waits for a
+  // Cancel; 60 when missing or not a number from 1 to 3600.
+  int PowerOffSeconds() const;
 };
 
 // The program's instance.

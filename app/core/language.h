@@ -73,6 +73,8 @@ constexpr char kBtnConverTxt[] = "BtnConverTxt";
 constexpr char kBtnExtractTxt[] = "BtnExtractTxt";
 constexpr char kBtnMergeTxt[] = "BtnMergeTxt";
 constexpr char kTimeLeft[] = "TimeLeft";  // one "%s": the time
+constexpr char kNameTaken[] = "NameTaken";
+constexpr char kTextStopped[] = "TextStopped";
 // Section "Message".
 constexpr char kTitle[] = "Title";
 constexpr char kError[] = "Error";
@@ -86,6 +88,12 @@ constexpr char kErrWhenRunUpdateInstallFile[] = "ErrWhenRunUpdateInstallFile";
 constexpr char kFolderFailed[] = "FolderFailed";  // one "%s": the folder
 constexpr char kBadName[] = "BadName";            // one "%s": the name
 constexpr char kMergeFailed[] = "MergeFailed";    // one "%s": the reason
+constexpr char kPowerOffSoon[] = "PowerOffSoon";  // one "%s": the seconds left
+constexpr char kPowerOffKept[] = "PowerOffKept";  // one "%s": what failed
+constexpr char kSoundOnly[] = "SoundOnly";        // one "%s": the files
+constexpr char kFolderReadOnly[] = "FolderReadOnly";  // one "%s": the folder
+constexpr char kClearRunning[] = "ClearRunning";
+constexpr char kNoProgram[] = "NoProgram";  // one "%s": the file or address
 // Section "Message", kept as Base64 and looked up with LangTextB64.
 constexpr char kCannotRecodeB64[] = "Q2Fubm90UmVjb2Rl";  // one "%s": the file name
 constexpr char kClearVideoB64[] = "Q2xlYXJWaWRlbw==";
@@ -103,11 +111,12 @@ inline constexpr const char* kTextKeys[] = {
     kProductName,    kSkinLost,       kExceptInfo,     kMergeFileName,   kTextVideoInfo1,
     kTextVideoInfo2, kTextVideoInfo3, kTextVideoInfo4, kTextVideoInfo8,  kTextVideoInfo9,
     kTextVideoInfo11, kFilterVideo,   kFormatOriginText, kBtnConverTxt, kBtnExtractTxt,
-    kBtnMergeTxt,    kTimeLeft};
+    kBtnMergeTxt,    kTimeLeft,       kNameTaken,      kTextStopped};
 inline constexpr const char* kMessageKeys[] = {
     kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
     kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
-    kFolderFailed,  kBadName,        kMergeFailed};
+    kFolderFailed,  kBadName,        kMergeFailed,      kPowerOffSoon, kPowerOffKept,
+    kSoundOnly,     kFolderReadOnly, kClearRunning,     kNoProgram};
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};

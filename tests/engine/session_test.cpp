@@ -27,7 +27,7 @@ using testsupport::WriteText;
 namespace {
 
 enum class Ev {
-  Info, Changed, Progress, Done, Failed, MergeStarted, MergeEnded, MergePartFailed, AllConverted,
+  Info, Changed, Progress, Done, Failed, MergeStarted, MergeEnded, MergePartFailed, RunEnded,
   ChoiceReset
 };
 
@@ -55,7 +55,10 @@ class Recording : public SessionListener {
     Add(Ev::MergeEnded, nullptr, static_cast<int>(o.end));
   }
   void OnMergePartFailed() override { Add(Ev::MergePartFailed, nullptr); }
-  void OnAllConverted() override { Add(Ev::AllConverted, nullptr); }
+  void OnRunEnded(const RunSummary& summary) override {
+    runs.push_back(summary);
+    Add(Ev::RunEnded, nullptr);
+  }
   void OnChoiceReset(ConvertKind, const std::string& why) override {
     resets.push_back(why);
     Add(Ev::ChoiceReset, nullptr);
@@ -78,6 +81,7 @@ class Recording : public SessionListener {
 
   std::vector<Event> events;
   std::vector<MergeRequest> requests;
+  std::vector<RunSummary> runs;
   std::vector<MergeOutcome> outcomes;
   std::vector<std::string> resets;
 
@@ -164,10 +168,9 @@ TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
                                                 Media("two.mov", Clip(1.0, 160, 120)),
                                                 Media("three.mkv", Clip(1.0, 160, 120))});
   EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
-  EXPECT_EQ(session_->PendingCount(), 3);
+  EXPECT_TRUE(session_->RunOpen());
   EXPECT_TRUE(session_->Busy(ConvertKind::Video));
   EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Nothing);
-  EXPECT_EQ(session_->PendingCount(), 3);
 
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done) == 3; }));
   EXPECT_EQ(rec_.ItemsOf(Ev::Done),
@@ -178,10 +181,12 @@ TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
     EXPECT_TRUE(platform::IsRegularFile(item->outputPath)) << item->outputPath;
     EXPECT_FALSE(session_->Queue().JobOf(item.get()));
   }
-  // Power-off comes once, after the third success.
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
-  EXPECT_GT(rec_.First(Ev::AllConverted), rec_.First(Ev::Done, items[2].get()));
-  EXPECT_EQ(session_->PendingCount(), 0);
+  // The run ends once, after the third success: a power-off may follow.
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
+  EXPECT_GT(rec_.First(Ev::RunEnded), rec_.First(Ev::Done, items[2].get()));
+  EXPECT_EQ(rec_.runs[0].converted, 3);
+  EXPECT_TRUE(rec_.runs[0].Succeeded());
+  EXPECT_FALSE(session_->RunOpen());
   EXPECT_FALSE(session_->Busy(ConvertKind::Video));
   EXPECT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Nothing);
 
@@ -192,24 +197,31 @@ TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
   for (const ItemPtr& item : items) EXPECT_EQ(item->outputExtension, "mp4");
 }
 
-TEST_F(SessionTest, AFailureIsReportedOnceAndKeepsThePowerOffAway) {
+TEST_F(SessionTest, AFailureIsReportedOnceAndFailsItsRunOnly) {
   std::string good = Media("good.mp4", Clip(1.0, 160, 120));
   auto items = AddAnalysed(ConvertKind::Video, {good, Garbage("bad.mp4"), good});
   const ItemPtr bad = items[1];
   ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
   // The third item converts after the failure, so both of its reports are in by then.
-  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done, items[2].get()) == 1; }));
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
   EXPECT_EQ(rec_.Count(Ev::Failed), 1);
   EXPECT_EQ(rec_.Count(Ev::Failed, bad.get()), 1);
   EXPECT_EQ(bad->state.load(), ItemState::Failed);
   EXPECT_FALSE(bad->failureReason.empty());
   EXPECT_EQ(rec_.Count(Ev::Done), 2);
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
-  EXPECT_EQ(session_->PendingCount(), 1);
-  // Taking the failed file away leaves nothing pending, but it is no success.
+  EXPECT_EQ(rec_.runs[0].converted, 2);
+  EXPECT_EQ(rec_.runs[0].failed, std::vector<std::string>{"bad.mp4"});
+  EXPECT_FALSE(rec_.runs[0].Succeeded());
+  // A later start is a run of its own: the failed row that stays is none of its business.
+  AddAnalysed(ConvertKind::Gif, {good});
+  ASSERT_EQ(session_->StartList(ConvertKind::Gif, out_), StartResult::Started);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 2; }));
+  EXPECT_EQ(rec_.runs[1].converted, 1);
+  EXPECT_TRUE(rec_.runs[1].Succeeded());
+  // Taking the failed file away ends no further run.
   session_->RemoveItem(bad);
-  EXPECT_EQ(session_->PendingCount(), 0);
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  session_->Drain();
+  EXPECT_EQ(rec_.Count(Ev::RunEnded), 2);
   EXPECT_EQ(session_->Items(ConvertKind::Video).size(), 2u);
 }
 
@@ -255,9 +267,11 @@ TEST_F(SessionTest, StopAndRemoveEndConversionsWithoutAFileAndTheRestGoesOn) {
   // Only the finished file is in the output folder: the stopped ones left
   // nothing, not even their private folders.
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(last->outputPath)});
-  // The stopped file still counts as pending: no power-off.
-  EXPECT_EQ(session_->PendingCount(), 1);
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  // Stops are the user's own: the run made its one file and nothing failed.
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
+  EXPECT_EQ(rec_.runs[0].converted, 1);
+  EXPECT_EQ(rec_.runs[0].stopped, 2);
+  EXPECT_TRUE(rec_.runs[0].Succeeded());
 }
 
 TEST_F(SessionTest, ClearingAListLeavesTheOtherListsAnalysisAndCovers) {
@@ -317,8 +331,8 @@ TEST_F(SessionTest, TheMergeJoinsOnceAfterItsLastPartAndMayBeStoppedAndRunAgain)
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeStarted) == 1; }));
   EXPECT_GT(rec_.First(Ev::Done, b.get()), rec_.First(Ev::Done, a.get()));
   EXPECT_GT(rec_.First(Ev::MergeStarted), rec_.First(Ev::Done, b.get()));
-  // Nothing is "all converted" (a power-off) before the join has succeeded.
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  // The run (a power-off) waits for the join.
+  EXPECT_EQ(rec_.Count(Ev::RunEnded), 0);
   const MergeRequest& request = rec_.requests.at(0);
   EXPECT_EQ(request.parts, (std::vector<std::string>{a->outputPath, b->outputPath}));
   for (const std::string& part : request.parts) EXPECT_TRUE(platform::IsRegularFile(part)) << part;
@@ -333,16 +347,21 @@ TEST_F(SessionTest, TheMergeJoinsOnceAfterItsLastPartAndMayBeStoppedAndRunAgain)
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
   session_->Drain();
   EXPECT_EQ(rec_.Count(Ev::MergeStarted), 1);
-  // Stopped, the join leaves nothing and is reported at once: still not all converted.
+  // Stopped, the join leaves nothing and is reported at once; the run it
+  // ended made nothing.
   session_->StopMerge();
   EXPECT_FALSE(session_->MergeRunning());
   ASSERT_EQ(rec_.outcomes.size(), 1u);
   EXPECT_EQ(rec_.outcomes[0].end, MergeOutcome::End::Stopped);
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{});
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
+  session_->Drain();
+  ASSERT_EQ(rec_.runs.size(), 1u);
+  EXPECT_EQ(rec_.runs[0].converted, 0);
+  EXPECT_EQ(rec_.runs[0].stopped, 1);
+  EXPECT_FALSE(rec_.runs[0].Succeeded());
 
-  // The parts stay done: the join runs again on them, and its success is the
-  // "all converted" that waited for it.
+  // The parts stay done: the join runs again on them, and its success ends
+  // the run of that start.
   platform::DeleteFile(joinHeld_);
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 2; }));
@@ -351,16 +370,19 @@ TEST_F(SessionTest, TheMergeJoinsOnceAfterItsLastPartAndMayBeStoppedAndRunAgain)
   ASSERT_EQ(done.end, MergeOutcome::End::Done) << done.reason;
   EXPECT_EQ(platform::ParentDir(done.outputPath) + "/", out_);
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(done.outputPath)});
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
-  EXPECT_GT(rec_.First(Ev::AllConverted), rec_.Last(Ev::MergeEnded));
+  ASSERT_TRUE(DrainUntil([&] { return rec_.runs.size() == 2; }));
+  EXPECT_GT(rec_.Last(Ev::RunEnded), rec_.Last(Ev::MergeEnded));
+  EXPECT_EQ(rec_.runs[1].converted, 1);
+  EXPECT_TRUE(rec_.runs[1].Succeeded());
 
-  // A join that cannot run says why; the parts stay done, nothing more is "all converted".
+  // A join that cannot run says why; the parts stay done, and the run failed.
   platform::DeleteFile(a->outputPath);
   EXPECT_EQ(session_->StartList(ConvertKind::Merge, out_), StartResult::MergeAgain);
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::MergeEnded) == 3; }));
   EXPECT_EQ(rec_.outcomes[2].end, MergeOutcome::End::Failed);
   EXPECT_NE(rec_.outcomes[2].reason.find(a->outputPath), std::string::npos) << rec_.outcomes[2].reason;
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.runs.size() == 3; }));
+  EXPECT_EQ(rec_.runs[2].failed.size(), 1u);
   EXPECT_EQ(b->state.load(), ItemState::Done);
 
   // A new choice makes every part again.
@@ -526,7 +548,8 @@ TEST_F(SessionTest, PartsThatShareTheirFormatsJoinAsTheyAre) {
   ASSERT_EQ(joined.end, MergeOutcome::End::Done) << joined.reason;
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{platform::FileNameOf(joined.outputPath)});
   EXPECT_EQ(VideoFrames(joined.outputPath), 3 * VideoFrames(clips[0]));
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 1);
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
+  EXPECT_EQ(rec_.runs[0].converted, 1);
   for (const std::string& clip : clips) EXPECT_TRUE(platform::IsRegularFile(clip)) << clip;
   EXPECT_EQ(rec_.Count(Ev::ChoiceReset), 0);
 
@@ -577,8 +600,10 @@ TEST_F(SessionTest, AFailedMergePartSendsTheLaterPartsBackToIdle) {
     EXPECT_LT(rec_.Last(Ev::Changed, p.get()), rec_.First(Ev::MergePartFailed));
   }
   EXPECT_EQ(rec_.Count(Ev::MergeStarted), 0);
-  EXPECT_EQ(rec_.Count(Ev::AllConverted), 0);
-  EXPECT_EQ(session_->PendingCount(), 2);
+  // The run ends with the failure: no join comes.
+  ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
+  EXPECT_EQ(rec_.runs[0].failed, std::vector<std::string>{"bad.mp4"});
+  EXPECT_EQ(rec_.runs[0].stopped, 1);
 }
 
 TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {

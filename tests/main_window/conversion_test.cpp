@@ -261,7 +261,7 @@ TEST_F(ConversionTest, AStartedListConvertsInOrderAndAStartTwiceQueuesNothingNew
   }
   EXPECT_TRUE(Shown(RowOf(items[2]), "btn_stop_recode"));
   ClickBar("btn_transform");  // nothing new: all are queued or converting
-  EXPECT_EQ(frame_->session().PendingCount(), 3);
+  EXPECT_TRUE(frame_->session().RunOpen());
   ASSERT_TRUE(AllEnded(ConvertKind::Video));
   QApplication::processEvents();
   for (const auto& item : items) {
@@ -302,8 +302,6 @@ TEST_F(ConversionTest, StopAsksFirstAndYesLeavesNoFile) {
   EXPECT_TRUE(Shown(RowOf(item), "btn_re_recode"));
   EXPECT_FALSE(Shown(RowOf(item), "btn_stop_recode"));
   EXPECT_TRUE(Entries(OutputFolder()).empty());
-  // Still one to convert: no power-off count was given back.
-  EXPECT_EQ(frame_->session().PendingCount(), 1);
 }
 
 TEST_F(ConversionTest, RemovingAConvertingRowEndsItsConversion) {
@@ -395,42 +393,60 @@ TEST_F(ConversionTest, AFailedConversionSaysWhyOnItsRow) {
   EXPECT_TRUE(Entries(OutputFolder()).empty());
 }
 
-// The power-off runs after the last success only, with the install's command.
-TEST_F(ConversionTest, PowerOffAfterThreeSuccessesButNotAfterAFailure) {
+// The power-off judges the run the user started: a failure of it keeps the
+// machine on and says why; a success counts down first, and Cancel keeps it on.
+TEST_F(ConversionTest, PowerOffJudgesTheRunAndCountsDownFirst) {
   const std::string mark = path("powered-off");
   const std::string command = "touch '" + mark + "'";
   platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand", command);
+  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffDelay", "1");
   Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
   frame_->AddFiles({Clip("one.mp4", 1), Clip("two.mp4", 1), Clip("three.mp4", 1)});
   ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
   const auto items = frame_->Items(ConvertKind::Video);
-  // One source goes away: one failure keeps the machine on.
+  // One source goes away: its failure keeps the machine on, and the window says so.
   platform::DeleteFile(items[1]->sourcePath);
+  QString kept;
+  AnswerNextBox(app::kIdOk, &kept);
   ClickBar("btn_transform");
-  // An item's end and what follows from it are one report: once the last
-  // one is seen ended, a power-off would have been run.
   ASSERT_TRUE(AllEnded(ConvertKind::Video));
-  QApplication::processEvents();
+  ASSERT_TRUE(WaitUntil([&] { return !kept.isEmpty(); }));
+  EXPECT_TRUE(kept.contains("two.mp4")) << kept.toStdString();
   EXPECT_EQ(items[1]->state.load(), ItemState::Failed);
-  EXPECT_EQ(items[2]->state.load(), ItemState::Done) << items[2]->failureReason;
-  EXPECT_EQ(frame_->session().PendingCount(), 1);
   EXPECT_EQ(poweredOff_, std::vector<std::string>{});
 
-  // Three successes in another window's session; this once the command
-  // goes on to the shell.
-  delete frame_;
-  frame_ = new ui::CMainFrame;
-  ASSERT_TRUE(frame_->Create());
-  realPowerOff_ = true;
-  Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
+  // A run of another list succeeds, with the failed row still there: the
+  // countdown shows, and Cancel keeps the machine on.
+  auto countdown = [] () -> app::MyBaseWindow* {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* window = qobject_cast<app::MyBaseWindow*>(w);
+      if (window && window->isVisible() && window->LayoutFile() == "dlg_power_off.xml") return window;
+    }
+    return nullptr;
+  };
   ClickBar("optConverAudio");
-  frame_->AddFiles({Clip("a.mp4", 1), Clip("b.mp4", 1), Clip("c.mp4", 1)});
+  frame_->AddFiles({Clip("a.mp4", 1), Clip("b.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Audio));
+  QString said;
+  QTimer cancel;  // the countdown runs its own loop: answered from a timer
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    app::MyBaseWindow* dialog = countdown();
+    if (!dialog || !said.isEmpty()) return;
+    said = dialog->FindControl<QLabel>("PowerOffText")->text();
+    dialog->FindControl<QAbstractButton>("btnCancel")->click();
+  });
+  cancel.start(20);
   ClickBar("btn_transform");
-  ASSERT_TRUE(AllEnded(ConvertKind::Audio));
-  QApplication::processEvents();
-  EXPECT_EQ(frame_->session().PendingCount(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !said.isEmpty() && countdown() == nullptr; }));
+  EXPECT_TRUE(said.contains("1")) << said.toStdString();
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{});
+
+  // Converted again, the countdown runs out and the command goes to the shell.
+  cancel.stop();
+  realPowerOff_ = true;
+  Click(RowOf(frame_->Items(ConvertKind::Audio)[0]), "btn_re_recode");
+  ASSERT_TRUE(WaitUntil([&] { return !poweredOff_.empty(); }));
   EXPECT_EQ(poweredOff_, std::vector<std::string>{command});
-  // The detached shell ran the command.
   EXPECT_TRUE(WaitUntil([&] { return platform::FileExists(mark); }));
 }
 
