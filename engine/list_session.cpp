@@ -365,6 +365,21 @@ struct ListSession::Impl {
     listener->OnRunEnded(summary);
   }
 
+  // A source the list cannot convert shows as failed, with why, as soon as
+  // its analysis says so; a start leaves it (a merge part still fails its
+  // merge, which needs every part).
+  static void RefuseUnusableSource(VideoItem& item) {
+    if (!AtRest(item.state.load())) return;
+    const std::string why = SourceRefusal(item);
+    if (why.empty()) return;
+    item.failureReason = why;
+    item.state = ItemState::Failed;
+  }
+
+  bool Skipped(const VideoItem& item) const {
+    return item.listKind != ConvertKind::Merge && MediaKnown(item) && !SourceRefusal(item).empty();
+  }
+
   bool AllPartsDone() const {
     const std::vector<ItemPtr>& parts = lists[Index(ConvertKind::Merge)];
     if (parts.size() < 2) return false;
@@ -399,6 +414,7 @@ struct ListSession::Impl {
     TakeSourceUpdate(*item);
     tracks[raw].infoSeen = true;
     ApplyOutputs(*item, ChoiceOf(*item));
+    RefuseUnusableSource(*item);
     listener->OnItemInfo(*item);
     if (item->listKind == ConvertKind::Merge) CheckPartsChoice(false);
     if (item->listKind == ConvertKind::Merge && !lists[Index(ConvertKind::Merge)].empty() &&
@@ -790,6 +806,7 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
   for (const ItemPtr& item : items) {
     ItemState s = item->state.load();
     if (s != ItemState::Idle && s != ItemState::Stopped && s != ItemState::Failed) continue;
+    if (impl_->Skipped(*item)) continue;
     // In list order: an earlier start on its own does not put it ahead now.
     impl_->Enqueue(item, folder, 0, queued == 0 ? Impl::NextOneShot(list, true) : OneShot());
     ++queued;
@@ -809,7 +826,7 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
 
 StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& outputFolder) {
   if (impl_->shutDown || !item || !impl_->Find(item.get())) return StartResult::Nothing;
-  if (IsBusy(item->state.load())) return StartResult::Nothing;
+  if (IsBusy(item->state.load()) || impl_->Skipped(*item)) return StartResult::Nothing;
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
   if (item->listKind == ConvertKind::Merge) impl_->mergeFolder = folder;

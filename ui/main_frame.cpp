@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/language.h"
+#include "app/core/message_text.h"
 #include "app/core/oem_config.h"
 #include "app/core/server_config.h"
 #include "app/ui/layout.h"
@@ -249,13 +251,31 @@ void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
 }
 
 void CMainFrame::DropFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> taken =
-      AcceptedDrops(paths, app::ServerConfig(app::Paths()).SupportFormat2());
-  if (taken.empty()) {
+  const SortedFiles files =
+      SortFiles(currentList_, paths, app::ServerConfig(app::Paths()).SupportFormat2());
+  AddFiles(files.taken);
+  TellNotTaken(files);
+}
+
+void CMainFrame::TellNotTaken(const SortedFiles& files) {
+  auto lines = [](const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : "\n") + name;
+    return text;
+  };
+  const QString title = Q(app::LangText(app::langkey::kTitle, app::kSectionMessage));
+  if (!files.soundNames.empty())
+    MessageBoxText(this, Q(app::FillTextPlaceholder(app::LangText(app::langkey::kSoundOnly, app::kSectionMessage),
+                                                    lines(files.soundNames))),
+                   title, kMbIconInformation);
+  if (files.otherNames.empty()) return;
+  if (files.taken.empty() && files.soundNames.empty()) {
     Ask(app::langkey::kNoSupport, false);
     return;
   }
-  AddFiles(taken);
+  MessageBoxText(this, Q(app::FillTextPlaceholder(app::LangText(app::langkey::kNotAdded, app::kSectionMessage),
+                                                  lines(files.otherNames))),
+                 title, kMbIconInformation);
 }
 
 void CMainFrame::OpenFiles(const std::vector<std::string>& paths) {
@@ -279,11 +299,18 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 void CMainFrame::AddFilesByDialog() {
   app::ServerConfig server(app::Paths());
   QString filter = Q(OpenFileFilter(app::LangText(app::langkey::kFilterVideo, app::kSectionText), server.SupportFormat1(),
-                                    server.SupportFormat2()));
-  QStringList files = QFileDialog::getOpenFileNames(this, QString(), OutputFolder(), filter);
+                                    ListPatterns(currentList_, server.SupportFormat2())));
+  // The folder files last came from, else the output folder.
+  QString from = Q(app::ReadAddFolder(app::Paths()));
+  if (from.isEmpty() || !QFileInfo(from).isDir()) from = OutputFolder();
+  QStringList files = QFileDialog::getOpenFileNames(this, QString(), from, filter);
+  if (files.isEmpty()) return;
   std::vector<std::string> paths;
   for (const QString& f : files) paths.push_back(S(f));
-  AddFiles(paths);
+  app::WriteAddFolder(app::Paths(), platform::ParentDir(paths.front()));
+  const SortedFiles sorted = SortFiles(currentList_, paths, server.SupportFormat2());
+  AddFiles(sorted.taken);
+  TellNotTaken(sorted);
 }
 
 // --- output folder ---------------------------------------------------------

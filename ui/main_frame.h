@@ -13,6 +13,7 @@
 #include "app/ui/popup_menu.h"
 #include "engine/list_session.h"
 #include "ui/list_rows.h"
+#include "ui/main_window_rules.h"
 
 namespace app {
 class SkinList;
@@ -79,6 +80,8 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void ChooseOutputFolder();
   void OpenOutputFolder(QWidget* sender);
   void AddFilesByDialog();
+  // One message for the files a list did not take, by name.
+  void TellNotTaken(const SortedFiles& files);
   bool ConfirmClose();
   void OpenMainMenu();
   void OnMenuCommand(const app::MenuCommand& command);

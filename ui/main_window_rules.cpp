@@ -22,6 +22,22 @@ std::vector<std::string> AcceptedDrops(const std::vector<std::string>& paths,
   return taken;
 }
 
+std::string ListPatterns(ConvertKind list, const std::string& patterns) {
+  return list == ConvertKind::Audio ? patterns + kSoundPatterns : patterns;
+}
+
+SortedFiles SortFiles(ConvertKind list, const std::vector<std::string>& paths,
+                      const std::string& patterns) {
+  const std::string taken = ListPatterns(list, patterns);
+  SortedFiles sorted;
+  for (const std::string& p : paths) {
+    if (AcceptsDroppedFile(p, taken)) sorted.taken.push_back(p);
+    else if (AcceptsDroppedFile(p, kSoundPatterns)) sorted.soundNames.push_back(platform::FileNameOf(p));
+    else sorted.otherNames.push_back(platform::FileNameOf(p));
+  }
+  return sorted;
+}
+
 std::string MainWindowTitle(const std::string& partnerTitle, const std::string& productName,
                             const std::string& versionText, bool showVersion) {
   const std::string& name = partnerTitle.empty() ? productName : partnerTitle;

@@ -15,6 +15,21 @@ bool AcceptsDroppedFile(const std::string& path, const std::string& patterns);
 std::vector<std::string> AcceptedDrops(const std::vector<std::string>& paths,
                                        const std::string& patterns);
 
+// Files of sound alone: the audio list takes them beside the pattern list.
+constexpr char kSoundPatterns[] = "*.mp3;*.m4a;*.aac;*.wav;*.flac;*.ogg;*.oga;*.opus;*.wma;";
+// The patterns of the files a list takes.
+std::string ListPatterns(engine::ConvertKind list, const std::string& patterns);
+
+// Dropped or chosen files split by what the list makes of them: taken,
+// sound files for the audio list, and files no list takes (by name).
+struct SortedFiles {
+  std::vector<std::string> taken;
+  std::vector<std::string> soundNames;
+  std::vector<std::string> otherNames;
+};
+SortedFiles SortFiles(engine::ConvertKind list, const std::vector<std::string>& paths,
+                      const std::string& patterns);
+
 // "<name>  <version>" (two blanks): the partner's title text when set, else
 // the product name; the version only when oem.ini shows it.
 std::string MainWindowTitle(const std::string& partnerTitle, const std::string& productName,

@@ -170,6 +170,15 @@ bool WriteOutputPath(const AppPaths& paths, const std::string& folder) {
   return platform::ProfileWriteString(paths.DataFile("path.ini"), "path", "output_path", folder);
 }
 
+std::string ReadAddFolder(const AppPaths& paths) {
+  const std::string folder = ProfileGetString(paths.DataFile("path.ini"), "path", "add_from", "");
+  return !folder.empty() && folder[0] == '/' ? folder : std::string();
+}
+
+bool WriteAddFolder(const AppPaths& paths, const std::string& folder) {
+  return platform::ProfileWriteString(paths.DataFile("path.ini"), "path", "add_from", folder);
+}
+
 std::string DefaultOutputFolder() {
   return platform::WithTrailingSlash(
       platform::JoinPath(platform::DocumentsDir(), kProductFolder));

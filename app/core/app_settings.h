@@ -58,6 +58,10 @@ int StartLanguageLcid(const AppPaths& paths);
 // path.ini [path] output_path; "" when missing or empty.
 std::string ReadOutputPath(const AppPaths& paths);
 bool WriteOutputPath(const AppPaths& paths, const std::string& folder);
+// The folder the last added files came from (path.ini [path] add_from); ""
+// when none is stored.
+std::string ReadAddFolder(const AppPaths& paths);
+bool WriteAddFolder(const AppPaths& paths, const std::string& folder);
 // The documents folder default: "<documents>/PelmarVideoConverter/".
 std::string DefaultOutputFolder();
 

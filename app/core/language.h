@@ -94,6 +94,7 @@ constexpr char kSoundOnly[] = "SoundOnly";        // one "%s": the files
 constexpr char kFolderReadOnly[] = "FolderReadOnly";  // one "%s": the folder
 constexpr char kClearRunning[] = "ClearRunning";
 constexpr char kNoProgram[] = "NoProgram";  // one "%s": the file or address
+constexpr char kNotAdded[] = "NotAdded";    // one "%s": the files
 // Section "Message", kept as Base64 and looked up with LangTextB64.
 constexpr char kCannotRecodeB64[] = "Q2Fubm90UmVjb2Rl";  // one "%s": the file name
 constexpr char kClearVideoB64[] = "Q2xlYXJWaWRlbw==";
@@ -116,7 +117,7 @@ inline constexpr const char* kMessageKeys[] = {
     kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
     kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
     kFolderFailed,  kBadName,        kMergeFailed,      kPowerOffSoon, kPowerOffKept,
-    kSoundOnly,     kFolderReadOnly, kClearRunning,     kNoProgram};
+    kSoundOnly,     kFolderReadOnly, kClearRunning,     kNoProgram,    kNotAdded};
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};

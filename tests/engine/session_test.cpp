@@ -199,30 +199,38 @@ TEST_F(SessionTest, ItemsConvertInListOrderAndASecondStartQueuesNothingNew) {
 
 TEST_F(SessionTest, AFailureIsReportedOnceAndFailsItsRunOnly) {
   std::string good = Media("good.mp4", Clip(1.0, 160, 120));
-  auto items = AddAnalysed(ConvertKind::Video, {good, Garbage("bad.mp4"), good});
-  const ItemPtr bad = items[1];
+  std::string gone = Media("gone.mp4", Clip(1.0, 160, 120));
+  auto items = AddAnalysed(ConvertKind::Video, {good, gone, Garbage("bad.mp4"), good});
+  const ItemPtr failing = items[1], unreadable = items[2];
+  // A file the analysis cannot read is failed at once, with its reason, and
+  // a start leaves it.
+  EXPECT_EQ(unreadable->state.load(), ItemState::Failed);
+  EXPECT_FALSE(unreadable->failureReason.empty());
+  platform::DeleteFile(gone);
   ASSERT_EQ(session_->StartList(ConvertKind::Video, out_), StartResult::Started);
-  // The third item converts after the failure, so both of its reports are in by then.
+  EXPECT_EQ(unreadable->state.load(), ItemState::Failed);
+  EXPECT_EQ(session_->RequeueItem(unreadable, out_), StartResult::Nothing);
+  // The last item converts after the failure, so both of its reports are in by then.
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 1; }));
   EXPECT_EQ(rec_.Count(Ev::Failed), 1);
-  EXPECT_EQ(rec_.Count(Ev::Failed, bad.get()), 1);
-  EXPECT_EQ(bad->state.load(), ItemState::Failed);
-  EXPECT_FALSE(bad->failureReason.empty());
+  EXPECT_EQ(rec_.Count(Ev::Failed, failing.get()), 1);
+  EXPECT_EQ(failing->state.load(), ItemState::Failed);
+  EXPECT_FALSE(failing->failureReason.empty());
   EXPECT_EQ(rec_.Count(Ev::Done), 2);
   EXPECT_EQ(rec_.runs[0].converted, 2);
-  EXPECT_EQ(rec_.runs[0].failed, std::vector<std::string>{"bad.mp4"});
+  EXPECT_EQ(rec_.runs[0].failed, std::vector<std::string>{"gone.mp4"});
   EXPECT_FALSE(rec_.runs[0].Succeeded());
-  // A later start is a run of its own: the failed row that stays is none of its business.
+  // A later start is a run of its own: the failed rows that stay are none of its business.
   AddAnalysed(ConvertKind::Gif, {good});
   ASSERT_EQ(session_->StartList(ConvertKind::Gif, out_), StartResult::Started);
   ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::RunEnded) == 2; }));
   EXPECT_EQ(rec_.runs[1].converted, 1);
   EXPECT_TRUE(rec_.runs[1].Succeeded());
   // Taking the failed file away ends no further run.
-  session_->RemoveItem(bad);
+  session_->RemoveItem(failing);
   session_->Drain();
   EXPECT_EQ(rec_.Count(Ev::RunEnded), 2);
-  EXPECT_EQ(session_->Items(ConvertKind::Video).size(), 2u);
+  EXPECT_EQ(session_->Items(ConvertKind::Video).size(), 3u);
 }
 
 TEST_F(SessionTest, StopAndRemoveEndConversionsWithoutAFileAndTheRestGoesOn) {

@@ -74,7 +74,7 @@ TEST_F(MainFrameTest, SwitchingListsShowsTheirOwnStateAndTexts) {
   EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MP4 - 1280x720");
 }
 
-TEST_F(MainFrameTest, DropsTakeOnlyKnownFilesAndSayWhenNoneIs) {
+TEST_F(MainFrameTest, DropsTakeTheListsFilesAndNameTheRest) {
   std::string clip = Clip("Holiday.MP4");
   platform::CreateFolders(path("x"));
   testsupport::WriteText(path("notes.txt"), "x");
@@ -91,14 +91,32 @@ TEST_F(MainFrameTest, DropsTakeOnlyKnownFilesAndSayWhenNoneIs) {
     QApplication::sendEvent(frame_, &event);
   };
   QString boxText;
+  // The files left out are named in one message.
   AnswerNextBox(app::kIdOk, &boxText);
   drop({clip, path("notes.txt"), path("x/noext")});
   EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
-  EXPECT_TRUE(boxText.isEmpty());
+  EXPECT_TRUE(boxText.contains("notes.txt") && boxText.contains("noext")) << boxText.toStdString();
 
+  AnswerNextBox(app::kIdOk, &boxText);
   drop({path("notes.txt")});
   EXPECT_EQ(boxText.toStdString(), app::LangText("NoSupport", "Message"));
   EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 1u);
+
+  // Sound files alone or among others: a picture list says the audio list
+  // takes them, and the audio list does.
+  testsupport::WriteText(path("song.mp3"), "x");
+  testsupport::WriteText(path("voice.FLAC"), "x");
+  for (const std::vector<std::string>& files :
+       {std::vector<std::string>{path("song.mp3")}, {clip, path("song.mp3"), path("voice.FLAC")}}) {
+    AnswerNextBox(app::kIdOk, &boxText);
+    drop(files);
+    EXPECT_TRUE(boxText.contains("song.mp3")) << boxText.toStdString();
+    EXPECT_EQ(boxText.contains("voice.FLAC"), files.size() == 3) << boxText.toStdString();
+  }
+  EXPECT_EQ(frame_->Items(ConvertKind::Video).size(), 2u);
+  Control<QAbstractButton>("optConverAudio")->click();
+  drop({path("song.mp3"), path("voice.FLAC"), clip});
+  EXPECT_EQ(frame_->Items(ConvertKind::Audio).size(), 3u);
 }
 
 TEST_F(MainFrameTest, CacheFilesStayOutOfTheAudioAndMergeLists) {
