@@ -23,10 +23,30 @@ size_t NameRoom(const std::string& extension) {
 
 }  // namespace
 
+std::string OutputFolderFault(const std::string& folder) {
+  for (char c : folder) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) continue;
+    const std::string head = "the output folder's name cannot be used: " + folder.substr(0, folder.find(c)) + "…";
+    if (c == '\n' || c == '\r')
+      return head + " holds a line break, which the program's records of the files it is "
+                    "writing cannot keep; choose another folder";
+    return head + platform::Format(" holds the control character 0x%02x, which cannot be shown "
+                                   "in a folder box or a message; choose another folder", u);
+  }
+  return {};
+}
+
 NamingResult CheckOutputChoice(const VideoItem& item) {
   NamingResult r;
-  if (item.outputName.empty() || item.outputName == "." || item.outputName == "..") {
+  if (item.outputName.empty()) {
     r.error = "the output name is empty";
+    return r;
+  }
+  // A source named "..mp4" gives the name ".", which is a file name once the
+  // extension follows it.
+  if (item.outputExtension.empty() && (item.outputName == "." || item.outputName == "..")) {
+    r.error = "\"" + item.outputName + "\" cannot be a file name";
     return r;
   }
   if (item.outputName.find('/') != std::string::npos) {
@@ -40,6 +60,10 @@ NamingResult CheckOutputChoice(const VideoItem& item) {
   if (item.listKind != ConvertKind::Merge && item.outputDir.empty()) {
     r.error = "no output folder was chosen";
     return r;
+  }
+  if (item.listKind != ConvertKind::Merge) {
+    r.error = OutputFolderFault(item.outputDir);
+    if (!r.error.empty()) return r;
   }
   r.ok = true;
   return r;

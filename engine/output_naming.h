@@ -35,8 +35,13 @@ NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs);
 // jobs never share one, and the name stays short whatever the title.
 std::string NewProgressFilePath(const VideoItem& item, const EngineDirs& dirs);
 
+// Why an output folder cannot be used, or "": a control character (a line
+// break above all) in its path cannot be shown in a folder box nor kept in
+// the line-per-entry records of what a run writes (run_records.h).
+std::string OutputFolderFault(const std::string& folder);
+
 // The checks on the user's choices that naming relies on: an output folder
-// and a name without '/'.
+// of a usable name and an output name without '/'.
 NamingResult CheckOutputChoice(const VideoItem& item);
 
 }  // namespace engine

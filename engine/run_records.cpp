@@ -131,6 +131,16 @@ bool IsWindowLogFile(const std::string& name) {
   return true;
 }
 
+// The window's cover pictures, "<title>_<microseconds>.png": shown only while
+// their window lives, made anew for every file it opens.
+bool IsWindowCoverFile(const std::string& name) {
+  constexpr size_t kPng = 4;
+  if (name.size() <= kPng || name.compare(name.size() - kPng, kPng, ".png") != 0) return false;
+  const std::string stem = name.substr(0, name.size() - kPng);
+  const size_t mark = stem.rfind('_');
+  return mark != std::string::npos && AllDigits(stem.substr(mark + 1));
+}
+
 struct HeldClaims {
   std::mutex mutex;
   std::map<std::string, std::unique_ptr<RunRecord>> own;  // by running folder and tag
@@ -325,6 +335,7 @@ int RemoveLeftovers(const EngineDirs& base) {
     if (flock(lock, LOCK_EX | LOCK_NB) == 0) {
       if (!base.scratch.empty()) removed += RemoveOwnFiles(base.scratch, IsWindowScratchFile);
       if (!base.log.empty()) removed += RemoveOwnFiles(base.log, IsWindowLogFile);
+      if (!base.cover.empty()) removed += RemoveOwnFiles(base.cover, IsWindowCoverFile);
     }
     close(lock);
   }

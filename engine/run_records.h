@@ -41,7 +41,8 @@ void ReleaseFolders(const EngineDirs& dirs);
 
 // Removes what runs of this program that no longer run left behind: the
 // outputs they had not finished, their own folders, and, when no window
-// runs, the window's merge parts, part lists and progress files. Nothing
+// runs, the window's merge parts, part lists, progress files and cover
+// pictures. Nothing
 // else: only names this program makes, only entries of this user, never
 // through a link. Returns how many entries went.
 int RemoveLeftovers(const EngineDirs& base);

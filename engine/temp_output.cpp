@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "app/core/run_log.h"
+#include "engine/output_naming.h"
 #include "engine/run_records.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -58,6 +59,8 @@ TempOutput::~TempOutput() { Discard(); }
 bool TempOutput::Create(const std::string& folder, const std::string& extension,
                         const std::string& runningDir, std::string* error) {
   Discard();
+  *error = OutputFolderFault(folder);
+  if (!error->empty()) return false;
   folder_ = platform::WithTrailingSlash(folder);
   // The output folder is the user's choice, links and all.
   folderFd_ = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

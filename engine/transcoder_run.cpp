@@ -102,6 +102,37 @@ bool WritesFailed(const std::string& reportPath) {
   return false;
 }
 
+// Whether the disk a folder is on has (next to) no room left.
+bool LacksRoom(const std::string& folder) {
+  struct statvfs fs;
+  return !folder.empty() && statvfs(folder.c_str(), &fs) == 0 &&
+         static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kFullFolderBytes;
+}
+
+bool NamesNoRoom(const std::string& line) {
+  return line.find(strerror(ENOSPC)) != std::string::npos ||
+         line.find(strerror(EDQUOT)) != std::string::npos;
+}
+
+// What a full disk did to the run, to lead its reason; "" when nothing says
+// it played a part. The transcoder's own line must say so, or be missing
+// because its error files could not be written either.
+std::string RoomShortage(const TranscoderRun& run, const std::string& shown,
+                         const std::string& detail) {
+  if (!detail.empty() && !NamesNoRoom(detail)) return {};
+  const std::string outputFolder = platform::ParentDir(shown);
+  if (LacksRoom(outputFolder)) return "the disk of the output folder " + outputFolder + " is full";
+  for (const std::string& file : {run.progressPath, run.stderrPath}) {
+    const std::string folder = platform::ParentDir(file);
+    if (LacksRoom(folder))
+      return "the disk of the program's data folder is full (" + folder +
+             "): the transcoder's progress and messages cannot be written";
+  }
+  if (detail.empty()) return {};
+  return detail.find(strerror(EDQUOT)) != std::string::npos ? "this user's disk quota is used up"
+                                                            : "the disk is full";
+}
+
 std::string SignalText(int sig) {
   const char* name = strsignal(sig);
   std::string text = platform::Format("signal %d", sig);
@@ -185,19 +216,22 @@ RunResult RunAndJudge(const TranscoderRun& run, platform::Process& process,
     return result;
   }
   result.outcome = RunOutcome::Failed;
-  std::string reason = why;
-  const std::string detail = TranscoderErrorLine(reportPath, run.stderrPath);
-  if (!detail.empty()) reason += ": " + detail;
-  // What the transcoder may not say: that the folder it wrote to is full.
+  std::string detail = TranscoderErrorLine(reportPath, run.stderrPath);
   const std::string& shown = run.shownPath.empty() ? run.outputPath : run.shownPath;
-  for (size_t at = reason.find(run.outputPath); !run.outputPath.empty() && at != std::string::npos;
-       at = reason.find(run.outputPath, at + shown.size()))
-    reason.replace(at, run.outputPath.size(), shown);
-  const std::string folder = platform::ParentDir(shown);
-  struct statvfs fs;
-  if (!folder.empty() && statvfs(folder.c_str(), &fs) == 0 &&
-      static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kFullFolderBytes)
-    reason += "; the folder " + folder + " is full";
+  for (size_t at = detail.find(run.outputPath); !run.outputPath.empty() && at != std::string::npos;
+       at = detail.find(run.outputPath, at + shown.size()))
+    detail.replace(at, run.outputPath.size(), shown);
+  std::string reason = detail.empty() ? why : why + ": " + detail;
+  // A full disk first: what the transcoder says then (or its silence, when
+  // its own progress and error files could not be written) reads as
+  // something else.
+  const std::string room = RoomShortage(run, shown, detail);
+  if (!room.empty()) {
+    reason = room + (detail.empty() ? "; " + why : ": " + detail);
+  } else {
+    const std::string folder = platform::ParentDir(shown);
+    if (LacksRoom(folder)) reason += "; the folder " + folder + " is full";
+  }
   result.reason = reason;
   return result;
 }

@@ -49,6 +49,11 @@ std::string ConfigHome() {
   return d.empty() ? FromHome(".config") : d;
 }
 
+std::string CacheHome() {
+  std::string d = AbsoluteEnv("XDG_CACHE_HOME");
+  return d.empty() ? FromHome(".cache") : d;
+}
+
 std::string DocumentsDir() {
   // user-dirs.dirs holds lines like XDG_DOCUMENTS_DIR="$HOME/Documents".
   std::string content;

@@ -9,6 +9,7 @@ std::string HomeDir();           // $HOME, else the password entry
 std::string TempPath();          // $TMPDIR, else /tmp; ends with '/'
 std::string DataHome();          // $XDG_DATA_HOME, else ~/.local/share
 std::string ConfigHome();        // $XDG_CONFIG_HOME, else ~/.config
+std::string CacheHome();         // $XDG_CACHE_HOME, else ~/.cache
 std::string DocumentsDir();      // the XDG documents folder, else ~/Documents
 std::string UserIdText();        // the numeric user id as text
 

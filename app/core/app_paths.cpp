@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/special_folders.h"
+#include "platform/temp_folder.h"
 #include "platform/text.h"
 
 namespace app {
@@ -31,18 +32,13 @@ const AppPaths& Paths() { return Instance(); }
 void SetPaths(const AppPaths& paths) { Instance() = paths; }
 
 std::string MakePrivateTempDir() {
-  std::string base = platform::TempPath();
-  std::string preferred =
-      base + kProductFolder + std::string("-") + platform::UserIdText();
-  if (platform::EnsurePrivateFolder(preferred)) return preferred + "/";
-
-  DebugTrace("temporary folder %s is not private to this user; using a fresh one\n",
-             preferred.c_str());
-  std::string pattern = preferred + "-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (!mkdtemp(name.data())) return {};
-  return std::string(name.data()) + "/";
+  // The user's cache folder stands in for a system temporary folder that
+  // cannot be written.
+  const platform::PrivateTempFolder folder = platform::MakePrivateTempFolder(
+      {platform::TempPath(), platform::JoinPath(platform::CacheHome(), kProductFolder)},
+      kProductFolder + std::string("-") + platform::UserIdText());
+  if (!folder.note.empty()) DebugTrace("%s\n", folder.note.c_str());
+  return folder.path.empty() ? std::string() : folder.path + "/";
 }
 
 std::string ChannelIdFromInstallerName(const std::string& installerName) {

@@ -37,8 +37,11 @@ void SetPaths(const AppPaths& paths);
 
 // The private temporary folder for this user under the system temporary
 // folder: "<tmp>/PelmarVideoConverter-<uid>/". When that name exists but is a
-// link or belongs to someone else, a fresh private folder is made beside it.
-// Returns "" when no private folder can be had.
+// link or belongs to someone else, a fresh private folder is made beside it
+// (one per process, removed at its exit); when the system temporary folder
+// cannot be written, the same name under the user's cache folder serves.
+// What was done instead is logged once. Returns "" when no private folder can
+// be had.
 std::string MakePrivateTempDir();
 
 // Channel id rules: the cached "adid" value, else the text after the first

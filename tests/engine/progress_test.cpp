@@ -153,12 +153,15 @@ TEST_F(NamingTest, MergePartsReplaceTheirOldPartAndBadNamesAreRefused) {
   EXPECT_EQ(r.outputPath, dirs_.scratch + part.outputName + ".mkv");
   EXPECT_FALSE(platform::FileExists(r.outputPath));
 
-  for (const char* bad : {"../escape", "a/b", "", ".."}) {
+  // ".." stays refused only where no extension follows it ("...mp4" is a file).
+  const std::vector<std::pair<const char*, const char*>> bad = {
+      {"../escape", "mp4"}, {"a/b", "mp4"}, {"", "mp4"}, {"..", ""}, {".", ""}};
+  for (const auto& [name, extension] : bad) {
     VideoItem item(path("src/a.mp4"), ConvertKind::Video);
     item.outputDir = path("out/");
-    item.outputExtension = "mp4";
-    item.outputName = bad;
-    EXPECT_FALSE(NameOutput(item, dirs_).ok) << bad;
+    item.outputExtension = extension;
+    item.outputName = name;
+    EXPECT_FALSE(NameOutput(item, dirs_).ok) << name;
   }
 }
 
