@@ -254,6 +254,10 @@ class EditorOnScreenTest : public EditorTest {
   }
   static bool Red(const QColor& c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }
   static bool Line(const QColor& c) { return c.blue() > 150 && c.red() < 120; }
+  // The red picture, dimmed outside the rectangle.
+  static bool Dim(const QColor& c) {
+    return c.red() > 70 && c.red() < 170 && c.green() < 50 && c.blue() < 50;
+  }
 };
 
 TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
@@ -300,6 +304,50 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   dlg->close();
   EXPECT_TRUE(dlg->player().finished());
   EXPECT_FALSE(dlg->accepted);
+}
+
+// On the file's last picture, paused, no new picture comes to cover what the
+// rectangle leaves behind when it moves: the picture is drawn anew, bright
+// inside the rectangle and dimmed outside it, with no trace of the old one.
+TEST_F(EditorOnScreenTest, OnScreenAMovedRectangleLeavesNoTraceOnAPausedPicture) {
+  const std::string file = path("red.mp4");
+  testsupport::MediaSpec spec = testsupport::Clip(1, 320, 240);
+  spec.color = "red";
+  ASSERT_EQ(testsupport::MakeMedia(file, spec), "");
+  auto dlg = Open(file, 1, 320, 240);
+  ASSERT_TRUE(WaitFor([&] { return !dlg->pictureRect().isEmpty(); }));
+  const QRect area(dlg->mapToGlobal(dlg->pictureRect().topLeft()), dlg->pictureRect().size());
+  ASSERT_TRUE(WaitFor([&] { return dlg->player().control().positionSeconds.load() > 0.9; }));
+  auto* pause = dlg->FindControl<QAbstractButton>(QStringLiteral("btnPause"));
+  if (pause->isVisible()) pause->click();
+  ASSERT_TRUE(WaitFor([&] { return dlg->player().control().command.load() == player::Paused; }));
+
+  dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
+  Type(*dlg, "edtWidth", "160");
+  Type(*dlg, "edtHeight", "120");
+  Type(*dlg, "edtPosX", "40");
+  Type(*dlg, "edtPosY", "60");
+  const float scale = dlg->panel()->scale();
+  auto at = [&](int x, int y) { return area.topLeft() + QPoint(int(x * scale), int(y * scale)); };
+  // The rectangle's left edge and its top-right corner mark.
+  const QPoint oldLeft = at(40, 120);
+  const QPoint oldMark = QPoint(at(40, 0).x() + int(160 * scale) - 3, at(0, 60).y() + 2);
+  ASSERT_TRUE(WaitFor([&] {
+    return Line(Pixel(oldLeft)) && Line(Pixel(oldMark)) && Dim(Pixel(at(20, 120)));
+  })) << Pixel(oldLeft).name().toStdString() << " " << Pixel(oldMark).name().toStdString()
+      << ", outside " << Pixel(at(20, 120)).name().toStdString();
+
+  // Dragged by its inside, as a person moves it, 80 pixels to the right.
+  DragOnScreen(at(100, 100), at(180, 100));
+  EXPECT_EQ(Text(*dlg, "edtPosX"), "120");
+  const QPoint newLeft = at(120, 120);
+  ASSERT_TRUE(WaitFor([&] { return Line(Pixel(newLeft)); })) << Pixel(newLeft).name().toStdString();
+  EXPECT_TRUE(WaitFor([&] {
+    return Red(Pixel(oldMark)) && Red(Pixel(at(150, 90))) && Dim(Pixel(oldLeft)) &&
+           Dim(Pixel(at(100, 120)));
+  })) << "the old mark, now inside: " << Pixel(oldMark).name().toStdString()
+      << ", the old left edge, now outside: " << Pixel(oldLeft).name().toStdString();
+  dlg->close();
 }
 
 // A phone's portrait clip, opened with its upright sides as the main window
