@@ -1,6 +1,7 @@
 // The decoder threads: packets from a fifo through the codec into a ring.
 #include <pthread.h>
 
+#include <climits>
 #include <cmath>
 #include <string>
 #include <system_error>
@@ -29,6 +30,10 @@ void DecoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* fifo, Wake
   d->startPts = AV_NOPTS_VALUE;
   d->packetSerial = -1;
   d->packetPending = false;
+  d->finished = -1;
+  d->framesDecoded = 0;
+  d->errors = 0;
+  d->lastError = 0;
 }
 
 int DecoderStart(StreamDecoder* d, void (*body)(VideoState*), const char* name, VideoState* is) {
@@ -92,6 +97,7 @@ int DecodeItem(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub) {
         if (d->fifo->aborted()) return -1;
         int ret = avcodec_receive_frame(d->avctx, frame);
         if (ret >= 0) {
+          ++d->framesDecoded;
           if (type == AVMEDIA_TYPE_VIDEO) {
             frame->pts = frame->best_effort_timestamp;
           } else {
@@ -113,6 +119,8 @@ int DecodeItem(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub) {
         }
         if (ret == AVERROR(EAGAIN)) break;
         // Any other error: this frame is lost, try the next.
+        ++d->errors;
+        d->lastError = ret;
       }
     }
 
@@ -129,14 +137,43 @@ int DecodeItem(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub) {
       }
       if (ret >= 0 && got) return 1;
       if (ret >= 0 && drain) return 0;
-    } else if (avcodec_send_packet(d->avctx, d->packet) == AVERROR(EAGAIN)) {
+    } else if (int ret = avcodec_send_packet(d->avctx, d->packet); ret == AVERROR(EAGAIN)) {
       av_log(d->avctx, AV_LOG_ERROR,
              "Receive_frame and send_packet both returned EAGAIN, which is an API violation.\n");
       d->packetPending = true;
     } else {
+      if (ret < 0 && ret != AVERROR_EOF) {
+        ++d->errors;
+        d->lastError = ret;
+      }
       av_packet_unref(d->packet);
     }
   }
+}
+
+// The header's picture size, when it is one no picture can have.
+bool InvalidHeaderSize(const VideoState* is, int streamIndex, std::string* text) {
+  if (streamIndex < 0 || size_t(streamIndex) >= is->headerPictureSizes.size()) return false;
+  const auto [w, h] = is->headerPictureSizes[size_t(streamIndex)];
+  if (w <= 0 || h <= 0) return false;  // not told: nothing to say about it
+  if ((int64_t(w) + 128) * (int64_t(h) + 128) < INT_MAX / 8) return false;
+  *text = "picture size " + std::to_string(w) + "x" + std::to_string(h) + " is invalid";
+  return true;
+}
+
+// At the end of the stream: a decoder that gave errors and never a frame
+// shows or sounds nothing, however long the player waits.
+void CheckDecodedAnything(VideoState* is, StreamDecoder* d, bool picture, int streamIndex) {
+  d->finished = d->packetSerial;
+  if (d->framesDecoded > 0 || d->errors == 0) return;
+  std::string detail;
+  if (!picture || !InvalidHeaderSize(is, streamIndex, &detail)) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(d->lastError, text, sizeof text);
+    detail = text;
+  }
+  FailPlaying(is, std::string("cannot decode the ") + (picture ? "picture" : "sound") + " of " +
+                      is->filename + ": " + detail);
 }
 
 }  // namespace
@@ -146,7 +183,10 @@ void AudioThread(VideoState* is) {
   for (;;) {
     int got = DecodeItem(&is->auddec, frame, nullptr);
     if (got < 0) break;
-    if (got == 0) continue;
+    if (got == 0) {
+      CheckDecodedAnything(is, &is->auddec, false, is->audioStreamIndex);
+      continue;
+    }
     FrameSlot* slot = is->sampq.PeekWritable();
     if (!slot) break;
     AVRational tb{1, frame->sample_rate};
@@ -167,7 +207,12 @@ void VideoThread(VideoState* is) {
   for (;;) {
     int got = DecodeItem(&is->viddec, frame, nullptr);
     if (got < 0) break;
-    if (got == 0) continue;
+    if (got == 0) {
+      // A cover picture that cannot be decoded leaves the sound playing.
+      if (is->videoIsAttachedPic) is->viddec.finished = is->viddec.packetSerial;
+      else CheckDecodedAnything(is, &is->viddec, true, is->videoStreamIndex);
+      continue;
+    }
     const double pts = frame->pts == AV_NOPTS_VALUE ? NAN : av_q2d(tb) * frame->pts;
     if (is->videoStreamSar.num > 0) frame->sample_aspect_ratio = is->videoStreamSar;
 

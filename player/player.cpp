@@ -57,7 +57,35 @@ void TogglePause(VideoState* is) {
   is->extclk.SetPaused(paused);
 }
 
+void PauseByItself(VideoState* is) {
+  if (!is->paused) TogglePause(is);
+  is->step = false;
+  is->control.stopped = true;
+  for (int seen : {int(Playing), int(NoCommand)})
+    if (is->control.command.compare_exchange_strong(seen, Paused)) break;
+}
+
+bool ReachedEnd(VideoState* is) {
+  const bool picture = is->videoStreamIndex >= 0 && !is->videoIsAttachedPic;
+  const bool sound = is->audioStreamIndex >= 0;
+  if (!picture && !sound) return false;
+  if (picture && (is->viddec.finished != is->videoq.serial() || is->pictq.Remaining() > 0))
+    return false;
+  return !sound || (is->auddec.finished == is->audioq.serial() && is->sampq.Remaining() == 0);
+}
+
 namespace {
+
+// Without pictures the master clock tells when the stop is reached.
+void StopSoundAtStop(VideoState* is) {
+  if (is->videoStreamIndex >= 0 && !is->videoIsAttachedPic) return;
+  const double stop = is->control.stopAtSeconds;
+  const double now = MasterClock(*is);
+  if (is->paused || std::isnan(now)) return;
+  if (stop >= 0 && is->lastStopClock >= 0 && is->lastStopClock < stop && now >= stop)
+    PauseByItself(is);
+  is->lastStopClock = now;
+}
 
 // One picture after a seek while paused; a resume in the meantime wins.
 void StepToNextFrame(VideoState* is) {
@@ -104,22 +132,34 @@ void HandleCommand(VideoState* is, PlayerControl& control) {
   switch (command) {
     case PauseRequested:
     case ResumeRequested:
-      TogglePause(is);
+      // Only a change: a pause the player made itself may meet the host's own.
+      if (is->paused != (command == PauseRequested)) TogglePause(is);
       is->step = false;
+      control.stopped = false;
       Acknowledge(control, command, command == PauseRequested ? Paused : Playing);
       break;
-    case SeekRequested: {
+    case SeekRequested:
+    case SeekPlayRequested:
+    case SeekPauseRequested: {
+      // The read thread is still on the last seek: this one waits its turn
+      // rather than being lost.
+      if (is->seekRequest) break;
       int seconds = control.seekSeconds;
-      if (!is->seekRequest) {
-        const int64_t target = int64_t(seconds) * AV_TIME_BASE;
-        is->seekPos = target;
-        is->seekRel = target;  // a forward window: land at or after the target
-        is->seekRequest = true;
-        is->continueRead.Signal();
-      }
+      // The state first: the read thread steps to one picture when paused.
+      // (A step to the picture of the last seek counts as paused.)
+      const bool pause = command == SeekPauseRequested ||
+                         (command == SeekRequested && (is->paused || is->step));
+      if (pause != is->paused) TogglePause(is);
+      is->step = false;
+      control.stopped = false;
+      const int64_t target = int64_t(seconds) * AV_TIME_BASE;
+      is->seekPos = target;
+      is->seekRel = target;  // a forward window: land at or after the target
+      is->seekRequest = true;
+      is->continueRead.Signal();
       // A seek while paused shows the picture there and stays paused.
-      int expected = SeekRequested;
-      if (control.command.compare_exchange_strong(expected, is->paused ? Paused : Playing))
+      int expected = command;
+      if (control.command.compare_exchange_strong(expected, pause ? Paused : Playing))
         control.seekSeconds.compare_exchange_strong(seconds, 0);
       break;
     }
@@ -136,6 +176,8 @@ void EventLoop(VideoState* is) {
     remaining = kRefreshPeriod;
     if (is->stepAfterSeek.exchange(false)) StepToNextFrame(is);
     VideoRefresh(is, &remaining);
+    StopSoundAtStop(is);
+    if (control.pauseAtEnd && !is->paused && ReachedEnd(is)) PauseByItself(is);
 
     SDL_PumpEvents();
     SDL_Event event;

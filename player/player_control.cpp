@@ -1,5 +1,8 @@
 #include "player/player_control.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace player {
 
 void PlayerControl::Reset() {
@@ -8,7 +11,37 @@ void PlayerControl::Reset() {
   outputVolume = kFullVolume;
   pendingWindowSize = 0;
   redrawRequested = false;
+  stopAtSeconds = -1.0;
+  pauseAtEnd = false;
+  stopped = false;
+  keptArea = 0;
   command = NoCommand;
+}
+
+namespace {
+constexpr double kKeptUnit = 65535.0;
+}
+
+void PlayerControl::SetKeptArea(double x, double y, double width, double height,
+                                double pictureWidth, double pictureHeight) {
+  if (!(pictureWidth > 0) || !(pictureHeight > 0) || !(width > 0) || !(height > 0) ||
+      (x <= 0 && y <= 0 && x + width >= pictureWidth && y + height >= pictureHeight)) {
+    keptArea = 0;
+    return;
+  }
+  auto part = [](double v, double whole) {
+    return uint64_t(std::lround(std::clamp(v / whole, 0.0, 1.0) * kKeptUnit));
+  };
+  keptArea = part(x, pictureWidth) << 48 | part(y, pictureHeight) << 32 |
+             part(width, pictureWidth) << 16 | part(height, pictureHeight);
+}
+
+bool UnpackKeptArea(uint64_t packed, KeptFractions* area) {
+  if (!packed) return false;
+  *area = KeptFractions{double(packed >> 48 & 0xffff) / kKeptUnit,
+                        double(packed >> 32 & 0xffff) / kKeptUnit,
+                        double(packed >> 16 & 0xffff) / kKeptUnit, double(packed & 0xffff) / kKeptUnit};
+  return true;
 }
 
 void PlayerControl::RequestWindowSize(int width, int height) {

@@ -15,6 +15,10 @@ enum PlayerCommand : int {
   QuitRequested = 4,
   SeekRequested = 5,
   ResumeRequested = 6,
+  // A seek (to seekSeconds) that leaves the player playing, or paused on the
+  // picture there, whatever it did before.
+  SeekPlayRequested = 7,
+  SeekPauseRequested = 8,
 };
 
 constexpr int kFullVolume = 128;
@@ -34,13 +38,37 @@ struct PlayerControl {
   // The host's window changed size (device pixels); 0 when nothing is pending.
   // SDL does not follow a foreign window's size by itself.
   std::atomic<uint64_t> pendingWindowSize{0};
-  // The host lost its pixels (an expose, a popup): draw the last picture again.
+  // The host lost its pixels (an expose, a popup) or changed the kept area:
+  // draw the last picture again.
   std::atomic<bool> redrawRequested{false};
+
+  // Where playing pauses by itself, the picture before it staying on screen:
+  // on reaching stopAtSeconds (negative: nowhere) while playing towards it,
+  // and with pauseAtEnd on the file's last picture. The player acknowledges
+  // such a pause as Paused and sets `stopped` until the next resume or seek.
+  std::atomic<double> stopAtSeconds{-1.0};
+  std::atomic<bool> pauseAtEnd{false};
+  std::atomic<bool> stopped{false};
+
+  // The part of the picture the host keeps (fractions of the picture as
+  // shown, 16 bits each: x, y, width, height); the rest is drawn dimmed.
+  // 0: the whole picture, nothing dimmed.
+  std::atomic<uint64_t> keptArea{0};
 
   // Back to the resting values: no command, no seek, position 0, full volume.
   void Reset();
   void RequestWindowSize(int width, int height);
+  // The kept part of a picture of pictureWidth x pictureHeight; the whole one
+  // (or none) clears it. Ask for a redraw after it.
+  void SetKeptArea(double x, double y, double width, double height, double pictureWidth,
+                   double pictureHeight);
 };
+
+// The kept area as fractions of the picture; false when nothing is dimmed.
+struct KeptFractions {
+  double x, y, width, height;
+};
+bool UnpackKeptArea(uint64_t packed, KeptFractions* area);
 
 
 // What the player did, for hosts, tests and benchmarks. Reset by the starter.
@@ -51,7 +79,9 @@ struct PlayerStats {
   std::atomic<int> showMode{ShowNone};  // set once the streams are open
   std::atomic<bool> audioOpen{false};
   std::atomic<bool> videoOpen{false};
-  // The file could not be opened for playing: nothing will ever show.
+  // The file cannot be played: it cannot be opened, or the decoder of its
+  // picture or sound cannot be opened or decodes nothing of it. The player
+  // ends with the reason.
   std::atomic<bool> openFailed{false};
   // Largest |video clock - audio clock| seen when a picture was shown, and the
   // number of such samples (both only while sound and picture play together).

@@ -72,16 +72,20 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   AVFormatContext* ic = OpenPlayerFile(is->filename, interrupt, &error);
   if (!ic) {
     av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), error.c_str());
-    is->openError = "cannot open " + is->filename + ": " + error;
+    FailPlaying(is, "cannot open " + is->filename + ": " + error);
     return false;
   }
   *icOut = ic;
   is->ic = ic;
+  // The codec may forget a size it refuses; the reason names it.
+  for (unsigned i = 0; i < ic->nb_streams; ++i)
+    is->headerPictureSizes.emplace_back(ic->streams[i]->codecpar->width,
+                                        ic->streams[i]->codecpar->height);
 
   av_format_inject_global_side_data(ic);
   if (avformat_find_stream_info(ic, nullptr) < 0) {
     av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
-    is->openError = "cannot read the streams of " + is->filename;
+    FailPlaying(is, "cannot read the streams of " + is->filename);
     return false;
   }
   if (ic->pb) ic->pb->eof_reached = 0;
@@ -102,8 +106,19 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
       SetDefaultPictureSize(is, shown.width, shown.height, shown.sar);
     }
   }
-  if (audio >= 0) StreamComponentOpen(is, audio);
-  int videoOpened = video >= 0 ? StreamComponentOpen(is, video) : -1;
+  // A picture or sound whose decoder cannot start would never show or sound:
+  // the file cannot be played (a cover picture may be missing, though).
+  std::string why;
+  if (audio >= 0 && StreamComponentOpen(is, audio, &why) < 0 && !why.empty()) {
+    FailPlaying(is, "cannot decode the sound of " + is->filename + ": " + why);
+    return false;
+  }
+  int videoOpened = video >= 0 ? StreamComponentOpen(is, video, &why) : -1;
+  if (videoOpened < 0 && !why.empty() &&
+      !(ic->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+    FailPlaying(is, "cannot decode the picture of " + is->filename + ": " + why);
+    return false;
+  }
   is->showMode = videoOpened >= 0 ? ShowVideo : ShowSpectrum;
   is->stats.showMode = is->showMode.load();
   if (subtitle >= 0) StreamComponentOpen(is, subtitle);
@@ -111,7 +126,7 @@ bool OpenInput(VideoState* is, AVFormatContext** icOut) {
   if (is->videoStreamIndex < 0 && is->audioStreamIndex < 0) {
     av_log(nullptr, AV_LOG_FATAL, "Failed to open file '%s' or configure filtergraph\n",
            is->filename.c_str());
-    is->openError = is->filename + " has no picture or sound that can be played";
+    FailPlaying(is, is->filename + " has no picture or sound that can be played");
     return false;
   }
   return true;
@@ -199,11 +214,18 @@ void ReadThread(VideoState* is) {
   // A file that cannot be played ends the player, with the reason for its host
   // (written before the flag that tells it).
   if (OpenInput(is, &ic)) ReadLoop(is, ic);
-  else is->stats.openFailed = true;
   if (ic && !is->ic) avformat_close_input(&ic);
 }
 
-int StreamComponentOpen(VideoState* is, int streamIndex) {
+void FailPlaying(VideoState* is, const std::string& why) {
+  {
+    std::lock_guard<std::mutex> lock(is->openErrorMutex);
+    if (is->openError.empty()) is->openError = why;
+  }
+  is->stats.openFailed = true;
+}
+
+int StreamComponentOpen(VideoState* is, int streamIndex, std::string* decoderError) {
   AVFormatContext* ic = is->ic;
   if (streamIndex < 0 || unsigned(streamIndex) >= ic->nb_streams) return -1;
   AVStream* st = ic->streams[streamIndex];
@@ -220,6 +242,8 @@ int StreamComponentOpen(VideoState* is, int streamIndex) {
   if (!codec) {
     av_log(nullptr, AV_LOG_WARNING, "No decoder could be found for codec %s\n",
            avcodec_get_name(avctx->codec_id));
+    if (decoderError)
+      *decoderError = std::string("no decoder for ") + avcodec_get_name(avctx->codec_id);
     return fail(AVERROR(EINVAL));
   }
   avctx->codec_id = codec->id;
@@ -233,7 +257,14 @@ int StreamComponentOpen(VideoState* is, int streamIndex) {
     }
   }
   av_dict_free(&options);
-  if (ret < 0) return fail(ret);
+  if (ret < 0) {
+    if (decoderError) {
+      char text[AV_ERROR_MAX_STRING_SIZE] = {};
+      av_strerror(ret, text, sizeof text);
+      *decoderError = text;
+    }
+    return fail(ret);
+  }
 
   is->eof = false;
   st->discard = AVDISCARD_DEFAULT;

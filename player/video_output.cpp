@@ -198,6 +198,34 @@ void ClearSubtitle(VideoState* is, const FrameSlot* sp) {
   }
 }
 
+// Playing on from last to vp crosses the host's stop (a seek past it does
+// not, nor a resume at a stop the player already paused at).
+bool ReachesStop(const VideoState* is, const FrameSlot* last, const FrameSlot* vp) {
+  const double stop = is->control.stopAtSeconds;
+  if (stop < 0 || std::isnan(vp->pts) || std::isnan(last->pts)) return false;
+  if (last->serial != vp->serial || !(last->pts < stop && vp->pts >= stop)) return false;
+  return !(is->stopSpentSerial == vp->serial && is->stopSpentAt == stop);
+}
+
+// Dims the picture outside the part the host keeps.
+void DimOutsideKeptArea(VideoState* is, const SDL_Rect& picture) {
+  KeptFractions kept;
+  if (!UnpackKeptArea(is->control.keptArea, &kept)) return;
+  const int left = picture.x + int(std::lround(kept.x * picture.w));
+  const int top = picture.y + int(std::lround(kept.y * picture.h));
+  const int right = std::min(picture.x + picture.w,
+                             picture.x + int(std::lround((kept.x + kept.width) * picture.w)));
+  const int bottom = std::min(picture.y + picture.h,
+                              picture.y + int(std::lround((kept.y + kept.height) * picture.h)));
+  SDL_SetRenderDrawBlendMode(is->renderer, SDL_BLENDMODE_BLEND);
+  SDL_SetRenderDrawColor(is->renderer, 0, 0, 0, 128);
+  FillRect(is->renderer, picture.x, picture.y, picture.w, top - picture.y);
+  FillRect(is->renderer, picture.x, bottom, picture.w, picture.y + picture.h - bottom);
+  FillRect(is->renderer, picture.x, top, left - picture.x, bottom - top);
+  FillRect(is->renderer, right, top, picture.x + picture.w - right, bottom - top);
+  SDL_SetRenderDrawBlendMode(is->renderer, SDL_BLENDMODE_NONE);
+}
+
 void ImageDisplay(VideoState* is) {
   FrameSlot* vp = is->pictq.PeekLast();
   const ShownPicture shown = TurnedPicture(vp->width, vp->height, vp->sar, vp->turn);
@@ -239,6 +267,7 @@ void ImageDisplay(VideoState* is) {
       SDL_RenderCopy(is->renderer, is->subTexture, &source, &target);
     }
   }
+  DimOutsideKeptArea(is, rect);
 }
 
 int WrapSample(int index) {
@@ -570,6 +599,13 @@ void VideoRefresh(VideoState* is, double* remaining) {
     }
     if (last->serial != vp->serial) is->frameTimer = NowSeconds();
     if (is->paused) break;
+    if (ReachesStop(is, last, vp)) {
+      // The picture before the stop stays; vp waits for a resume.
+      is->stopSpentAt = is->control.stopAtSeconds;
+      is->stopSpentSerial = vp->serial;
+      PauseByItself(is);
+      break;
+    }
 
     const double diff = is->vidclk.Get() - MasterClock(*is);
     const double delay = TargetDelay(PictureDuration(*is, last, vp), diff, is->maxFrameDuration);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -51,6 +53,12 @@ struct StreamDecoder {
   int64_t nextPts = AV_NOPTS_VALUE;
   AVRational nextPtsTb{0, 1};
   std::thread thread;
+  // The fifo serial whose end the decoder reached (drained); -1 before any.
+  std::atomic<int> finished{-1};
+  // What came out of the codec so far (decoder thread only).
+  int64_t framesDecoded = 0;
+  int64_t errors = 0;
+  int lastError = 0;
 };
 
 constexpr int kSampleArraySize = 8 * 65536;
@@ -73,9 +81,13 @@ struct VideoState {
   // The host's handle: its commands, and what the player reports to it.
   PlayerControl& control;
   PlayerStats& stats;
-  // Why the file cannot be played; written by the read thread before
-  // stats.openFailed is set.
+  // Why the file cannot be played; written through FailPlaying before
+  // stats.openFailed is set, read once every thread is joined.
+  std::mutex openErrorMutex;
   std::string openError;
+  // The size of each stream's picture as the file's header gives it, before
+  // the codec had its say (read thread, before the decoders start).
+  std::vector<std::pair<int, int>> headerPictureSizes;
 
   // Control.
   std::thread readThread;
@@ -92,6 +104,11 @@ struct VideoState {
   std::atomic<bool> realtime{false};
   bool eof = false;  // read thread
   bool step = false;
+  // The stop the player last paused at, and in which serial: a resume there
+  // plays on past it (player thread).
+  double stopSpentAt = -1.0;
+  int stopSpentSerial = -1;
+  double lastStopClock = -1.0;  // the master clock at the last look, without pictures
   AVFormatContext* ic = nullptr;  // owned by the read thread while it runs
   std::string filename;
   WakeCondition continueRead;
@@ -178,7 +195,9 @@ void ReadThread(VideoState* is);
 // *error, when the file cannot be opened.
 AVFormatContext* OpenPlayerFile(const std::string& filename, const AVIOInterruptCB& interrupt,
                                 std::string* error);
-int StreamComponentOpen(VideoState* is, int streamIndex);
+// Negative when the stream cannot be opened; *decoderError then says why when
+// its codec is at fault (not when only the sound device is missing).
+int StreamComponentOpen(VideoState* is, int streamIndex, std::string* decoderError = nullptr);
 void StreamComponentClose(VideoState* is, int streamIndex);
 void DecoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* fifo, WakeCondition* wake);
 int DecoderStart(StreamDecoder* d, void (*body)(VideoState*), const char* name, VideoState* is);
@@ -188,5 +207,13 @@ void AudioThread(VideoState* is);
 void VideoThread(VideoState* is);
 void SubtitleThread(VideoState* is);
 void NameThisThread(const char* name);
+// Ends the player: the file cannot be played, for the reason given (the first
+// one given wins). Any thread may call it.
+void FailPlaying(VideoState* is, const std::string& why);
+// Playing pauses here by itself (player thread): at the host's stop or at the
+// end of the file. Acknowledged as Paused unless the host asked something else.
+void PauseByItself(VideoState* is);
+// The picture and the sound have both run out (player thread).
+bool ReachedEnd(VideoState* is);
 
 }  // namespace player

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "tests/app_ui/ui_fixture.h"
+#include "tests/player/huge_gif.h"
 #include "tests/support/media.h"
 #include "ui/clip_editor/video_player_dlg.h"
 #include "ui/clip_editor/widgets/range_slider.h"
@@ -254,6 +256,10 @@ class EditorOnScreenTest : public EditorTest {
   }
   static bool Red(const QColor& c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }
   static bool Line(const QColor& c) { return c.blue() > 150 && c.red() < 120; }
+  // The red picture, dimmed outside the rectangle.
+  static bool Dim(const QColor& c) {
+    return c.red() > 70 && c.red() < 170 && c.green() < 50 && c.blue() < 50;
+  }
 };
 
 TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
@@ -302,6 +308,109 @@ TEST_F(EditorOnScreenTest, OnScreenThePlayingPictureShowsUnderTheRectangle) {
   EXPECT_FALSE(dlg->accepted);
 }
 
+// On the file's last picture, paused, no new picture comes to cover what the
+// rectangle leaves behind when it moves: the picture is drawn anew, bright
+// inside the rectangle and dimmed outside it, with no trace of the old one.
+TEST_F(EditorOnScreenTest, OnScreenAMovedRectangleLeavesNoTraceOnAPausedPicture) {
+  const std::string file = path("red.mp4");
+  testsupport::MediaSpec spec = testsupport::Clip(1, 320, 240);
+  spec.color = "red";
+  ASSERT_EQ(testsupport::MakeMedia(file, spec), "");
+  auto dlg = Open(file, 1, 320, 240);
+  ASSERT_TRUE(WaitFor([&] { return !dlg->pictureRect().isEmpty(); }));
+  const QRect area(dlg->mapToGlobal(dlg->pictureRect().topLeft()), dlg->pictureRect().size());
+  ASSERT_TRUE(WaitFor([&] { return dlg->player().control().positionSeconds.load() > 0.9; }));
+  auto* pause = dlg->FindControl<QAbstractButton>(QStringLiteral("btnPause"));
+  if (pause->isVisible()) pause->click();
+  ASSERT_TRUE(WaitFor([&] { return dlg->player().control().command.load() == player::Paused; }));
+
+  dlg->FindControl<QCheckBox>(QStringLiteral("optKeepRatio"))->click();
+  Type(*dlg, "edtWidth", "160");
+  Type(*dlg, "edtHeight", "120");
+  Type(*dlg, "edtPosX", "40");
+  Type(*dlg, "edtPosY", "60");
+  const float scale = dlg->panel()->scale();
+  auto at = [&](int x, int y) { return area.topLeft() + QPoint(int(x * scale), int(y * scale)); };
+  // The rectangle's left edge and its top-right corner mark.
+  const QPoint oldLeft = at(40, 120);
+  const QPoint oldMark = QPoint(at(40, 0).x() + int(160 * scale) - 3, at(0, 60).y() + 2);
+  ASSERT_TRUE(WaitFor([&] {
+    return Line(Pixel(oldLeft)) && Line(Pixel(oldMark)) && Dim(Pixel(at(20, 120)));
+  })) << Pixel(oldLeft).name().toStdString() << " " << Pixel(oldMark).name().toStdString()
+      << ", outside " << Pixel(at(20, 120)).name().toStdString();
+
+  // Dragged by its inside, as a person moves it, 80 pixels to the right.
+  DragOnScreen(at(100, 100), at(180, 100));
+  EXPECT_EQ(Text(*dlg, "edtPosX"), "120");
+  const QPoint newLeft = at(120, 120);
+  ASSERT_TRUE(WaitFor([&] { return Line(Pixel(newLeft)); })) << Pixel(newLeft).name().toStdString();
+  EXPECT_TRUE(WaitFor([&] {
+    return Red(Pixel(oldMark)) && Red(Pixel(at(150, 90))) && Dim(Pixel(oldLeft)) &&
+           Dim(Pixel(at(100, 120)));
+  })) << "the old mark, now inside: " << Pixel(oldMark).name().toStdString()
+      << ", the old left edge, now outside: " << Pixel(oldLeft).name().toStdString();
+  dlg->close();
+}
+
+// Played as a person plays it: the picture stops at the end of the kept
+// range with the play button showing, play runs the range again, the end of
+// the file stops it the same way, and a dragged thumb shows its picture.
+TEST_F(EditorOnScreenTest, OnScreenPlayingStopsAtTheRangesEndAndAThumbShowsItsPicture) {
+  const std::string file = path("clip.mkv");
+  testsupport::MediaSpec spec = testsupport::Clip(4, 320, 240);
+  spec.videoCodec = "mpeg4";  // key frames every few pictures: seeks land near their target
+  ASSERT_EQ(testsupport::MakeMedia(file, spec), "");
+  auto dlg = Open(file, 4, 320, 240);
+  player::PlayerControl& control = dlg->player().control();
+  auto* play = dlg->FindControl<QAbstractButton>(QStringLiteral("btnPlay"));
+  auto* pause = dlg->FindControl<QAbstractButton>(QStringLiteral("btnPause"));
+  auto position = [&] { return control.positionSeconds.load(); };
+  auto showsPlay = [&] { return play->isVisible() && !pause->isVisible(); };
+  Type(*dlg, "edtEndTime", "00:00:02");
+
+  ASSERT_TRUE(WaitFor(showsPlay)) << "stopped at " << position();
+  const double stop = position();
+  EXPECT_GE(stop, 1.8);
+  EXPECT_LT(stop, 2.0);
+  QThread::msleep(300);
+  EXPECT_EQ(position(), stop) << "the picture stays";
+
+  play->click();  // the range again, from its start
+  EXPECT_TRUE(WaitFor([&] { return position() < 1.0; })) << position();
+  ASSERT_TRUE(WaitFor([&] { return position() > 1.0 && showsPlay(); })) << position();
+  EXPECT_LT(position(), 2.0);
+
+  Type(*dlg, "edtEndTime", "00:00:04");  // the whole file: its end stops it
+  play->click();
+  EXPECT_TRUE(WaitFor([&] { return !showsPlay(); }));
+  ASSERT_TRUE(WaitFor([&] { return position() > 3.8 && showsPlay(); })) << position();
+
+  // Each thumb dragged shows the picture at its time, paused.
+  auto* range = dlg->FindControl<CRangeSliderUI>(QStringLiteral("sliderRect"));
+  ASSERT_NE(range, nullptr);
+  for (int thumb : {0, 1}) {
+    SCOPED_TRACE(thumb);
+    const QPoint from = range->ThumbRect(thumb).center();
+    const QPoint to = from + QPoint((thumb == 0 ? 1 : -1) * range->width() / 4, 0);
+    Mouse(range, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int i = 1; i <= 8; ++i) {
+      Mouse(range, QEvent::MouseMove, from + (to - from) * i / 8, Qt::LeftButton);
+      QThread::msleep(30);
+      QCoreApplication::processEvents();
+    }
+    Mouse(range, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const int seconds = thumb == 0 ? dlg->trimStart : dlg->trimEnd;
+    EXPECT_GT(seconds, 0);
+    EXPECT_LT(seconds, 4);
+    EXPECT_TRUE(WaitFor([&] {
+      return position() >= seconds - 0.5 && position() < seconds + 0.6 &&
+             control.command.load() == player::Paused;
+    })) << "at " << position() << " for " << seconds;
+    EXPECT_TRUE(showsPlay());
+  }
+  dlg->close();
+}
+
 // A phone's portrait clip, opened with its upright sides as the main window
 // does: the picture stands upright in an upright place, the stored picture's
 // red top-left quarter at its top right, and the rectangle lies over it.
@@ -333,15 +442,24 @@ TEST_F(EditorOnScreenTest, OnScreenAPortraitClipShowsUpright) {
   EXPECT_TRUE(dlg->player().finished());
 }
 
+// A file that does not open, and one that opens but whose picture no decoder
+// takes, both say why in the picture's place.
 TEST_F(EditorOnScreenTest, OnScreenAFileThatCannotPlaySaysWhyInThePicturesPlace) {
-  const std::string file = path("notes.mp4");
-  std::ofstream(file) << "these are notes, not a film\n";
-  auto dlg = Open(file, 10, 320, 240);
-  ASSERT_TRUE(WaitFor([&] { return !dlg->endText().isEmpty(); }));
-  EXPECT_NE(dlg->endText().indexOf(QStringLiteral("cannot be played")), -1)
-      << dlg->endText().toStdString();
-  dlg->FindControl<QAbstractButton>(QStringLiteral("btnClose"))->click();
-  EXPECT_FALSE(dlg->accepted);
+  const std::string notes = path("notes.mp4"), huge = path("huge.gif");
+  std::ofstream(notes) << "these are notes, not a film\n";
+  ASSERT_EQ(testsupport::MakeHugeGif(huge), "");
+  const std::pair<std::string, const char*> cases[] = {
+      {notes, "cannot open"}, {huge, "picture size 65535x65535 is invalid"}};
+  for (const auto& [file, why] : cases) {
+    SCOPED_TRACE(file);
+    auto dlg = Open(file, 1, 320, 240);
+    ASSERT_TRUE(WaitFor([&] { return !dlg->endText().isEmpty(); }));
+    EXPECT_NE(dlg->endText().indexOf(QStringLiteral("cannot be played")), -1)
+        << dlg->endText().toStdString();
+    EXPECT_NE(dlg->endText().indexOf(QString::fromLatin1(why)), -1) << dlg->endText().toStdString();
+    dlg->FindControl<QAbstractButton>(QStringLiteral("btnClose"))->click();
+    EXPECT_FALSE(dlg->accepted);
+  }
 }
 
 }  // namespace

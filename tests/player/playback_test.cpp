@@ -425,6 +425,50 @@ TEST_F(PlaybackTest, EndOfFileKeepsTheLastPictureAndASeekPlaysAgain) {
   EXPECT_GT(player_.stats().picturesShown, shown) << "pictures shown again";
 }
 
+// A host's stop and the file's end pause the player by itself on the picture
+// before them, told as Paused; a resume at the stop plays on past it, and a
+// seek that plays starts towards the stop again.
+TEST_F(PlaybackTest, PlayingPausesByItselfAtTheStopAndAtTheEnd) {
+  std::string file = Media("clip.mkv", SeekableSpec(4));
+  TestWindow& window = OpenWindow(320, 240);
+  Play(window, file);
+  PlayerControl& control = player_.control();
+  control.stopAtSeconds = 2.0;
+  control.pauseAtEnd = true;
+  ASSERT_TRUE(WaitForCommand(Paused));
+  EXPECT_TRUE(control.stopped);
+  const double stop = Position();
+  EXPECT_GE(stop, 1.9);
+  EXPECT_LT(stop, 2.0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Position(), stop) << "stays on the picture before the stop";
+
+  Command(ResumeRequested);
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 2.0; })) << "plays on past the stop";
+  EXPECT_FALSE(control.stopped);
+  ASSERT_TRUE(WaitForCommand(Paused));
+  EXPECT_TRUE(control.stopped);
+  EXPECT_GE(Position(), 3.9) << "at the end of the file";
+
+  control.seekSeconds = 0;
+  Command(SeekPlayRequested);
+  ASSERT_TRUE(WaitUntil([&] { return Position() < 1.0; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() >= 1.9 && control.command == Paused; }));
+  EXPECT_LT(Position(), 2.0);
+
+  // A seek that pauses shows the one picture there, whatever the player did.
+  Command(ResumeRequested);
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 2.1; }));
+  const int64_t shown = player_.stats().picturesShown;
+  control.seekSeconds = 1;
+  Command(SeekPauseRequested);
+  ASSERT_TRUE(WaitUntil([&] { return Position() < 2.0 && control.command == Paused; }));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GE(Position(), 1.0);
+  EXPECT_LT(Position(), 1.6);
+  EXPECT_LE(player_.stats().picturesShown, shown + 3) << "no playing after the seek";
+}
+
 TEST_F(PlaybackTest, SoundOnlyFileShowsTheSpectrum) {
   testsupport::MediaSpec spec = Spec(4);
   spec.width = 0;

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "tests/player/huge_gif.h"
 #include "tests/support/sandbox.h"
 
 using testsupport::ReadText;
@@ -34,6 +35,24 @@ TEST_F(PreviewOpenTest, AFileThatCannotBeOpenedEndsThePreviewAtOnce) {
     EXPECT_EQ(code, 1) << name << ": " << err;
     EXPECT_NE(err.find("cannot open " + file), std::string::npos) << name << ": " << err;
   }
+}
+
+// A file that opens but whose picture no decoder takes: the window opens and
+// shows nothing, so the preview ends with the decoder's reason as it does
+// for a missing file.
+TEST_F(PreviewOpenTest, APictureThatCannotBeDecodedEndsThePreviewWithItsReason) {
+  const std::string file = path("huge.gif");
+  ASSERT_EQ(testsupport::MakeHugeGif(file), "");
+  platform::ProcessOptions options;
+  options.stderrFile = path("stderr.txt");
+  const int code =
+      platform::RunAndWait({"timeout", "120", PELMAR_PREVIEW_PROGRAM, file}, options);
+  const std::string err = ReadText(path("stderr.txt"));
+  EXPECT_EQ(code, 1) << err;
+  EXPECT_NE(err.find("pelmar-preview: cannot decode the picture of " + file +
+                     ": picture size 65535x65535 is invalid"),
+            std::string::npos)
+      << err;
 }
 
 }  // namespace

@@ -51,6 +51,10 @@ CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, const std::string& sourcePath,
   panel_->hide();
   timer150_.setInterval(500);
   connect(&timer150_, &QTimer::timeout, this, [this] { OnTimer(); });
+  // A drag moves the thumb far more often than a picture can be found.
+  thumbSeekTimer_.setInterval(150);
+  thumbSeekTimer_.setSingleShot(true);
+  connect(&thumbSeekTimer_, &QTimer::timeout, this, [this] { OnThumbSeekTimer(); });
 }
 
 CVideoPlayerDlg::~CVideoPlayerDlg() { StopPlayer(); }
@@ -155,7 +159,26 @@ void CVideoPlayerDlg::StartPlayer() {
   player_.Start(media_->winId(), sourcePath_, trimStart);
   media_->SetControl(&player_.control());
   if (volumeSlider_) SetVolume(volumeSlider_->value());
+  // The picture stops at the end of the kept range, and at the file's end.
+  player_.control().pauseAtEnd = true;
+  TellPlayerRange();
+  TellPlayerCrop();
 }
+
+void CVideoPlayerDlg::TellPlayerRange() {
+  player_.control().stopAtSeconds = double(trimEnd);
+}
+
+void CVideoPlayerDlg::TellPlayerCrop() {
+  if (!panel_) return;
+  const player::CropRect& r = panel_->model().crop;
+  player::PlayerControl& control = player_.control();
+  control.SetKeptArea(r.x, r.y, r.width, r.height, videoWidth_, videoHeight_);
+  // The whole picture again: the rectangle's old place shows no trace of it.
+  control.redrawRequested = true;
+}
+
+void CVideoPlayerDlg::OnRectRedrawn() { TellPlayerCrop(); }
 
 int CVideoPlayerDlg::PlaySliderValue(int seconds) const {
   return int(seconds / (float(durationSeconds_) / SliderMax(playSlider_)));
@@ -261,8 +284,14 @@ void CVideoPlayerDlg::OnClick(const QString& name) {
     Close(app::kIdOk);
   } else if (name == QLatin1String("btnPlay")) {
     ShowPlaying(true);
-    if (!playerRunning_) StartPlayer();
-    else control.command = player::ResumeRequested;
+    if (!playerRunning_) {
+      StartPlayer();
+    } else if (control.stopped || int(control.positionSeconds.load() + 0.5) >= trimEnd) {
+      // Stopped at the end of the range or of the file: the range plays again.
+      SeekAndPlay(trimStart, true);
+    } else {
+      control.command = player::ResumeRequested;
+    }
   } else if (name == QLatin1String("btnPause")) {
     ShowPlaying(false);
     control.command = player::PauseRequested;
@@ -281,6 +310,27 @@ void CVideoPlayerDlg::SeekTo(int sliderValue) {
   control.seekSeconds = position;
   control.command = player::SeekRequested;
   lastSeekSeconds_ = position;
+}
+
+void CVideoPlayerDlg::SeekAndPlay(int seconds, bool play) {
+  player::PlayerControl& control = player_.control();
+  control.seekSeconds = seconds;
+  control.command = play ? player::SeekPlayRequested : player::SeekPauseRequested;
+  lastSeekSeconds_ = seconds;
+}
+
+void CVideoPlayerDlg::ShowThumbPicture(int seconds) {
+  thumbSeconds_ = seconds;
+  if (thumbSeekTimer_.isActive()) return;  // the timer takes the latest
+  ShowPlaying(false);
+  SeekAndPlay(seconds, false);
+  thumbSeekTimer_.start();
+}
+
+void CVideoPlayerDlg::OnThumbSeekTimer() {
+  if (thumbSeconds_ < 0 || thumbSeconds_ == lastSeekSeconds_) return;
+  SeekAndPlay(thumbSeconds_, false);
+  thumbSeekTimer_.start();
 }
 
 void CVideoPlayerDlg::FastStep(int direction) {
@@ -314,6 +364,8 @@ void CVideoPlayerDlg::OnRangeDragged(int index) {
     }
   }
   WriteTimeEdits();
+  TellPlayerRange();
+  ShowThumbPicture(index == 0 ? trimStart : trimEnd);
 }
 
 void CVideoPlayerDlg::OnTimeText(bool start, const QString& text) {
@@ -328,6 +380,7 @@ void CVideoPlayerDlg::OnTimeText(bool start, const QString& text) {
     case player::TimeEdit::kAccept:
       if (start) trimStart = edit.seconds;
       else trimEnd = edit.seconds;
+      TellPlayerRange();
       if (rangeSlider_ && secondsPerUnit_ > 0)
         rangeSlider_->SetValue(int(edit.seconds / secondsPerUnit_), start ? 0 : 1);
       return;
@@ -419,6 +472,7 @@ bool CVideoPlayerDlg::ResponseDefaultKeyEvent(QKeyEvent* event) {
 void CVideoPlayerDlg::closeEvent(QCloseEvent* event) {
   // Stopped before anything of the window goes, however it is closed.
   timer150_.stop();
+  thumbSeekTimer_.stop();
   StopPlayer();
   panel_->hide();
   MyBaseWindow::closeEvent(event);

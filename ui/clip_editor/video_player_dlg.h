@@ -45,6 +45,7 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   bool accepted = false;
 
   void OnRectChanged(float x, float y, float width, float height) override;
+  void OnRectRedrawn() override;
 
   player::PlayerThread& player() { return player_; }
   CVideoDrawPanel* panel() const { return panel_; }
@@ -75,6 +76,14 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   void ShowPlayerEnd();
   void ShowEndText(const std::string& why);
   void SeekTo(int sliderValue);
+  // Asks the player for a seek that plays on or pauses there.
+  void SeekAndPlay(int seconds, bool play);
+  // A dragged range thumb shows its picture, a seek at a time.
+  void ShowThumbPicture(int seconds);
+  void OnThumbSeekTimer();
+  // The player pauses at the kept range's end and dims the picture outside the rectangle.
+  void TellPlayerRange();
+  void TellPlayerCrop();
   int PlaySliderValue(int seconds) const;
   void SetVolume(int sliderValue);
   void FastStep(int direction);
@@ -113,5 +122,7 @@ class CVideoPlayerDlg : public app::MyBaseWindow, public IDrawPanelEvent {
   player::PlayerThread player_;
   bool playerRunning_ = false;
   QTimer timer150_;
+  QTimer thumbSeekTimer_;
+  int thumbSeconds_ = -1;  // the picture a dragged thumb asks for
   bool writingEdits_ = false;
 };

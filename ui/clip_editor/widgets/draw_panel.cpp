@@ -92,6 +92,7 @@ void CVideoDrawPanel::UpdateMask() {
 void CVideoDrawPanel::Redraw() {
   UpdateMask();
   update();
+  if (listener_) listener_->OnRectRedrawn();
 }
 
 void CVideoDrawPanel::paintEvent(QPaintEvent* /*event*/) {

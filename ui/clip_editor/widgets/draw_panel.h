@@ -17,6 +17,9 @@ class IDrawPanelEvent {
   virtual ~IDrawPanelEvent() = default;
   // The rectangle changed during a drag (source pixels).
   virtual void OnRectChanged(float x, float y, float width, float height) = 0;
+  // The rectangle is drawn anew (moved, resized, or set by the owner): what
+  // lies under its old place shows again.
+  virtual void OnRectRedrawn() {}
 };
 
 class CVideoDrawPanel : public QWidget {
