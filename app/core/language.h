@@ -76,6 +76,8 @@ constexpr char kTimeLeft[] = "TimeLeft";  // one "%s": the time
 // Section "Message".
 constexpr char kTitle[] = "Title";
 constexpr char kError[] = "Error";
+constexpr char kQuestion[] = "Question";
+constexpr char kInformation[] = "Information";
 constexpr char kTransformSuccess[] = "TransformSuccess";
 constexpr char kNoSupport[] = "NoSupport";
 constexpr char kMergeNeed2Video[] = "MergeNeed2Video";
@@ -105,7 +107,8 @@ inline constexpr const char* kTextKeys[] = {
     kTextVideoInfo11, kFilterVideo,   kFormatOriginText, kBtnConverTxt, kBtnExtractTxt,
     kBtnMergeTxt,    kTimeLeft};
 inline constexpr const char* kMessageKeys[] = {
-    kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
+    kTitle,         kError,          kQuestion,         kInformation,
+    kTransformSuccess, kNoSupport, kMergeNeed2Video,
     kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
     kFolderFailed,  kBadName,        kMergeFailed};
 inline constexpr const char* kMessageKeysB64[] = {
