@@ -2,6 +2,7 @@
 // work: every rule lives in the list session; here buttons become session
 // verbs and the session's reports become rows, boxes and the power-off.
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -99,7 +100,7 @@ void CMainFrame::RemoveItem(QWidget* row) {
   engine::ItemPtr item = ItemPtrOfRow(row);
   if (!list || !item) return;
   const int answer = MessageBoxText(this, MessageWith(app::DecodeBase64(app::langkey::kRemoveVideoB64), item->title),
-                                    ErrorCaption(), kMbYesNo);
+                                    MessageCaption(MessageKind::kQuestion), kMbYesNo | kMbIconQuestion);
   if (answer == app::kIdNo) return;
   session_->RemoveItem(item);
   item->listItem = nullptr;
@@ -125,8 +126,28 @@ void CMainFrame::ToggleRename(QWidget* row) {
   auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name");
   if (!edit) return;
   if (edit->isEnabled()) {
-    edit->setEnabled(false);  // the edit's lost focus takes the name
+    FinishRename(edit);  // the pencil commits as Return does
     return;
+  }
+  // Return commits; Escape gives the old name back and ends editing. Wired
+  // once per edit: its row keeps it.
+  struct EscapeRestores : QObject {
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      auto* e = qobject_cast<QLineEdit*>(watched);
+      if (!e || !e->isEnabled() || event->type() != QEvent::KeyPress ||
+          static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+        return false;
+      if (const VideoItem* item = ItemOfRow(app::SkinList::RowOf(e)))
+        e->setText(Q(item->outputName));
+      e->setEnabled(false);  // its lost focus finds the name unchanged
+      return true;
+    }
+  };
+  if (!edit->property("renameKeys").toBool()) {
+    edit->setProperty("renameKeys", true);
+    edit->installEventFilter(new EscapeRestores(edit));
+    connect(edit, &QLineEdit::returnPressed, this, [this, edit] { FinishRename(edit); });
   }
   edit->setEnabled(true);
   edit->setFocus(Qt::OtherFocusReason);
@@ -136,12 +157,10 @@ void CMainFrame::ToggleRename(QWidget* row) {
 void CMainFrame::FinishRename(QWidget* control) {
   auto* edit = qobject_cast<QLineEdit*>(control);
   VideoItem* item = ItemOfRow(app::SkinList::RowOf(control));
-  // Disabling a focused edit loses its focus once more: one answer is enough.
-  static bool finishing = false;
-  if (!edit || !item || finishing) return;
-  finishing = true;
+  // Only an edit being edited commits; disabling it first makes the focus it
+  // loses on the way find it finished.
+  if (!edit || !item || !edit->isEnabled()) return;
   edit->setEnabled(false);
-  finishing = false;
   const std::string name = edit->text().trimmed().toStdString();
   const ItemState s = item->state.load();
   // An item that began converting meanwhile keeps the name its job uses.

@@ -1,6 +1,7 @@
 #include "ui/message_dlg.h"
 
 #include <QBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -8,6 +9,20 @@
 #include "app/ui/shell.h"
 
 namespace ui {
+
+MessageKind MessageKindOf(unsigned style) {
+  if (style & kMbIconInformation) return MessageKind::kInformation;
+  if (style & kMbIconError) return MessageKind::kError;
+  if (style & (kMbYesNo | kMbIconQuestion)) return MessageKind::kQuestion;
+  return MessageKind::kInformation;
+}
+
+QString MessageCaption(MessageKind kind) {
+  const char* key = kind == MessageKind::kError      ? app::langkey::kError
+                    : kind == MessageKind::kQuestion ? app::langkey::kQuestion
+                                                     : app::langkey::kInformation;
+  return QString::fromStdString(app::LangText(key, app::kSectionMessage));
+}
 
 CMessageDlg::CMessageDlg(QWidget* owner, const QString& body, const QString& caption,
                          unsigned style, bool showHtml, bool showSupport)
@@ -28,14 +43,10 @@ void CMessageDlg::OnLayoutReady(const app::Notification&) {
     context->setText(body_);
   }
 
-  const char* icon = "infoLogo";
-  if (!(style_ & kMbIconInformation)) {
-    if (style_ & kMbIconError) {
-      icon = "errorLogo";
-    } else if (style_ & kMbIconQuestion) {
-      icon = "warnLogo";
-    }
-  }
+  const MessageKind kind = MessageKindOf(style_);
+  const char* icon = kind == MessageKind::kError      ? "errorLogo"
+                     : kind == MessageKind::kQuestion ? "questionLogo"
+                                                      : "infoLogo";
   if (QWidget* logo = FindControl(QString::fromLatin1(icon))) logo->show();
 
   // One button only: the Yes button takes the place of the No button.
@@ -56,7 +67,28 @@ void CMessageDlg::OnLayoutReady(const app::Notification&) {
 
   if (QWidget* never = FindControl(QStringLiteral("optNoShowAgain"))) never->hide();
   if (QWidget* support = FindControl(QStringLiteral("btnKefu"))) support->setVisible(showSupport_);
+  if (auto* button = qobject_cast<QPushButton*>(yes)) button->setDefault(true);
   if (yes) yes->setFocus();
+}
+
+bool CMessageDlg::ResponseDefaultKeyEvent(QKeyEvent* event) {
+  if (event->modifiers() & ~Qt::KeypadModifier) return false;
+  auto shown = [this](const char* name) {
+    auto* b = FindControl<QPushButton>(QString::fromLatin1(name));
+    return b && b->isVisibleTo(this) && b->isEnabled() ? b : nullptr;
+  };
+  QPushButton* press = nullptr;
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // A button reached with Tab is the one Return presses.
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    press = focused && focused->isVisibleTo(this) ? focused : shown("btnYes");
+  } else if (event->key() == Qt::Key_Escape) {
+    press = shown("btnClose");
+    if (!press) return MyBaseWindow::ResponseDefaultKeyEvent(event);
+  }
+  if (!press) return false;
+  press->click();
+  return true;
 }
 
 void CMessageDlg::Notify(const app::Notification& n) {
@@ -72,10 +104,9 @@ void CMessageDlg::Notify(const app::Notification& n) {
 }
 
 int MessageBoxByKey(const std::string& key, QWidget* owner, unsigned style) {
-  const std::string caption = app::LangText(app::langkey::kTitle, app::kSectionMessage);
   const std::string text = app::LangText(key, app::kSectionMessage);
-  return MessageBoxText(owner, QString::fromStdString(text), QString::fromStdString(caption),
-                        style);
+  return MessageBoxText(owner, QString::fromStdString(text),
+                        MessageCaption(MessageKindOf(style)), style);
 }
 
 int MessageBoxText(QWidget* owner, const QString& text, const QString& caption, unsigned style,

@@ -1,6 +1,8 @@
 // The program's message box: a skinned modal dialog with a caption, a text,
-// one of three icons, a Yes and a No button and an optional button to the
-// support page. Answers as the system message box would.
+// the icon of its kind (error, question, information), a Yes and a No button
+// and an optional button to the support page. Return presses the default
+// button (Yes, or the button that has the focus), Escape the cancel one.
+// Answers as the system message box would.
 #pragma once
 
 #include <QString>
@@ -16,8 +18,16 @@ namespace ui {
 // Style bits of the system message box that the program uses.
 constexpr unsigned kMbYesNo = 0x4;
 constexpr unsigned kMbIconError = 0x10;
-constexpr unsigned kMbIconQuestion = 0x20;  // shown with the warning icon
+constexpr unsigned kMbIconQuestion = 0x20;
 constexpr unsigned kMbIconInformation = 0x40;
+
+// The kind of a box by its style: the information icon, else the error icon
+// asked for decides; else a box with Yes and No (or the question icon) asks;
+// else it informs.
+enum class MessageKind { kError, kQuestion, kInformation };
+MessageKind MessageKindOf(unsigned style);
+// The caption of a kind in the current language.
+QString MessageCaption(MessageKind kind);
 
 class CMessageDlg : public app::MyBaseWindow {
   Q_OBJECT
@@ -31,6 +41,7 @@ class CMessageDlg : public app::MyBaseWindow {
  protected:
   void Notify(const app::Notification& n) override;
   void OnLayoutReady(const app::Notification& n) override;
+  bool ResponseDefaultKeyEvent(QKeyEvent* event) override;
 
  private:
   QString body_;
@@ -40,8 +51,8 @@ class CMessageDlg : public app::MyBaseWindow {
   bool showSupport_;
 };
 
-// The caption "Title" and the text `key` of the section "Message" of the
-// current language. Returns kIdYes, kIdNo, or 0 when the box cannot be made.
+// The caption of the box's kind and the text `key` of the section "Message"
+// of the current language. Returns kIdYes, kIdNo, or 0 when the box cannot be made.
 int MessageBoxByKey(const std::string& key, QWidget* owner, unsigned style);
 int MessageBoxText(QWidget* owner, const QString& text, const QString& caption, unsigned style,
                    bool showHtml = false, bool showSupport = false);

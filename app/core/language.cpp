@@ -109,8 +109,8 @@ const std::vector<LanguageInfo>& Languages() {
        9217, "ar.dat", "skin_ar.skin", "menuAR", "ar"},
       {866, "Russian", {1049}, 1049, "ru.dat", "skin_ru.skin", "menuRU", "ru"},
       {932, "Japanese", {1041}, 1041, "jp.dat", "skin_jp.skin", "menuJP", "jp"},
-      // Reached through the locale only; it shows the English skin.
-      {936, "Chinese (Simplified)", {2052}, 2052, "cn.dat", "skin_en.skin", "", "en"},
+      // Its texts in the English skin.
+      {936, "Chinese (Simplified)", {2052}, 2052, "cn.dat", "skin_en.skin", "menuCN", "en"},
       {950, "Chinese (Traditional)", {1028}, 1028, "tr.dat", "skin_tr.skin", "menuTR", "tw"},
       {1057, "Indonesian", {1057}, 1057, "id.dat", "skin_id.skin", "menuID", "id"},
       {1141, "German", {1031}, 1031, "de.dat", "skin_de.skin", "menuDE", "de"},

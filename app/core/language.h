@@ -78,6 +78,8 @@ constexpr char kTextStopped[] = "TextStopped";
 // Section "Message".
 constexpr char kTitle[] = "Title";
 constexpr char kError[] = "Error";
+constexpr char kQuestion[] = "Question";
+constexpr char kInformation[] = "Information";
 constexpr char kTransformSuccess[] = "TransformSuccess";
 constexpr char kNoSupport[] = "NoSupport";
 constexpr char kMergeNeed2Video[] = "MergeNeed2Video";
@@ -114,7 +116,8 @@ inline constexpr const char* kTextKeys[] = {
     kTextVideoInfo11, kFilterVideo,   kFormatOriginText, kBtnConverTxt, kBtnExtractTxt,
     kBtnMergeTxt,    kTimeLeft,       kNameTaken,      kTextStopped};
 inline constexpr const char* kMessageKeys[] = {
-    kTitle,         kError,          kTransformSuccess, kNoSupport, kMergeNeed2Video,
+    kTitle,         kError,          kQuestion,         kInformation,
+    kTransformSuccess, kNoSupport, kMergeNeed2Video,
     kBitRateTooLog, kFpsTooLog,      kCopyClipboard,    kErrWhenRunUpdateInstallFile,
     kFolderFailed,  kBadName,        kMergeFailed,      kPowerOffSoon, kPowerOffKept,
     kSoundOnly,     kFolderReadOnly, kClearRunning,     kNoProgram,    kNotAdded};

@@ -238,6 +238,17 @@ void MyBaseWindow::paintEvent(QPaintEvent*) {
   }
 }
 
+void MyBaseWindow::EndMove() {
+  pressPending_ = false;
+  dragging_ = false;
+  // The window still sees the release: the desktop has not taken the pointer
+  // for the move it was asked for, and would move the window until the next
+  // click. Some desktops take no notice of Qt's own cancel.
+  if (systemMove_ && QGuiApplication::platformName() == QLatin1String("xcb"))
+    X11CancelWindowMove(winId());
+  systemMove_ = false;
+}
+
 Qt::Edges MyBaseWindow::EdgesAt(const QPoint& pos) const {
   Qt::Edges edges;
   if (kind_ != Kind::kMainWindow || !shadow_ || isMaximized() || !root_) return edges;
@@ -260,22 +271,38 @@ bool MyBaseWindow::eventFilter(QObject* watched, QEvent* event) {
       auto* e = static_cast<QMouseEvent*>(event);
       if (e->button() != Qt::LeftButton) break;
       const Qt::Edges edges = w == this ? EdgesAt(e->position().toPoint()) : Qt::Edges();
-      QWindow* handle = windowHandle();
       if (edges) {
-        if (handle) handle->startSystemResize(edges);
+        if (QWindow* handle = windowHandle()) handle->startSystemResize(edges);
         return true;
       }
       if (w == this && shadow_) break;  // a press in the shadow does nothing
-      if (!handle || !handle->startSystemMove()) {
-        dragging_ = true;
-        dragOffset_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
-      }
+      EndMove();
+      pressPending_ = true;
+      pressAt_ = e->globalPosition().toPoint();
       return true;
     }
     case QEvent::MouseMove: {
       auto* e = static_cast<QMouseEvent*>(event);
-      if (dragging_) {
-        move(e->globalPosition().toPoint() - dragOffset_);
+      const bool held = e->buttons() & Qt::LeftButton;
+      if (pressPending_ || dragging_) {
+        // A release that never reached the window ends the move as well.
+        if (!held) {
+          EndMove();
+          return true;
+        }
+        if (pressPending_) {
+          const QPoint now = e->globalPosition().toPoint();
+          if ((now - pressAt_).manhattanLength() < 3) return true;
+          pressPending_ = false;
+          QWindow* handle = windowHandle();
+          if (handle && handle->startSystemMove()) {
+            systemMove_ = true;
+          } else {
+            dragging_ = true;
+            dragOffset_ = pressAt_ - frameGeometry().topLeft();
+          }
+        }
+        if (dragging_) move(e->globalPosition().toPoint() - dragOffset_);
         return true;
       }
       if (w == this) {
@@ -296,7 +323,7 @@ bool MyBaseWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
     }
     case QEvent::MouseButtonRelease:
-      dragging_ = false;
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) EndMove();
       break;
     case QEvent::MouseButtonDblClick:
       if (w != this && kind_ == Kind::kMainWindow) {

@@ -96,8 +96,14 @@ class MyBaseWindow : public QWidget {
   QWidget* root_ = nullptr;
   NotifyPump* pump_ = nullptr;
   QPointer<QWidget> owner_;
-  QPoint dragOffset_;  // moving by hand where the desktop cannot
+  // A press on a caption moves the window once the pointer moves with the
+  // button held; a release before that (a quick click, a tap) moves nothing.
+  bool pressPending_ = false;
+  QPoint pressAt_;            // global, of the pending press
+  bool systemMove_ = false;   // the desktop was asked to move the window
+  QPoint dragOffset_;         // moving by hand where the desktop cannot
   bool dragging_ = false;
+  void EndMove();
 };
 
 // Whether windows can have see-through edges here (a compositing desktop).

@@ -46,6 +46,17 @@ bool CanWait(const QWidget* row) {
   return row->minimumHeight() > 0 && row->minimumHeight() == row->maximumHeight();
 }
 
+// A row that has joined the window has the window's fonts: a row of a fixed
+// height grows to what its texts need, so that no text is squeezed below the
+// height of its glyphs (descenders, underscores), whatever fonts the desktop
+// has.
+void FitRowToItsTexts(QWidget* row) {
+  if (!CanWait(row) || !row->layout()) return;
+  row->layout()->invalidate();
+  const int need = row->layout()->totalMinimumSize().height();
+  if (need > row->minimumHeight()) row->setFixedHeight(need);
+}
+
 // The rows of a list answer to the pump of the list's window.
 void AttachToPumpAbove(QWidget* from, QWidget* row) {
   for (QWidget* w = from; w; w = w->parentWidget()) {
@@ -207,6 +218,9 @@ SkinList::SkinList(QWidget* parent)
     : QScrollArea(parent), waiting_(std::make_unique<WaitingRows>(this)) {
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
+  // A press on a row's button must not move the focus to the list: an edit
+  // of the row would lose it before the button is clicked.
+  setFocusPolicy(Qt::NoFocus);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   rows_ = new QWidget;
   rows_->setObjectName(QStringLiteral("listRows"));
@@ -261,6 +275,7 @@ void SkinList::Insert(int index, QWidget* row) {
   layout_->insertWidget(index, row);
   row->show();
   NotifyPump::AttachToOwner(row);
+  FitRowToItsTexts(row);
 }
 
 bool SkinList::Move(QWidget* row, int index) {
@@ -320,6 +335,7 @@ void SkinList::ShowRowsInView() {
     delete layout_->replaceWidget(blank, row);
     delete blank;
     row->show();
+    FitRowToItsTexts(row);
   }
 }
 

@@ -105,6 +105,8 @@ class SkinLabel : public QLabel {
 // style sheet costs a few milliseconds and more than half a megabyte per row
 // as a row joins the window, too much for hundreds of rows at once. A waiting
 // row has all its controls, which are read, changed and clicked as usual.
+// Once in the window, a row grows taller than its fixed height if its texts
+// need it in the window's fonts.
 class SkinList : public QScrollArea {
   Q_OBJECT
 

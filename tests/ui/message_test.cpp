@@ -1,7 +1,9 @@
 // The message box: its icon and buttons by style, its answers, the support
 // button, texts by key.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
@@ -29,8 +31,8 @@ struct StyleCase {
 
 TEST_F(UiTest, MessageBoxIconAndButtonsFollowTheStyle) {
   const StyleCase cases[] = {
-      {0x10, "errorLogo", false}, {0x04, "infoLogo", true},  {0x44, "infoLogo", true},
-      {0x20, "warnLogo", false},  {0x24, "warnLogo", true},  {0x40, "infoLogo", false},
+      {0x10, "errorLogo", false}, {0x04, "questionLogo", true},  {0x44, "infoLogo", true},
+      {0x20, "questionLogo", false},  {0x24, "questionLogo", true},  {0x40, "infoLogo", false},
       {0x00, "infoLogo", false},  {0x50, "infoLogo", false},  // information wins over error
       {0x30, "errorLogo", false},
   };
@@ -45,7 +47,7 @@ TEST_F(UiTest, MessageBoxIconAndButtonsFollowTheStyle) {
     CMessageDlg box(nullptr, "Remove the file?", "Caption", c.style, false, false);
     ASSERT_TRUE(box.Create());
     box.show();
-    for (const char* icon : {"errorLogo", "warnLogo", "infoLogo"})
+    for (const char* icon : {"errorLogo", "warnLogo", "questionLogo", "infoLogo"})
       EXPECT_EQ(box.FindControl(icon)->isVisible(), std::string(icon) == c.icon) << icon;
     QWidget* yes = box.FindControl("btnYes");
     QWidget* no = box.FindControl("btnClose");
@@ -90,6 +92,43 @@ TEST_F(UiTest, MessageBoxAnswersYesNoOrNoWhenClosed) {
   }
 }
 
+// Keys as a person presses them on the box in view: Return presses the
+// default button, or the button Tab moved to; Escape the cancel button, and
+// closes a box that has only one.
+TEST_F(UiTest, MessageBoxKeysPressItsButtons) {
+  struct Case {
+    unsigned style;
+    std::vector<Qt::Key> keys;
+    int answer;
+  };
+  const Case cases[] = {
+      {ui::kMbYesNo, {Qt::Key_Return}, app::kIdYes},
+      {ui::kMbYesNo | ui::kMbIconQuestion, {Qt::Key_Enter}, app::kIdYes},
+      {ui::kMbYesNo, {Qt::Key_Escape}, app::kIdNo},
+      {ui::kMbYesNo, {Qt::Key_Tab, Qt::Key_Return}, app::kIdNo},
+      {ui::kMbIconError, {Qt::Key_Return}, app::kIdYes},
+      {ui::kMbIconInformation, {Qt::Key_Escape}, app::kIdNo},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.style << " " << c.keys.size() << " keys");
+    bool yesIsDefault = false;
+    OnModal([&](QWidget* box) {
+      box->activateWindow();
+      yesIsDefault = app::FindControl<QPushButton>(box, "btnYes")->isDefault();
+      for (Qt::Key key : c.keys) {
+        QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(to, &press);
+        QCoreApplication::sendEvent(to, &release);
+      }
+    });
+    EXPECT_EQ(ui::MessageBoxText(nullptr, "Remove \"a\" from the list?", "Caption", c.style),
+              c.answer);
+    EXPECT_TRUE(yesIsDefault);
+  }
+}
+
 TEST_F(UiTest, SupportButtonOpensTheSupportPageAndTheBoxStays) {
   bool stillOpen = false;
   OnModal([&](QWidget* box) {
@@ -123,7 +162,12 @@ TEST_F(UiTest, MessageByKeyTakesCaptionAndTextOfTheLanguage) {
   const std::string longText(300, 'x');
   std::string error;
   ASSERT_TRUE(app::WriteLangFile(install + "/language/en.dat",
-                                 {{"Message", {{"Title", "Test caption"}, {"Long", longText}}}},
+                                 {{"Message",
+                                   {{"Title", "Program"},
+                                    {"Error", "Failure"},
+                                    {"Question", "Asking"},
+                                    {"Information", "Telling"},
+                                    {"Long", longText}}}},
                                  &error))
       << error;
   app::AppPaths paths = app::Paths();
@@ -138,8 +182,15 @@ TEST_F(UiTest, MessageByKeyTakesCaptionAndTextOfTheLanguage) {
   };
   OnModal(read);
   EXPECT_EQ(ui::MessageBoxInfo("Long", nullptr), app::kIdNo);
-  EXPECT_EQ(caption, "Test caption");
+  EXPECT_EQ(caption, "Telling");
   EXPECT_EQ(text, QString(259, 'x'));
+  // Each kind of box has the caption of its kind.
+  OnModal(read);
+  ui::MessageBoxError("Long", nullptr);
+  EXPECT_EQ(caption, "Failure");
+  OnModal(read);
+  ui::MessageBoxYesNo("Long", nullptr);
+  EXPECT_EQ(caption, "Asking");
 
   // A key the language lacks gives an empty text; the box still answers.
   OnModal([](QWidget* box) { app::FindControl<QAbstractButton>(box, "btnYes")->click(); });

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -165,6 +166,57 @@ TEST_F(UiTest, AWindowGoesWithAFocusedEdit) {
   ASSERT_TRUE(uitest::WaitFor([&] { return edit->hasFocus(); }));
   window.reset();
   SUCCEED();
+}
+
+}  // namespace
+
+namespace {
+
+// A caption press moves the window only while the button is held: a quick
+// click (or a tap) followed by pointer moves leaves it where it is.
+TEST_F(UiTest, CaptionMovesTheWindowOnlyWhileTheButtonIsHeld) {
+  struct Step {
+    QEvent::Type type;
+    QPoint by;  // from the press point
+    Qt::MouseButtons held;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    QPoint moved;
+  };
+  const auto press = QEvent::MouseButtonPress, release = QEvent::MouseButtonRelease,
+             move = QEvent::MouseMove;
+  const Case cases[] = {
+      {"quick click", {{press, {0, 0}, Qt::LeftButton}, {release, {0, 0}, {}},
+                       {move, {60, 40}, {}}, {move, {90, 70}, {}}}, {0, 0}},
+      {"drag", {{press, {0, 0}, Qt::LeftButton}, {move, {30, 20}, Qt::LeftButton},
+                {release, {30, 20}, {}}, {move, {90, 70}, {}}}, {30, 20}},
+      // A release that never reached the window: the next move without the
+      // button ends the move.
+      {"lost release", {{press, {0, 0}, Qt::LeftButton}, {move, {10, 10}, Qt::LeftButton},
+                        {move, {80, 80}, {}}}, {10, 10}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestWindow window("dlg_message.xml");
+    ASSERT_TRUE(window.Create());
+    window.move(100, 100);
+    window.show();
+    ASSERT_TRUE(uitest::WaitFor([&] { return window.isVisible(); }));
+    QWidget* caption = window.FindControl("layMessageCaption");
+    ASSERT_NE(caption, nullptr);
+    const QPoint start = window.pos();
+    const QPoint local(20, 10);
+    const QPoint global = caption->mapToGlobal(local);
+    for (const Step& s : c.steps) {
+      const Qt::MouseButton button = s.type == move ? Qt::NoButton : Qt::LeftButton;
+      QMouseEvent e(s.type, QPointF(local + s.by), QPointF(global + s.by), button, s.held,
+                    Qt::NoModifier);
+      QCoreApplication::sendEvent(caption, &e);
+    }
+    EXPECT_EQ(window.pos() - start, c.moved);
+  }
 }
 
 }  // namespace
