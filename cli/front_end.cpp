@@ -104,6 +104,7 @@ void FrontEnd::OnItemDone(VideoItem& item) {
 }
 
 void FrontEnd::OnItemFailed(VideoItem& item, bool /*startFailed*/) {
+  failedTold_.insert(&item);
   Fail(item.sourcePath, item.failureReason);
 }
 
@@ -297,6 +298,9 @@ int FrontEnd::Convert() {
     case engine::StartResult::FolderFailed:
       fprintf(err_, "pelmar-convert: the output folder %s cannot be made\n", outDir_.c_str());
       return 1;
+    case engine::StartResult::FolderReadOnly:
+      fprintf(err_, "pelmar-convert: nothing can be saved in the output folder %s\n", outDir_.c_str());
+      return 1;
     default:
       break;
   }
@@ -312,8 +316,12 @@ int FrontEnd::Convert() {
   };
   while (!settled())
     if (!Pump(100)) return 1;
-  for (const auto& item : items)
+  for (const auto& item : items) {
     if (item->state.load() == ItemState::Idle) anyFailed_ = true;  // skipped merge parts
+    // A source the analysis refused was left by the start: no job reported it.
+    if (item->state.load() == ItemState::Failed && failedTold_.insert(item.get()).second)
+      Fail(item->sourcePath, item->failureReason);
+  }
   return anyFailed_ ? 1 : 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ class FrontEnd : public engine::SessionListener {
   std::string outDir_;
   std::unique_ptr<engine::ListSession> session_;
   bool anyFailed_ = false;
+  std::set<const engine::VideoItem*> failedTold_;  // failures already printed
   bool mergeFailed_ = false;  // a part failed: no join comes
   bool mergeEnded_ = false;
   engine::MergeOutcome mergeOutcome_;

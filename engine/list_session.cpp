@@ -793,6 +793,7 @@ StartResult ListSession::StartList(ConvertKind list, const std::string& outputFo
   if (list == ConvertKind::Merge && items.size() < 2) return StartResult::NeedTwoParts;
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
+  if (!platform::CanWriteIn(folder)) return StartResult::FolderReadOnly;
   if (list == ConvertKind::Merge) impl_->mergeFolder = folder;
   if (list == ConvertKind::Merge && impl_->CheckPartsChoice(true).empty() &&
       impl_->PartsAsTheyAre()) {
@@ -829,6 +830,7 @@ StartResult ListSession::RequeueItem(const ItemPtr& item, const std::string& out
   if (IsBusy(item->state.load()) || impl_->Skipped(*item)) return StartResult::Nothing;
   const std::string folder = impl_->PrepareFolder(outputFolder);
   if (folder.empty()) return StartResult::FolderFailed;
+  if (!platform::CanWriteIn(folder)) return StartResult::FolderReadOnly;
   if (item->listKind == ConvertKind::Merge) impl_->mergeFolder = folder;
   if (item->listKind == ConvertKind::Merge && impl_->CheckPartsChoice(true).empty() &&
       impl_->PartsAsTheyAre()) {

@@ -96,6 +96,7 @@ enum class StartResult {
   Nothing,        // the list has no item to queue (or none at all)
   NeedTwoParts,   // a merge needs at least two files ("MergeNeed2Video")
   FolderFailed,   // the output folder cannot be made
+  FolderReadOnly, // the output folder takes no files (read-only, not ours)
   Started,        // items were queued
   MergeAgain,     // every merge part was Done already: the join comes next
 };

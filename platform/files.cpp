@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <vector>
@@ -285,6 +286,15 @@ std::string AbsolutePath(const std::string& path) {
   char buf[4096];
   if (!getcwd(buf, sizeof buf)) return path;
   return JoinPath(buf, path);
+}
+
+bool CanWriteIn(const std::string& folder) {
+  std::string probe = WithTrailingSlash(folder) + ".pelmar-write-XXXXXX";
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) return false;
+  close(fd);
+  unlink(probe.c_str());
+  return true;
 }
 
 }  // namespace platform

@@ -16,6 +16,9 @@ bool RemoveFolder(const std::string& path);  // an empty folder
 
 // Creates the folder and every missing parent. True when it exists afterwards.
 bool CreateFolders(const std::string& path, unsigned mode = 0777);
+// Whether a new file can be made in the folder: tried with a file that is
+// removed at once (permissions, read-only file systems and ACLs alike).
+bool CanWriteIn(const std::string& folder);
 
 // Deletes every entry directly inside the folder that is not a folder itself;
 // sub-folders are not entered. Returns how many were deleted.

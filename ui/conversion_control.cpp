@@ -71,6 +71,10 @@ bool CMainFrame::ReportStart(StartResult result) {
       MessageBoxText(this, MessageWith(app::langkey::kFolderFailed, OutputFolderForStart()),
                      ErrorCaption(), kMbIconError);
       return false;
+    case StartResult::FolderReadOnly:
+      MessageBoxText(this, MessageWith(app::langkey::kFolderReadOnly, OutputFolderForStart()),
+                     ErrorCaption(), kMbIconError);
+      return false;
     default:
       RefreshTimeLeft();
       return true;

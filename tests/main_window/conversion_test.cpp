@@ -31,6 +31,7 @@
 #include "tests/main_window/main_frame_fixture.h"
 #include "tests/plugin/cache_files.h"
 #include "tests/support/media.h"
+#include "tests/support/read_only_folder.h"
 #include "ui/clip_editor/video_player_dlg.h"
 #include "ui/list_rows.h"
 
@@ -128,6 +129,24 @@ class ConversionTest : public MainFrameTest {
   }
   std::string OutputFolder() { return frame_->OutputFolder().toStdString(); }
 };
+
+// A folder that takes no files is said once, before anything is queued.
+TEST_F(ConversionTest, AReadOnlyOutputFolderIsSaidOnceBeforeAnythingIsQueued) {
+  const std::string folder = path("read-only");
+  testsupport::ReadOnlyFolder readOnly(folder);
+  if (!readOnly.Ok()) GTEST_SKIP() << "no read-only folder could be made here";
+  Control<QLineEdit>("edit_output_path")->setText(QString::fromStdString(folder + "/"));
+  frame_->AddFiles({Clip("one.mp4", 1), Clip("two.mp4", 1), Clip("three.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  QString said;
+  AnswerNextBox(app::kIdOk, &said);
+  ClickBar("btn_transform");
+  EXPECT_TRUE(said.contains(QString::fromStdString(folder))) << said.toStdString();
+  for (const auto& item : frame_->Items(ConvertKind::Video)) {
+    EXPECT_EQ(item->state.load(), ItemState::Idle);
+    EXPECT_FALSE(Shown(RowOf(item), "btn_recode_fail"));
+  }
+}
 
 // Each state of a row of each list shows its own buttons.
 TEST_F(ConversionTest, RowsShowTheButtonsOfTheirState) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/read_only_folder.h"
 #include "platform/files.h"
 #include "platform/temp_folder.h"
 #include "tests/support/sandbox.h"
@@ -37,33 +38,9 @@ class TempFolderTest : public testsupport::SandboxTest {
   }
 };
 
-// A folder that cannot be written, by any user: read-only for root (which
-// passes every permission check), without write permission for others.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(const std::string& dir) : dir_(dir) {
-    platform::CreateFolders(dir);
-    if (getuid() == 0) {
-      mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", MS_RDONLY | MS_NOSUID | MS_NODEV, "size=64k") == 0;
-      ok_ = mounted_;
-    } else {
-      ok_ = chmod(dir.c_str(), 0555) == 0;
-    }
-  }
-  ~ReadOnlyFolder() {
-    if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
-    else chmod(dir_.c_str(), 0755);
-  }
-  bool Ok() const { return ok_; }
-
- private:
-  std::string dir_;
-  bool mounted_ = false, ok_ = false;
-};
-
 TEST_F(TempFolderTest, ATemporaryFolderThatCannotBeWrittenIsSaidSoOnceAndTheNextOneServes) {
   const std::string tmp = path("ro"), cache = path("cache");
-  ReadOnlyFolder readOnly(tmp);
+  testsupport::ReadOnlyFolder readOnly(tmp);
   if (!readOnly.Ok()) GTEST_SKIP() << "no read-only folder could be made here: " << strerror(errno);
   const PrivateTempFolder first = MakePrivateTempFolder({tmp + "/", cache}, "Pelmar-1");
   EXPECT_EQ(first.path, cache + "/Pelmar-1");
