@@ -733,6 +733,19 @@ bool ListSession::RenameItem(VideoItem& item, const std::string& name, std::stri
   return true;
 }
 
+bool ListSession::NameTaken(const VideoItem& item, const std::string& outputFolder) const {
+  if (item.listKind == ConvertKind::Merge || !AtRest(item.state.load())) return false;
+  const std::string file = item.outputName + "." + item.outputExtension;
+  for (const ItemPtr& other : impl_->lists[Index(item.listKind)]) {
+    if (other.get() == &item) break;
+    if (other->state.load() != ItemState::Done &&
+        other->outputName + "." + other->outputExtension == file)
+      return true;
+  }
+  if (outputFolder.empty()) return false;
+  return platform::FileExists(platform::WithTrailingSlash(platform::AbsolutePath(outputFolder)) + file);
+}
+
 ListChoice ListSession::Choice(ConvertKind list) const { return impl_->choices[Index(list)]; }
 
 bool ListSession::SetClip(VideoItem& item, const ItemClip& clip, std::string* why) {

@@ -146,6 +146,10 @@ class ListSession {
   // or "..", or holding "/", "\r" or "\n", or while the item waits or
   // converts (its job names the file); the old name then stays.
   bool RenameItem(VideoItem& item, const std::string& name, std::string* error);
+  // Whether the item at rest would not get its name in outputFolder: an
+  // earlier item of its list will make a file of that name, or the folder
+  // has one. Its job then adds a number to the name (never a merge part).
+  bool NameTaken(const VideoItem& item, const std::string& outputFolder) const;
 
   // The range and crop rectangle the item keeps. Refused, with a reason for
   // the user, while the item waits or converts, before its analysis told its

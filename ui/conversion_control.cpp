@@ -111,6 +111,7 @@ void CMainFrame::RemoveItem(QWidget* row) {
   list->Remove(row);
   ShowEmptyState();
   RefreshTimeLeft();
+  ScheduleNameHints();
 }
 
 void CMainFrame::ClearList() {
@@ -178,6 +179,7 @@ void CMainFrame::FinishRename(QWidget* control) {
     return;
   }
   edit->setText(Q(item->outputName));
+  ScheduleNameHints();
 }
 
 void CMainFrame::PlayResult(QWidget* row) {
@@ -225,6 +227,7 @@ void CMainFrame::OnItemInfo(VideoItem& item) { RefreshRowInfo(&item); }
 void CMainFrame::OnItemChanged(VideoItem& item) {
   auto* row = static_cast<QWidget*>(item.listItem);
   if (!row) return;
+  ScheduleNameHints();
   ShowOutputChoice(row, item);
   UpdateRowState(row, item);
   // A start reports every row it queued and then sums up once; only an item
@@ -249,6 +252,7 @@ void CMainFrame::OnItemDone(VideoItem& item) {
     ShowProgress(row, 100);
     UpdateRowState(row, item, false);
   }
+  ScheduleNameHints();  // its file now takes its name
   RefreshTimeLeft();
 }
 
@@ -317,6 +321,21 @@ void CMainFrame::OnRunEnded(const engine::RunSummary& summary) {
     }
     app::RunPowerOff(app::Settings().PowerOffCommand());
   });
+}
+
+void CMainFrame::ScheduleNameHints() {
+  if (nameHintsDue_) return;
+  nameHintsDue_ = true;
+  QTimer::singleShot(0, this, [this] { RefreshNameHints(); });
+}
+
+void CMainFrame::RefreshNameHints() {
+  nameHintsDue_ = false;
+  if (!session_ || tornDown_) return;
+  const std::string folder = OutputFolderForStart();
+  for (const engine::ItemPtr& item : session_->Items(currentList_))
+    if (auto* row = static_cast<QWidget*>(item->listItem))
+      ShowNameTaken(row, *item, session_->NameTaken(*item, folder));
 }
 
 void CMainFrame::RefreshTimeLeft() {

@@ -24,6 +24,8 @@ namespace {
 const char* const kItemProperty = "pelmarItem";
 // Set once the analysis has reported: the item's media facts may be read.
 const char* const kAnalysedProperty = "pelmarAnalysed";
+// Set while another file has the row's output name: its job will add a number.
+const char* const kNameTakenProperty = "pelmarNameTaken";
 const char* const kProgressImage = "file='../default/images/pic_recode_progress.png' ";
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
@@ -101,8 +103,9 @@ void ReloadRowLabels(QWidget* row) {
   engine::VideoItem* item = ItemOfRow(row);
   SetFailureTip(row, item);
   if (item) {
-    SetText(row, "edit_new_video_name", Text(item->outputName));
-    if (item->state.load() == ItemState::Failed) ShowRowStatus(row, *item, QString());
+    ShowOutputName(row, *item);
+    const ItemState s = item->state.load();
+    if (s != ItemState::Queued && s != ItemState::Converting) ShowRowStatus(row, *item, QString());
   }
 }
 
@@ -214,6 +217,7 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
     if (auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name")) edit->setEnabled(false);
   }
   SetFailureTip(row, &item);
+  ShowOutputName(row, item);
   ShowRowStatus(row, item, QString());
 }
 
@@ -231,19 +235,45 @@ void ShowProgress(QWidget* row, int percent) {
   strip->setBkimage(QString(kProgressImage) + ProgressFrame(percent));
 }
 
+void ShowOutputName(QWidget* row, const engine::VideoItem& item) {
+  std::string name = item.outputName;
+  // A done row names the file it made, which a clash may have renamed.
+  if (item.state.load() == ItemState::Done && item.listKind != ConvertKind::Merge &&
+      !item.outputPath.empty()) {
+    const std::string file = platform::FileNameOf(item.outputPath);
+    const size_t dot = file.rfind('.');
+    name = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+  }
+  auto* edit = app::FindControl<QLineEdit>(row, "edit_new_video_name");
+  if (edit && !edit->isEnabled()) edit->setText(Text(name));  // never under the user's typing
+}
+
+void ShowNameTaken(QWidget* row, const engine::VideoItem& item, bool taken) {
+  if (!row || row->property(kNameTakenProperty).toBool() == taken) return;
+  row->setProperty(kNameTakenProperty, taken);
+  const ItemState s = item.state.load();
+  if (s != ItemState::Queued && s != ItemState::Converting) ShowRowStatus(row, item, QString());
+}
+
 void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& timeLeft) {
   auto* status = row ? app::FindControl<QLabel>(row, "row_status") : nullptr;
   if (!status) return;
-  const bool failed = item.state.load() == ItemState::Failed;
+  const ItemState s = item.state.load();
+  const bool failed = s == ItemState::Failed;
+  const bool atRest = s == ItemState::Idle || s == ItemState::Stopped || failed;
   QString text;
+  status->setToolTip(QString());
   if (failed) {
     text = Text(app::LangText(app::langkey::kTextVideoInfo8, app::kSectionText));
     QString why = ShortReason(item.failureReason);
     if (!why.isEmpty()) text += QStringLiteral(": ") + why;
     status->setToolTip(Text(item.failureReason).trimmed());
-  } else {
+  } else if (!timeLeft.isEmpty()) {
     text = timeLeft;
-    status->setToolTip(QString());
+  } else if (atRest && row->property(kNameTakenProperty).toBool()) {
+    text = Text(app::LangText(app::langkey::kNameTaken, app::kSectionText));
+  } else if (s == ItemState::Stopped) {
+    text = Text(app::LangText(app::langkey::kTextStopped, app::kSectionText));
   }
   if (status->property("failed").toBool() != failed) {
     status->setProperty("failed", failed);

@@ -37,9 +37,15 @@ void ShowProgress(QWidget* row, int percent);
 // The picture part of the strip for a percentage: "source='x1,0,x2,44'".
 QString ProgressFrame(int percent);
 
-// The row's status line: a failure with its reason, the time left, or
-// nothing. timeLeft is the localized text, empty to hide it.
+// The row's status line: a failure with its reason, the time left, that
+// the output name is taken, that it was stopped, or nothing. timeLeft is the
+// localized text, empty to hide it.
 void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& timeLeft);
+// The output name the row shows: the item's, or once done the name of the
+// file that was made.
+void ShowOutputName(QWidget* row, const engine::VideoItem& item);
+// Whether another file has the row's output name (shown on a row at rest).
+void ShowNameTaken(QWidget* row, const engine::VideoItem& item, bool taken);
 
 // Puts the localized label texts on the row again (after a language switch).
 void ReloadRowLabels(QWidget* row);

@@ -120,8 +120,10 @@ void CMainFrame::InitOutputFolder() {
   std::string folder = app::ReadOutputPath(app::Paths());
   if (folder.empty()) folder = app::DefaultOutputFolder();
   platform::CreateFolders(folder);
-  if (auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path")))
+  if (auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path"))) {
     edit->setText(Q(folder));
+    connect(edit, &QLineEdit::textChanged, this, [this] { ScheduleNameHints(); });
+  }
 }
 
 // --- events ----------------------------------------------------------------
@@ -226,6 +228,7 @@ void CMainFrame::SwitchList(ConvertKind kind) {
     start->setText(Q(app::LangText(StartButtonTextKey(kind), app::kSectionText)));
   RefreshFormatLabel();
   RefreshTimeLeft();
+  ScheduleNameHints();
 }
 
 void CMainFrame::ShowEmptyState() {
@@ -248,6 +251,7 @@ void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
   for (const engine::ItemPtr& item : session_->AddFiles(currentList_, paths))
     CreateListRow(list, item.get());
   ShowEmptyState();
+  ScheduleNameHints();
 }
 
 void CMainFrame::DropFiles(const std::vector<std::string>& paths) {

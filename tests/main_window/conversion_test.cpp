@@ -130,6 +130,36 @@ class ConversionTest : public MainFrameTest {
   std::string OutputFolder() { return frame_->OutputFolder().toStdString(); }
 };
 
+// A row says when another file has its name, and once done names the file
+// it made: the clash rule gave it another name.
+TEST_F(ConversionTest, ARowSaysItsNameIsTakenAndADoneRowNamesTheFileItMade) {
+  const std::string same = Clip("same.mp4", 1);
+  testsupport::WriteText(OutputFolder() + "other.mp4", "x");
+  frame_->AddFiles({same, same, Clip("other.mp4", 1), Clip("free.mp4", 1)});
+  ASSERT_TRUE(AllAnalysed(ConvertKind::Video));
+  const auto items = frame_->Items(ConvertKind::Video);
+  const std::string taken = app::LangText("NameTaken", "Text");
+  ASSERT_TRUE(WaitUntil([&] { return Text(RowOf(items[1]), "row_status") == taken; }));
+  EXPECT_EQ(Text(RowOf(items[2]), "row_status"), taken);
+  for (int i : {0, 3}) EXPECT_NE(Text(RowOf(items[i]), "row_status"), taken);
+
+  ClickBar("btn_transform");
+  ASSERT_TRUE(AllEnded(ConvertKind::Video));
+  QApplication::processEvents();
+  auto stem = [](const std::string& path) {
+    const std::string file = platform::FileNameOf(path);
+    return file.substr(0, file.rfind('.'));
+  };
+  for (const auto& item : items) {
+    ASSERT_EQ(item->state.load(), ItemState::Done) << item->failureReason;
+    EXPECT_EQ(Text(RowOf(item), "edit_new_video_name"), stem(item->outputPath));
+    EXPECT_NE(Text(RowOf(item), "row_status"), taken);
+  }
+  EXPECT_EQ(stem(items[0]->outputPath), "same");
+  EXPECT_NE(stem(items[1]->outputPath), "same");
+  EXPECT_NE(stem(items[2]->outputPath), "other");
+}
+
 // A folder that takes no files is said once, before anything is queued.
 TEST_F(ConversionTest, AReadOnlyOutputFolderIsSaidOnceBeforeAnythingIsQueued) {
   const std::string folder = path("read-only");
