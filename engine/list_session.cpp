@@ -141,6 +141,11 @@ struct ListSession::Impl {
       height = item.DisplayHeight();
       pixelAspect = item.DisplayPixelAspect();
       sourceBitRate = item.audioBitRateText;
+      // The command crops first: the size is made from what the crop keeps.
+      if (CropRefusal(item).empty() && item.cropWidth > 0 && item.cropHeight > 0) {
+        width = item.cropWidth;
+        height = item.cropHeight;
+      }
     }
     if (item.listKind == ConvertKind::Merge) {
       // A preset's frame as it stands, whatever a part's shape.
@@ -763,6 +768,7 @@ bool ListSession::SetClip(VideoItem& item, const ItemClip& clip, std::string* wh
     return false;
   }
   PutClip(item, fitted);
+  if (impl_->ApplyOutputs(item, impl_->ChoiceOf(item))) impl_->listener->OnItemChanged(item);
   app::RunLog("clip %s: %d-%d s, crop %dx%d at %d,%d", item.itemId.c_str(), item.trimStart,
               item.trimEnd, item.cropWidth, item.cropHeight, item.cropX, item.cropY);
   if (item.listKind == ConvertKind::Merge) impl_->CheckPartsChoice(false);

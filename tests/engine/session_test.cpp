@@ -439,6 +439,36 @@ TEST_F(SessionTest, TheOneShotRatesGoToTheNextPictureConversionOnly) {
   EXPECT_EQ(videos[0]->customFrameRate, 0.0f);
 }
 
+// A crop makes the output's size from what it keeps, and the row says so
+// before the file is made.
+TEST_F(SessionTest, ACroppedItemsOutputSizeIsTheSizeOfTheFileMade) {
+  const std::string source = Media("wide.mp4", Clip(1.0, 640, 360));
+  struct Case {
+    ConvertKind list;
+    ListChoice choice;
+    const char* size;  // of the left half, 320x360
+  } cases[] = {
+      {ConvertKind::Gif, {OutputFormat::Gif, SizePreset::Origin}, "320x360"},
+      {ConvertKind::Gif, {OutputFormat::Gif, SizePreset::Phone}, "178x200"},
+      {ConvertKind::Video, {OutputFormat::Mp4, SizePreset::Origin}, "320x360"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(session_->SetChoice(c.list, c.choice));
+    const ItemPtr item = AddAnalysed(c.list, {source}).at(0);
+    ItemClip clip = ClipOf(*item);
+    clip.cropWidth = 320;
+    std::string why;
+    ASSERT_TRUE(session_->SetClip(*item, clip, &why)) << why;
+    EXPECT_EQ(item->outputResolutionText, c.size);
+    EXPECT_EQ(rec_.Last(Ev::Changed), rec_.Last(Ev::Changed, item.get()));
+    ASSERT_EQ(session_->StartList(c.list, out_), StartResult::Started);
+    ASSERT_TRUE(DrainUntil([&] { return rec_.Count(Ev::Done, item.get()) == 1; }));
+    media::MediaInfo made;
+    ASSERT_TRUE(media::ProbeMedia(item->outputPath, made).usable) << item->outputPath;
+    EXPECT_EQ(SizeText({made.width, made.height}), c.size) << item->outputPath;
+  }
+}
+
 // One verb sets the clip for every front end: it refuses what does not fit
 // the file, keeps the old clip then, and makes the crop's sides even.
 TEST_F(SessionTest, AClipIsSetOnlyWhereItFitsWithEvenCropSides) {
