@@ -258,7 +258,6 @@ struct ListSession::Impl {
   void Prepare(VideoItem& item, const std::string& folder, const OneShot& rates) {
     ApplyOutputs(item, choices[Index(item.listKind)]);
     item.outputDir = folder;
-    if (item.listKind == ConvertKind::Merge) item.outputName = "merge_" + item.itemId;
     item.customBitRate = rates.bitRate;
     item.customFrameRate = rates.frameRate;
   }

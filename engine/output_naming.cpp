@@ -88,6 +88,8 @@ NamingResult NameOutput(const VideoItem& item, const EngineDirs& dirs) {
   const std::vector<std::string> names = OutputNameChoices(item);
   r.outputName = names.front();
   if (item.listKind == ConvertKind::Merge) {
+    // A part is the join's input only: named by the item, never by the user.
+    r.outputName = "merge_" + item.itemId;
     r.outputPath = dirs.scratch + r.outputName + "." + item.outputExtension;
     platform::DeleteFile(r.outputPath);
     return r;

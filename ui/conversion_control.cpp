@@ -184,8 +184,9 @@ void CMainFrame::FinishRename(QWidget* control) {
 
 void CMainFrame::PlayResult(QWidget* row) {
   VideoItem* item = ItemOfRow(row);
-  if (!item || item->outputPath.empty() || !platform::FileExists(item->outputPath)) return;
-  app::OpenAddress(QUrl::fromLocalFile(Q(item->outputPath)).toString());
+  const std::string result = item ? RowResult(row, *item) : std::string();
+  if (result.empty() || !platform::FileExists(result)) return;
+  app::OpenAddress(QUrl::fromLocalFile(Q(result)).toString());
 }
 
 void CMainFrame::ClipItem(QWidget* row) {
@@ -295,6 +296,10 @@ void CMainFrame::OnMergeProgress(int percent) {
 
 void CMainFrame::OnMergeEnded(const engine::MergeOutcome& outcome) {
   mergeOutcome_ = outcome;
+  // The parts' rows stand for the joined file now, or for none.
+  for (const engine::ItemPtr& item : session_->Items(ConvertKind::Merge))
+    if (auto* row = static_cast<QWidget*>(item->listItem))
+      ShowMergedFile(row, *item, outcome.end == engine::MergeOutcome::End::Done ? outcome.outputPath : "");
   if (mergeDlg_) mergeDlg_->JoinEnded(outcome.end == engine::MergeOutcome::End::Done);
 }
 

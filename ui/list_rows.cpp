@@ -24,6 +24,8 @@ namespace {
 const char* const kItemProperty = "pelmarItem";
 // Set once the analysis has reported: the item's media facts may be read.
 const char* const kAnalysedProperty = "pelmarAnalysed";
+// A merge part's row, once the join made its file: that file's path.
+const char* const kMergedProperty = "pelmarMergedFile";
 // Set while another file has the row's output name: its job will add a number.
 const char* const kNameTakenProperty = "pelmarNameTaken";
 const char* const kProgressImage = "file='../default/images/pic_recode_progress.png' ";
@@ -187,8 +189,11 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
   const bool idle = !busy;
   const bool merge = item.listKind == ConvertKind::Merge;
   const bool done = s == ItemState::Done;
+  // A part that converts again has no joined file until its join ends.
+  if (merge && busy) row->setProperty(kMergedProperty, QString());
+  const bool result = !RowResult(row, item).empty();
 
-  SetVisible(row, "btn_play_video", done);
+  SetVisible(row, "btn_play_video", result);
   SetVisible(row, "btn_video_rename", idle && !merge && !done);
   if (Has(row, "layResultVideo1")) {
     SetPairVisible(row, "layResultVideo", done || s == ItemState::Failed);
@@ -196,12 +201,12 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
     SetVisible(row, "btn_recode_fail", s == ItemState::Failed);
   }
   if (Has(row, "layRecodeVideo1")) {
-    SetPairVisible(row, "layRecodeVideo", busy || !merge);
+    SetPairVisible(row, "layRecodeVideo", busy || !merge || result);
     SetVisible(row, "btn_re_recode", idle && !merge);
     SetVisible(row, "pic_recode_progress", busy);
     // A row that starts waiting shows an empty strip; one that converts keeps its progress.
     if (busy && s == ItemState::Queued) ShowProgress(row, 0);
-    SetVisible(row, "btn_open_video_folder", idle && !merge && done);
+    SetVisible(row, "btn_open_video_folder", idle && result);
   }
   if (Has(row, "layUpVideo1")) {
     SetPairVisible(row, "layUpVideo", idle && merge);
@@ -235,12 +240,25 @@ void ShowProgress(QWidget* row, int percent) {
   strip->setBkimage(QString(kProgressImage) + ProgressFrame(percent));
 }
 
+std::string RowResult(const QWidget* row, const engine::VideoItem& item) {
+  if (item.state.load() != ItemState::Done) return {};
+  if (item.listKind == ConvertKind::Merge) return row->property(kMergedProperty).toString().toStdString();
+  return item.outputPath;
+}
+
+void ShowMergedFile(QWidget* row, const engine::VideoItem& item, const std::string& path) {
+  if (!row) return;
+  row->setProperty(kMergedProperty, Text(path));
+  UpdateRowState(row, item, false);
+}
+
 void ShowOutputName(QWidget* row, const engine::VideoItem& item) {
   std::string name = item.outputName;
-  // A done row names the file it made, which a clash may have renamed.
-  if (item.state.load() == ItemState::Done && item.listKind != ConvertKind::Merge &&
-      !item.outputPath.empty()) {
-    const std::string file = platform::FileNameOf(item.outputPath);
+  // A done row names the file it made, which a clash may have renamed; a
+  // merge part the joined file.
+  const std::string result = RowResult(row, item);
+  if (!result.empty()) {
+    const std::string file = platform::FileNameOf(result);
     const size_t dot = file.rfind('.');
     name = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
   }

@@ -44,6 +44,11 @@ void ShowRowStatus(QWidget* row, const engine::VideoItem& item, const QString& t
 // The output name the row shows: the item's, or once done the name of the
 // file that was made.
 void ShowOutputName(QWidget* row, const engine::VideoItem& item);
+// The file a done row stands for: its output, or for a merge part the
+// joined file (ShowMergedFile); "" when there is none.
+std::string RowResult(const QWidget* row, const engine::VideoItem& item);
+// A merge part's row shows the joined file (play, folder, name); "" shows none.
+void ShowMergedFile(QWidget* row, const engine::VideoItem& item, const std::string& path);
 // Whether another file has the row's output name (shown on a row at rest).
 void ShowNameTaken(QWidget* row, const engine::VideoItem& item, bool taken);
 

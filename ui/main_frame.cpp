@@ -331,18 +331,20 @@ void CMainFrame::ChooseOutputFolder() {
 void CMainFrame::OpenOutputFolder(QWidget* sender) {
   // A row's button shows its result selected in the file manager; the bar's
   // opens the output folder.
-  VideoItem* item = ItemOfRow(app::SkinList::RowOf(sender));
-  if (item && !item->outputPath.empty() && platform::FileExists(item->outputPath)) {
+  QWidget* row = app::SkinList::RowOf(sender);
+  VideoItem* item = ItemOfRow(row);
+  const std::string result = item ? RowResult(row, *item) : std::string();
+  if (!result.empty() && platform::FileExists(result)) {
     QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
                            QStringLiteral("/org/freedesktop/FileManager1"),
                            QStringLiteral("org.freedesktop.FileManager1"));
     if (manager.isValid()) {
       QDBusMessage reply = manager.call(
           QStringLiteral("ShowItems"),
-          QStringList{QUrl::fromLocalFile(Q(item->outputPath)).toString()}, QString());
+          QStringList{QUrl::fromLocalFile(Q(result)).toString()}, QString());
       if (reply.type() != QDBusMessage::ErrorMessage) return;
     }
-    app::OpenAddress(QUrl::fromLocalFile(Q(platform::ParentDir(item->outputPath))).toString());
+    app::OpenAddress(QUrl::fromLocalFile(Q(platform::ParentDir(result))).toString());
     return;
   }
   app::OpenAddress(QUrl::fromLocalFile(OutputFolder()).toString());

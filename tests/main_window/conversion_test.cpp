@@ -214,6 +214,7 @@ TEST_F(ConversionTest, RowsShowTheButtonsOfTheirState) {
     engine::VideoItem item(Clip("a.mp4"), c.list);
     item.state = c.state;
     item.failureReason = "exit code 1: Invalid data found when processing input";
+    if (c.state == ItemState::Done) item.outputPath = item.sourcePath;
     QWidget* row = ui::CreateListRow(&list, &item);
     ASSERT_NE(row, nullptr);
     ui::UpdateRowState(row, item, c.busy);
@@ -516,6 +517,7 @@ TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   // Shutting down when done waits for the join.
   const std::string command = "touch '" + path("powered-off") + "'";
   platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffCommand", command);
+  platform::ProfileWriteString(app::Settings().installFile, "Config", "PowerOffDelay", "1");
   Control<QAbstractButton>("ckb_poweroff")->setChecked(true);
   ClickBar("optConverMerge");
   frame_->AddFiles({Clip("p1.mp4", 1), Clip("p2.mp4", 2)});
@@ -547,12 +549,22 @@ TEST_F(ConversionTest, AMergeJoinsItsPartsInTheOrderOfTheRowsAfterTheLastPart) {
   EXPECT_TRUE(dialogSeen);
   EXPECT_TRUE(partsDoneThen);
   EXPECT_EQ(powerOffsBefore, 0u);
-  // The join's end comes before its box.
-  EXPECT_EQ(poweredOff_, std::vector<std::string>{command});
   EXPECT_EQ(text.toStdString(), app::LangText("TransformSuccess", "Message"));
+  ASSERT_TRUE(WaitUntil([&] { return !poweredOff_.empty(); }));
+  EXPECT_EQ(poweredOff_, std::vector<std::string>{command});
   const auto files = Entries(OutputFolder());
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(platform::FileNameOf(files[0]).rfind(app::LangText("MergeFileName", "Text"), 0), 0u);
+  const std::string merged = platform::FileNameOf(files[0]);
+  EXPECT_EQ(merged.rfind(app::LangText("MergeFileName", "Text"), 0), 0u);
+  // The parts' rows stand for the joined file: its name, and play opens it.
+  for (const auto& item : frame_->Items(ConvertKind::Merge)) {
+    EXPECT_EQ(Text(RowOf(item), "edit_new_video_name"), merged.substr(0, merged.rfind('.')));
+    ASSERT_TRUE(Shown(RowOf(item), "btn_play_video"));
+    opened_.clear();
+    Click(RowOf(item), "btn_play_video");
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(QUrl(opened_[0]).toLocalFile().toStdString(), files[0]);
+  }
 }
 
 // The merge dialog follows the session's join: it shows the progress, and
