@@ -111,13 +111,17 @@ void CMainFrame::RemoveItem(QWidget* row) {
   list->Remove(row);
   ShowEmptyState();
   RefreshTimeLeft();
-  ScheduleNameHints();
+  ScheduleRowHints();
 }
 
 void CMainFrame::ClearList() {
   app::SkinList* list = lists_[static_cast<int>(currentList_)];
   if (!list || list->Count() == 0) return;
-  if (Ask(app::DecodeBase64(app::langkey::kClearVideoB64).c_str(), true) == app::kIdNo) return;
+  // Clearing stops what converts: the question says so then.
+  const std::string question = session_->Busy(currentList_)
+                                   ? std::string(app::langkey::kClearRunning)
+                                   : app::DecodeBase64(app::langkey::kClearVideoB64);
+  if (Ask(question, true) == app::kIdNo) return;
   for (const engine::ItemPtr& item : session_->Items(currentList_)) item->listItem = nullptr;
   session_->ClearList(currentList_);
   list->RemoveAll();
@@ -179,7 +183,7 @@ void CMainFrame::FinishRename(QWidget* control) {
     return;
   }
   edit->setText(Q(item->outputName));
-  ScheduleNameHints();
+  ScheduleRowHints();
 }
 
 void CMainFrame::PlayResult(QWidget* row) {
@@ -219,6 +223,7 @@ void CMainFrame::MoveRow(QWidget* row, int delta) {
   engine::ItemPtr item = ItemPtrOfRow(row);
   if (!list || !item || list->IndexOf(row) < 0) return;
   if (session_->MoveItem(item, delta)) list->Move(row, list->IndexOf(row) + delta);
+  ScheduleRowHints();
 }
 
 // --- what the session reports ----------------------------------------------
@@ -228,7 +233,7 @@ void CMainFrame::OnItemInfo(VideoItem& item) { RefreshRowInfo(&item); }
 void CMainFrame::OnItemChanged(VideoItem& item) {
   auto* row = static_cast<QWidget*>(item.listItem);
   if (!row) return;
-  ScheduleNameHints();
+  ScheduleRowHints();
   ShowOutputChoice(row, item);
   UpdateRowState(row, item);
   // A start reports every row it queued and then sums up once; only an item
@@ -253,7 +258,7 @@ void CMainFrame::OnItemDone(VideoItem& item) {
     ShowProgress(row, 100);
     UpdateRowState(row, item, false);
   }
-  ScheduleNameHints();  // its file now takes its name
+  ScheduleRowHints();  // its file now takes its name
   RefreshTimeLeft();
 }
 
@@ -328,19 +333,24 @@ void CMainFrame::OnRunEnded(const engine::RunSummary& summary) {
   });
 }
 
-void CMainFrame::ScheduleNameHints() {
-  if (nameHintsDue_) return;
-  nameHintsDue_ = true;
-  QTimer::singleShot(0, this, [this] { RefreshNameHints(); });
+void CMainFrame::ScheduleRowHints() {
+  if (rowHintsDue_) return;
+  rowHintsDue_ = true;
+  QTimer::singleShot(0, this, [this] { RefreshRowHints(); });
 }
 
-void CMainFrame::RefreshNameHints() {
-  nameHintsDue_ = false;
+void CMainFrame::RefreshRowHints() {
+  rowHintsDue_ = false;
   if (!session_ || tornDown_) return;
   const std::string folder = OutputFolderForStart();
-  for (const engine::ItemPtr& item : session_->Items(currentList_))
-    if (auto* row = static_cast<QWidget*>(item->listItem))
-      ShowNameTaken(row, *item, session_->NameTaken(*item, folder));
+  const std::vector<engine::ItemPtr>& items = session_->Items(currentList_);
+  for (size_t i = 0; i < items.size(); ++i) {
+    auto* row = static_cast<QWidget*>(items[i]->listItem);
+    if (!row) continue;
+    ShowNameTaken(row, *items[i], session_->NameTaken(*items[i], folder));
+    if (QWidget* up = app::FindControl(row, "btn_up_video")) up->setEnabled(i > 0);
+    if (QWidget* down = app::FindControl(row, "btn_down_video")) down->setEnabled(i + 1 < items.size());
+  }
 }
 
 void CMainFrame::RefreshTimeLeft() {

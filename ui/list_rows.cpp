@@ -174,6 +174,9 @@ void RefreshRowInfo(engine::VideoItem* item) {
   if (cover && !item->coverPath.empty() && platform::FileExists(item->coverPath)) {
     cover->setBkimageFile(Text(item->coverPath));
     SetVisible(row, "load_cover", false);
+  } else if (auto* mark = app::FindControl<app::SkinLabel>(row, "load_cover");
+             mark && !item->hasPicture && item->cacheKind == media::CacheKind::None) {
+    mark->setBkimage(QStringLiteral("file='images/audio.svg'"));  // sound alone: no picture comes
   }
   UpdateRowState(row, *item);
 }

@@ -122,7 +122,7 @@ void CMainFrame::InitOutputFolder() {
   platform::CreateFolders(folder);
   if (auto* edit = FindControl<QLineEdit>(QStringLiteral("edit_output_path"))) {
     edit->setText(Q(folder));
-    connect(edit, &QLineEdit::textChanged, this, [this] { ScheduleNameHints(); });
+    connect(edit, &QLineEdit::textChanged, this, [this] { ScheduleRowHints(); });
   }
 }
 
@@ -228,12 +228,17 @@ void CMainFrame::SwitchList(ConvertKind kind) {
     start->setText(Q(app::LangText(StartButtonTextKey(kind), app::kSectionText)));
   RefreshFormatLabel();
   RefreshTimeLeft();
-  ScheduleNameHints();
+  ScheduleRowHints();
 }
 
 void CMainFrame::ShowEmptyState() {
   app::SkinList* list = lists_[KindIndex(currentList_)];
   const bool rows = list && list->Count() > 0;
+  // The formats the shown list takes.
+  if (auto* hint = FindControl<QLabel>(QStringLiteral("LabEmptyHint")))
+    hint->setText(Q(app::LangText(currentList_ == ConvertKind::Audio ? app::langkey::kEmptyHintAudio
+                                                                     : app::langkey::kEmptyHint,
+                                  app::kSectionSkin)));
   if (QWidget* empty = FindControl(QStringLiteral("empty_frame"))) empty->setVisible(!rows);
   if (QWidget* full = FindControl(QStringLiteral("no_empty_frame"))) full->setVisible(rows);
 }
@@ -251,7 +256,7 @@ void CMainFrame::AddFiles(const std::vector<std::string>& paths) {
   for (const engine::ItemPtr& item : session_->AddFiles(currentList_, paths))
     CreateListRow(list, item.get());
   ShowEmptyState();
-  ScheduleNameHints();
+  ScheduleRowHints();
 }
 
 void CMainFrame::DropFiles(const std::vector<std::string>& paths) {

@@ -98,10 +98,11 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   // Shows the join in the merge dialog while it runs, then how it ended.
   void RunMerge();
   void RefreshTimeLeft();
-  // Rows of the shown list whose output name another file has say so; once
-  // per turn of the event loop, however many changes asked.
-  void ScheduleNameHints();
-  void RefreshNameHints();
+  // What a row says of its place among the others: that another file has
+  // its output name, and a merge part's arrows at either end; once per turn
+  // of the event loop, however many changes asked.
+  void ScheduleRowHints();
+  void RefreshRowHints();
   engine::ItemPtr ItemPtrOfRow(QWidget* row) const;
 
   // What the list session reports, on the window's thread.
@@ -124,7 +125,7 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   CMergeDlg* mergeDlg_ = nullptr;  // while it is shown
   engine::MergeOutcome mergeOutcome_;     // the last join's
   bool tornDown_ = false;
-  bool nameHintsDue_ = false;
+  bool rowHintsDue_ = false;
   bool closing_ = false;
 };
 

@@ -124,7 +124,9 @@ inline constexpr const char* kMessageKeys[] = {
 inline constexpr const char* kMessageKeysB64[] = {
     kCannotRecodeB64, kClearVideoB64,  kConfirmCloseB64,  kConfirmStopB64,
     kMergeError2B64,  kRemoveVideoB64, kWaitForConverB64, kHasUpdateB64};
-inline constexpr const char* kSkinKeys[] = {kClipTitle, kClipCannotPlay};
+constexpr char kEmptyHint[] = "EmptyHint";
+constexpr char kEmptyHintAudio[] = "EmptyHintAudio";
+inline constexpr const char* kSkinKeys[] = {kClipTitle, kClipCannotPlay, kEmptyHint, kEmptyHintAudio};
 }  // namespace langkey
 
 // The texts of the language file are read into a buffer of this many
