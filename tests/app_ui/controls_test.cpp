@@ -232,6 +232,9 @@ TEST_F(UiTest, TheTimeLeftTakesNoRoomFromTheFolderBox) {
       const QRect timeBox(time->mapTo(bar.get(), QPoint()), time->size());
       const QRect folderBox(folder->mapTo(bar.get(), QPoint()), folder->size());
       EXPECT_FALSE(timeBox.intersects(folderBox));
+      // Read whole, not cut.
+      auto* shown = qobject_cast<app::SkinLabel*>(time);
+      EXPECT_TRUE(shown && !shown->IsElided());
     }
     time->hide();
     QApplication::processEvents();
