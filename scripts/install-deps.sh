@@ -19,6 +19,8 @@ packages=(
   libgtest-dev xvfb xauth
   # a compositing manager, for the windows that look different under one
   xcompmgr
+  # a window manager and real pointer events, for the window moves on a desktop
+  openbox xdotool
   # sources made by other programs than ffmpeg, for the tests
   mkvtoolnix x264 lame gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-libav

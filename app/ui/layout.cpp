@@ -1,6 +1,8 @@
 #include "app/ui/layout.h"
 
+#include <QAbstractButton>
 #include <QBuffer>
+#include <QEvent>
 #include <QLineEdit>
 #include <QUiLoader>
 #include <QVBoxLayout>
@@ -20,6 +22,7 @@ std::map<QString, ControlFactory>& Factories() {
     f["QWidget"] = [](QWidget* parent) { return new SkinFrame(parent); };
     f["SkinFrame"] = [](QWidget* parent) { return new SkinFrame(parent); };
     f["SkinLabel"] = [](QWidget* parent) { return new SkinLabel(parent); };
+    f["SkinEdit"] = [](QWidget* parent) { return new SkinEdit(parent); };
     f["SkinList"] = [](QWidget* parent) { return new SkinList(parent); };
     f["SkinToggle"] = [](QWidget* parent) { return new SkinToggle(parent); };
     // The conversion control builds its own layout into itself.
@@ -53,14 +56,36 @@ class SkinLoader : public QUiLoader {
   }
 };
 
+// A button pressed with the pointer shows no focus frame: the window forgets
+// that the keyboard moved the focus last (the Tab key sets it again, and the
+// style draws the frame only then).
+class PointerFocus : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) {
+      QWidget* window = static_cast<QWidget*>(watched)->window();
+      if (window->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        window->setAttribute(Qt::WA_KeyboardFocusChange, false);
+        if (QWidget* focus = window->focusWidget()) focus->update();
+      }
+    }
+    return false;
+  }
+};
+
 // What the layout asks of its controls beyond Qt's own properties.
 void PrepareControls(QWidget* root) {
+  auto* pointerFocus = new PointerFocus(root);
   QList<QWidget*> widgets = root->findChildren<QWidget*>();
   widgets.prepend(root);
   for (QWidget* w : widgets) {
     // Icons: vector pictures cannot go through Qt's iconset.
     const QVariant icon = w->property("skinIcon");
     if (icon.isValid()) SetControlImage(w, icon.toString());
+    if (qobject_cast<QAbstractButton*>(w)) w->installEventFilter(pointerFocus);
     // A text the program puts into an edit shows from its start, not its end.
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
       QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] {

@@ -1,10 +1,13 @@
 #include "app/ui/skin_controls.h"
 
 #include <QEvent>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QRegularExpression>
 #include <QStyleOption>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QtGlobal>
 
@@ -67,7 +70,37 @@ void AttachToPumpAbove(QWidget* from, QWidget* row) {
   }
 }
 
+// A tooltip event of a control that may cut its text: the program's own
+// tooltip wins; else all of the text when it is cut, else none.
+bool ShowWholeTextTip(QWidget* control, QEvent* event, bool elided, const QString& text) {
+  if (event->type() != QEvent::ToolTip || !control->toolTip().isEmpty()) return false;
+  if (elided) {
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, control);
+  } else {
+    QToolTip::hideText();
+    event->ignore();
+  }
+  return true;
+}
+
 }  // namespace
+
+QString FrameSizeForDisplay(const QString& text) {
+  static const QRegularExpression size(QStringLiteral("^\\s*(\\d+)\\s*[x\\x{00D7}]\\s*(\\d+)\\s*$"));
+  const QRegularExpressionMatch m = size.match(text);
+  if (!m.hasMatch()) return text;
+  // Left-to-right isolate … pop directional isolate: the width stays first
+  // in a right-to-left line.
+  return QChar(0x2066) + m.captured(1) + QStringLiteral(" \u00D7 ") + m.captured(2) +
+         QChar(0x2069);
+}
+
+Qt::TextElideMode ElideModeFromName(const QString& name) {
+  if (name == QLatin1String("right")) return Qt::ElideRight;
+  if (name == QLatin1String("middle")) return Qt::ElideMiddle;
+  if (name == QLatin1String("left")) return Qt::ElideLeft;
+  return Qt::ElideNone;
+}
 
 void BackgroundPicture::Set(const QString& imageString, const QWidget* owner) {
   text_ = imageString;
@@ -189,29 +222,157 @@ void SkinLabel::setRadius(int radius) {
   update();
 }
 
+void SkinLabel::setElide(const QString& mode) {
+  elide_ = mode;
+  updateGeometry();
+  update();
+}
+
+void SkinLabel::setFrameSize(bool on) {
+  frameSize_ = on;
+  updateGeometry();
+  update();
+}
+
+QString SkinLabel::DisplayText() const {
+  const QString text = WithoutTrailingBreaks(this->text());
+  return frameSize_ ? FrameSizeForDisplay(text) : text;
+}
+
+QRect SkinLabel::TextRect() const {
+  QRect r = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+  // Qt's labels indent a framed text by half the font's "x".
+  int indent = this->indent();
+  if (indent < 0 && frameWidth() > 0) indent = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+  if (indent > 0) {
+    if (alignment() & Qt::AlignLeft) r.setLeft(r.left() + indent);
+    if (alignment() & Qt::AlignRight) r.setRight(r.right() - indent);
+  }
+  return r;
+}
+
+QString SkinLabel::ShownText() const {
+  const QString text = DisplayText();
+  const Qt::TextElideMode mode = ElideModeFromName(elide_);
+  if (mode == Qt::ElideNone || wordWrap() || text.contains(QLatin1Char('\n'))) return text;
+  return fontMetrics().elidedText(text, mode, TextRect().width());
+}
+
+bool SkinLabel::IsElided() const { return ShownText() != DisplayText(); }
+
+QSize SkinLabel::sizeHint() const {
+  QSize hint = QLabel::sizeHint();
+  if (frameSize_ && textFormat() != Qt::RichText) {
+    const QFontMetrics fm = fontMetrics();
+    const QString text = WithoutTrailingBreaks(this->text());
+    hint.rwidth() += fm.horizontalAdvance(DisplayText()) - fm.horizontalAdvance(text);
+  }
+  return hint;
+}
+
+QSize SkinLabel::minimumSizeHint() const {
+  QSize hint = QLabel::minimumSizeHint();
+  if (ElideModeFromName(elide_) != Qt::ElideNone) {
+    // Down to the "…" alone.
+    const int least = fontMetrics().horizontalAdvance(QChar(0x2026)) + width() -
+                      TextRect().width();
+    hint.setWidth(qMin(hint.width(), least));
+  } else if (frameSize_) {
+    hint.setWidth(qMax(hint.width(), sizeHint().width()));
+  }
+  return hint;
+}
+
+bool SkinLabel::event(QEvent* event) {
+  if (ShowWholeTextTip(this, event, IsElided(), WithoutTrailingBreaks(text()))) return true;
+  return QLabel::event(event);
+}
+
 void SkinLabel::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
   background_.Refit(this);
 }
 
 void SkinLabel::paintEvent(QPaintEvent* event) {
-  if (background_.IsNull()) {
+  const bool ownText = !elide_.isEmpty() || frameSize_;
+  if (background_.IsNull() && (!ownText || textFormat() == Qt::RichText || !pixmap().isNull())) {
     QLabel::paintEvent(event);
     return;
   }
   QPainter painter(this);
   background_.Paint(&painter, this, ImageFitFromName(fit_), radius_);
   drawFrame(&painter);
-  const QString text = WithoutTrailingBreaks(this->text());
-  if (!text.isEmpty()) {
-    painter.setPen(palette().color(foregroundRole()));
-    painter.setFont(font());
-    int flags = static_cast<int>(alignment());
-    if (wordWrap()) flags |= Qt::TextWordWrap;
-    painter.drawText(
-        contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())), flags,
-        text);
+  const QString text = ShownText();
+  if (text.isEmpty()) return;
+  // A cut text is aligned by the window's direction (a Latin file name starts
+  // on the right, right to left), and laid out by its own.
+  const Qt::LayoutDirection own = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+  const Qt::LayoutDirection side = elide_.isEmpty() ? own : layoutDirection();
+  int flags = static_cast<int>(QStyle::visualAlignment(side, alignment()) | Qt::AlignAbsolute);
+  if (wordWrap()) flags |= Qt::TextWordWrap;
+  painter.setFont(font());
+  painter.setLayoutDirection(own);
+  style()->drawItemText(&painter, TextRect(), flags, palette(), isEnabled(), text,
+                        foregroundRole());
+}
+
+SkinEdit::SkinEdit(QWidget* parent) : QLineEdit(parent) { AlignToReadingSide(); }
+
+void SkinEdit::AlignToReadingSide() {
+  const Qt::Alignment side = isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft;
+  setAlignment(side | Qt::AlignAbsolute | (alignment() & Qt::AlignVertical_Mask));
+}
+
+void SkinEdit::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LayoutDirectionChange) AlignToReadingSide();
+  QLineEdit::changeEvent(event);
+}
+
+void SkinEdit::setElide(const QString& mode) {
+  elide_ = mode;
+  update();
+}
+
+QRect SkinEdit::TextRect() const {
+  QStyleOptionFrame panel;
+  initStyleOption(&panel);
+  QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+  r = r.marginsRemoved(textMargins());
+  // Qt's edits keep 2 pixels each side of the text.
+  return r.adjusted(2, 0, -2, 0);
+}
+
+QString SkinEdit::ShownText() const {
+  const Qt::TextElideMode mode = ElideModeFromName(elide_);
+  if (mode == Qt::ElideNone || hasFocus() || echoMode() != QLineEdit::Normal) return text();
+  return fontMetrics().elidedText(text(), mode, TextRect().width());
+}
+
+bool SkinEdit::IsElided() const {
+  return fontMetrics().horizontalAdvance(text()) > TextRect().width();
+}
+
+bool SkinEdit::event(QEvent* event) {
+  if (ShowWholeTextTip(this, event, IsElided(), text())) return true;
+  return QLineEdit::event(event);
+}
+
+void SkinEdit::paintEvent(QPaintEvent* event) {
+  const QString shown = ShownText();
+  if (shown == text()) {
+    QLineEdit::paintEvent(event);
+    return;
   }
+  QPainter painter(this);
+  QStyleOptionFrame panel;
+  initStyleOption(&panel);
+  style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+  const QRect r = TextRect();
+  painter.setClipRect(r);
+  const int flags = static_cast<int>(alignment());
+  painter.setLayoutDirection(text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(r, flags, shown);
 }
 
 SkinList::SkinList(QWidget* parent)
@@ -393,7 +554,8 @@ void SkinToggle::paintEvent(QPaintEvent*) {
   const QRectF k(on ? t.right() - 2 - knob : t.left() + 2, t.top() + 2, knob, knob);
   p.setBrush(Qt::white);
   p.drawEllipse(k);
-  if (hasFocus()) {
+  // The ring shows a focus the keyboard gave, as the style's frames do.
+  if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
     p.setPen(QPen(accent, 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(t.adjusted(-1, -1, 1, 1), kTrackHeight / 2.0 + 1, kTrackHeight / 2.0 + 1);

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QWidget>
 
@@ -64,15 +65,32 @@ class SkinFrame : public QWidget {
   QString fit_ = QStringLiteral("stretch");
 };
 
+// A frame size as the program writes it ("1920x1080") as a person reads it:
+// "1920 × 1080", kept left to right inside a right-to-left line. Any other
+// text comes back as it is.
+QString FrameSizeForDisplay(const QString& text);
+
+// How a text too long for its control is cut: "right" ends it with "…",
+// "middle" keeps both ends (paths); "" or any other value cuts nothing.
+Qt::TextElideMode ElideModeFromName(const QString& name);
+
 // A label with an optional background picture under its text: icons, logos,
 // covers (scaled to the label as they are read) and the progress strip.
 // Trailing line breaks of the text are not drawn. "radius" rounds the picture.
+//
+// "elide" cuts a text wider than the label with "…" as it is drawn, and the
+// label's tooltip then shows all of it (unless the program gave it a tooltip
+// of its own); such a text starts on the reading side of the window, whatever
+// script it is in. "frameSize" shows a frame size as FrameSizeForDisplay
+// does. text() stays the text set in both cases.
 class SkinLabel : public QLabel {
   Q_OBJECT
   Q_PROPERTY(QString bkimage READ bkimage WRITE setBkimage)
   Q_PROPERTY(QString fit READ fit WRITE setFit)
   Q_PROPERTY(int radius READ radius WRITE setRadius)
   Q_PROPERTY(bool hasImage READ hasImage)
+  Q_PROPERTY(QString elide READ elide WRITE setElide)
+  Q_PROPERTY(bool frameSize READ frameSize WRITE setFrameSize)
 
  public:
   explicit SkinLabel(QWidget* parent = nullptr);
@@ -85,15 +103,61 @@ class SkinLabel : public QLabel {
   void setRadius(int radius);
   bool hasImage() const { return !background_.IsNull(); }
   const SkinPicture& picture() const { return background_.picture(); }
+  QString elide() const { return elide_; }
+  void setElide(const QString& mode);
+  bool frameSize() const { return frameSize_; }
+  void setFrameSize(bool on);
+
+  // The text as drawn at the label's present width.
+  QString ShownText() const;
+  bool IsElided() const;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QString DisplayText() const;  // before any cut
+  QRect TextRect() const;
+
   BackgroundPicture background_;
   QString fit_ = QStringLiteral("contain");
   int radius_ = 0;
+  QString elide_;
+  bool frameSize_ = false;
+};
+
+// A line edit that, while nobody edits in it (no focus), cuts a text wider
+// than itself with "…" as "elide" asks and shows all of it as its tooltip
+// (unless the program gave it one). text() stays the whole text. Its text
+// starts on the reading side of the window, whatever script it is in, so a
+// Latin file name stays beside its label right to left.
+class SkinEdit : public QLineEdit {
+  Q_OBJECT
+  Q_PROPERTY(QString elide READ elide WRITE setElide)
+
+ public:
+  explicit SkinEdit(QWidget* parent = nullptr);
+  QString elide() const { return elide_; }
+  void setElide(const QString& mode);
+
+  QString ShownText() const;
+  bool IsElided() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect TextRect() const;
+  void AlignToReadingSide();
+
+  QString elide_;
 };
 
 // The list of a conversion kind: a scrolling column of rows. Removing a row
