@@ -175,7 +175,8 @@ void RefreshRowInfo(engine::VideoItem* item) {
     cover->setBkimageFile(Text(item->coverPath));
     SetVisible(row, "load_cover", false);
   } else if (auto* mark = app::FindControl<app::SkinLabel>(row, "load_cover");
-             mark && !item->hasPicture && item->cacheKind == media::CacheKind::None) {
+             mark && !item->hasPicture && item->HasAudio() && item->analysisError.empty() &&
+             item->cacheKind == media::CacheKind::None) {
     mark->setBkimage(QStringLiteral("file='images/audio.svg'"));  // sound alone: no picture comes
   }
   UpdateRowState(row, *item);
@@ -195,6 +196,9 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
   // A part that converts again has no joined file until its join ends.
   if (merge && busy) row->setProperty(kMergedProperty, QString());
   const bool result = !RowResult(row, item).empty();
+  // A source the list cannot take is never queued: nothing to convert again.
+  const bool refused = !merge && row->property(kAnalysedProperty).toBool() &&
+                       !engine::SourceRefusal(item).empty();
 
   SetVisible(row, "btn_play_video", result);
   SetVisible(row, "btn_video_rename", idle && !merge && !done);
@@ -205,7 +209,7 @@ void UpdateRowState(QWidget* row, const engine::VideoItem& item, bool busy) {
   }
   if (Has(row, "layRecodeVideo1")) {
     SetPairVisible(row, "layRecodeVideo", busy || !merge || result);
-    SetVisible(row, "btn_re_recode", idle && !merge);
+    SetVisible(row, "btn_re_recode", idle && !merge && !refused);
     SetVisible(row, "pic_recode_progress", busy);
     // A row that starts waiting shows an empty strip; one that converts keeps its progress.
     if (busy && s == ItemState::Queued) ShowProgress(row, 0);
