@@ -222,7 +222,7 @@ TEST_F(FailureReasonTest, AFullDiskIsNamedNotTheLastStatusLines) {
   ASSERT_NE(at, std::string::npos) << err;
   const std::string line = err.substr(at, err.find('\n', at) - at);
   EXPECT_NE(line.find("No space left on device"), std::string::npos) << line;
-  EXPECT_NE(line.find("the folder " + out_ + " is full"), std::string::npos) << line;
+  EXPECT_NE(line.find("the disk of the output folder " + out_), std::string::npos) << line;
   EXPECT_EQ(line.find("Conversion failed!"), std::string::npos) << line;
   EXPECT_EQ(line.find("frame="), std::string::npos) << line;
 }

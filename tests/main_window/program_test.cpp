@@ -13,6 +13,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include "tests/support/x_window.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -47,25 +48,7 @@ using ui::InstanceMessage;
 constexpr std::chrono::seconds kHung{60};
 constexpr int kHungMs = 60000;
 
-// The first mapped top-level window whose name holds `part`.
-Window FindWindowNamed(Display* display, Window from, const std::string& part) {
-  char* name = nullptr;
-  if (XFetchName(display, from, &name) && name) {
-    bool match = std::string(name).find(part) != std::string::npos;
-    XFree(name);
-    XWindowAttributes a;
-    if (match && XGetWindowAttributes(display, from, &a) && a.map_state == IsViewable) return from;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i)
-      found = FindWindowNamed(display, children[i], part);
-    if (children) XFree(children);
-  }
-  return found;
-}
+using testsupport::FindWindowNamed;
 
 // How many colours a sample of the window's pixels holds.
 size_t ColoursOf(Display* display, Window window) {

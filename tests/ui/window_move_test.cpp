@@ -8,6 +8,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include "tests/support/x_window.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -33,24 +34,7 @@ int Distance(Point a, Point b) { return std::abs(a.x - b.x) + std::abs(a.y - b.y
 
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }  // windows come and go
 
-Window FindWindowNamed(Display* display, Window from, const std::string& part) {
-  char* name = nullptr;
-  if (XFetchName(display, from, &name) && name) {
-    const bool match = std::string(name).find(part) != std::string::npos;
-    XFree(name);
-    XWindowAttributes a;
-    if (match && XGetWindowAttributes(display, from, &a) && a.map_state == IsViewable) return from;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i)
-      found = FindWindowNamed(display, children[i], part);
-    if (children) XFree(children);
-  }
-  return found;
-}
+using testsupport::FindWindowNamed;
 
 // A window manager announces itself on the root window.
 bool HasWindowManager(Display* display) {
