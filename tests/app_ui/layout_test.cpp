@@ -307,10 +307,11 @@ TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
       // The entry names its size as the format button does ("720p").
       media::SizePreset preset = media::SizePreset::Origin;
       ASSERT_TRUE(engine::ParsePresetToken(shown.back().toStdString(), &preset));
-      if (preset != media::SizePreset::Origin)
+      if (preset != media::SizePreset::Origin) {
         EXPECT_TRUE(leaf->text().startsWith(
             QString::fromStdString(engine::PresetLabel(value, preset, ""))))
             << leaf->text().toStdString();
+      }
     }
     EXPECT_EQ(shown, offered) << name.toStdString();
   }
