@@ -135,6 +135,19 @@ bool PopupMenu::SetItemVisible(const QString& name, bool visible) {
   return true;
 }
 
+bool PopupMenu::MarkCurrent(const QString& name) {
+  QAction* a = Item(name);
+  if (!a) return false;
+  for (QMenu* holder = qobject_cast<QMenu*>(a->parent()); a;) {
+    a->setCheckable(true);
+    a->setChecked(true);
+    if (!holder || holder == menu_) break;
+    a = holder->menuAction();
+    holder = qobject_cast<QMenu*>(holder->parent());
+  }
+  return true;
+}
+
 void PopupMenu::Popup(const QPoint& globalPos) {
   if (menu_) menu_->popup(globalPos);
 }
