@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFont>
 #include <QWidget>
 #include <QXmlStreamReader>
 
@@ -138,12 +139,17 @@ bool PopupMenu::SetItemVisible(const QString& name, bool visible) {
 bool PopupMenu::MarkCurrent(const QString& name) {
   QAction* a = Item(name);
   if (!a) return false;
-  for (QMenu* holder = qobject_cast<QMenu*>(a->parent()); a;) {
-    a->setCheckable(true);
-    a->setChecked(true);
-    if (!holder || holder == menu_) break;
-    a = holder->menuAction();
-    holder = qobject_cast<QMenu*>(holder->parent());
+  a->setCheckable(true);
+  a->setChecked(true);
+  // A submenu's icon takes the place of its check mark: it is set in bold too.
+  for (auto* holder = qobject_cast<QMenu*>(a->parent()); holder && holder != menu_;
+       holder = qobject_cast<QMenu*>(holder->parent())) {
+    QAction* opener = holder->menuAction();
+    opener->setCheckable(true);
+    opener->setChecked(true);
+    QFont bold = opener->font();
+    bold.setBold(true);
+    opener->setFont(bold);
   }
   return true;
 }

@@ -154,6 +154,8 @@ TEST_F(MainFrameTest, TheFormatMenuMarksTheListsChoice) {
       ASSERT_NE(menu, nullptr);
     }
     EXPECT_EQ(marked(menu), c.marked);
+    // The format's own entry, which shows an icon rather than a check mark, stands out.
+    EXPECT_TRUE(menu->findChild<QAction*>(c.marked.front())->font().bold());
     EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), c.label);
     menu->hide();
   }
