@@ -8,6 +8,7 @@
 #include "app/core/app_paths.h"
 #include "app/core/app_settings.h"
 #include "app/core/start_up.h"
+#include "engine/format_catalog.h"
 #include "engine/video_item.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -129,10 +130,13 @@ void FrontEnd::OnMergePartFailed() {
   fflush(err_);
 }
 
-void FrontEnd::OnChoiceReset(ConvertKind /*list*/, const std::string& why) {
+void FrontEnd::OnChoiceReset(ConvertKind list, const std::string& why) {
   view_.End();
-  fprintf(err_, "note: the parts cannot be joined as they are: %s; they are converted first\n",
-          why.c_str());
+  // The size named as the window names it ("720p").
+  const engine::ListChoice now = session_->Choice(list);
+  fprintf(err_,
+          "note: the parts cannot be joined as they are: %s; they are converted to %s first\n",
+          why.c_str(), engine::PresetLabel(now.format, now.preset, "").c_str());
   fflush(err_);
 }
 

@@ -109,8 +109,10 @@ const std::vector<OutputRecord>& Outputs() {
 struct PresetRecord {
   SizePreset preset;
   const char* token;
+  // A size is named by its height ("720p"), as the menu and the format
+  // button show it; a row shows the frame itself ("1280x720").
   const char* label;     // "" for origin: the language's own text
-  const char* gifLabel;  // GIF names its smaller sizes by their height; "": the label
+  const char* gifLabel;  // a GIF's height differs from the frame's; "": the label
   int width, height;     // the frame of a picture output; 0: the source's
   int gifHeight;         // the height a GIF takes; 0: the source's, at most 720
   int kbps;              // a sound output's bit rate; 0: the source's
@@ -122,15 +124,15 @@ const std::vector<PresetRecord>& Presets() {
   static const std::vector<PresetRecord> presets = {
       {SizePreset::Origin, "origin", "", "", 0, 0, 0, 0, "512k",
        kVideoList | kAudioList | kGifList},
-      {SizePreset::Size1080, "1080", "1920x1080", "", 1920, 1080, 1080, 0, "3000k",
+      {SizePreset::Size1080, "1080", "1080p", "", 1920, 1080, 1080, 0, "3000k",
        kVideoList | kMergeList},
-      {SizePreset::Size720, "720", "1280x720", "", 1280, 720, 720, 0, "2500k",
+      {SizePreset::Size720, "720", "720p", "", 1280, 720, 720, 0, "2500k",
        kVideoList | kMergeList},
-      {SizePreset::Dvd, "dvd", "720x576", "720P", 720, 576, 720, 0, "1500k",
+      {SizePreset::Dvd, "dvd", "576p", "720p", 720, 576, 720, 0, "1500k",
        kVideoList | kMergeList | kGifList},
-      {SizePreset::Tv, "tv", "640x480", "360P", 640, 480, 360, 0, "1200k",
+      {SizePreset::Tv, "tv", "480p", "360p", 640, 480, 360, 0, "1200k",
        kVideoList | kMergeList | kGifList},
-      {SizePreset::Phone, "phone", "320x240", "200P", 320, 240, 200, 0, "512k",
+      {SizePreset::Phone, "phone", "240p", "200p", 320, 240, 200, 0, "512k",
        kVideoList | kMergeList | kGifList},
       {SizePreset::Audio256, "256", "256 kbps", "", 0, 0, 0, 256, "512k", kAudioList},
       {SizePreset::Audio128, "128", "128 kbps", "", 0, 0, 0, 128, "512k", kAudioList},

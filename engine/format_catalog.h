@@ -66,11 +66,12 @@ bool KeepsTags(media::OutputFormat format);
 // Cache files are converted as videos; the sound and merge lists cannot take them.
 bool ListTakesFile(ConvertKind list, media::CacheKind cache);
 
-// The preset's label: "1920x1080", "720P" for GIF's dvd, "128 kbps";
-// originText (the localized "FormatOriginText") for Origin.
+// The preset's label, a size named by its height: "1080p", "576p" for dvd,
+// "720p" for GIF's dvd, "128 kbps"; originText (the localized
+// "FormatOriginText") for Origin. A row shows the frame instead (SizeText).
 std::string PresetLabel(media::OutputFormat format, media::SizePreset preset,
                         const std::string& originText);
-// The format button's label: "MP4 - 1280x720"; each half empty when its
+// The format button's label: "MP4 - 720p"; each half empty when its
 // value lies outside the table.
 std::string FormatLabel(media::OutputFormat format, media::SizePreset preset,
                         const std::string& originText);

@@ -190,7 +190,7 @@ void CMainFrame::PlayResult(QWidget* row) {
   VideoItem* item = ItemOfRow(row);
   const std::string result = item ? RowResult(row, *item) : std::string();
   if (result.empty() || !platform::FileExists(result)) return;
-  app::OpenAddress(QUrl::fromLocalFile(Q(result)).toString());
+  OpenWithDesktop(QUrl::fromLocalFile(Q(result)).toString());
 }
 
 void CMainFrame::ClipItem(QWidget* row) {

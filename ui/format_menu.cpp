@@ -34,6 +34,11 @@ void CMainFrame::OpenFormatMenu() {
     popupMenu_->SetItemVisible(QStringLiteral("menuex2_") + token + QStringLiteral("_parts"),
                                parts);
   }
+  // The list's current format and size carry the mark ("menuex_mkv_720").
+  const engine::ListChoice now = session_->Choice(currentList_);
+  popupMenu_->MarkCurrent((merge ? QStringLiteral("menuex2_") : QStringLiteral("menuex_")) +
+                          QString::fromStdString(engine::FormatToken(now.format)) + '_' +
+                          QString::fromStdString(engine::PresetToken(now.preset)));
   if (button) popupMenu_->PopupUnder(button);
 }
 

@@ -92,12 +92,7 @@ void CMainFrame::OnLayoutReady(const app::Notification& n) {
   RefreshTitle();
   if (QWidget* toolbox = FindControl(QStringLiteral("LayoutToolbox"))) toolbox->hide();
 
-  // The help page opens once, at the first start.
-  app::ServerConfig server(app::Paths());
-  if (server.OpenTutorial() == 1 && app::Settings().openTutorial) {
-    app::OpenSupportPage();
-    app::Settings().TutorialDone();
-  }
+  // The help page waits for the help button or menu: a first start opens nothing.
   InitOutputFolder();
   SwitchList(ConvertKind::Video);
 }
@@ -154,7 +149,7 @@ void CMainFrame::OnClick(const app::Notification& n) {
   } else if (name == "btnMenu") {
     OpenMainMenu();
   } else if (name == "btnKefu" || name == "btn_recode_fail") {
-    app::OpenSupportPage();
+    OpenHelp();
   } else if (name == "btn_addfile01" || name == "btn_addfile02") {
     AddFilesByDialog();
   } else if (name == "btn_select_folder") {
@@ -349,10 +344,10 @@ void CMainFrame::OpenOutputFolder(QWidget* sender) {
           QStringList{QUrl::fromLocalFile(Q(result)).toString()}, QString());
       if (reply.type() != QDBusMessage::ErrorMessage) return;
     }
-    app::OpenAddress(QUrl::fromLocalFile(Q(platform::ParentDir(result))).toString());
+    OpenWithDesktop(QUrl::fromLocalFile(Q(platform::ParentDir(result))).toString());
     return;
   }
-  app::OpenAddress(QUrl::fromLocalFile(OutputFolder()).toString());
+  OpenWithDesktop(QUrl::fromLocalFile(OutputFolder()).toString());
 }
 
 // --- menus and languages ---------------------------------------------------
@@ -376,6 +371,8 @@ void CMainFrame::OnMenuCommand(const app::MenuCommand& command) {
     if (id >= 0) SwitchLanguage(id);
   } else if (command.name.contains(QStringLiteral("menuex"))) {
     ApplyFormatChoice(command.name);
+  } else if (command.name == "menuHelp") {
+    OpenHelp();
   } else if (command.name.compare("menuSetting", Qt::CaseInsensitive) == 0) {
     OpenSettings();
   } else if (command.name.compare("menuAbout", Qt::CaseInsensitive) == 0) {

@@ -79,6 +79,10 @@ class CMainFrame : public app::MyBaseWindow, private engine::SessionListener {
   void InitOutputFolder();
   void ChooseOutputFolder();
   void OpenOutputFolder(QWidget* sender);
+  // Opens a file, folder or web address with the desktop's program; when
+  // none can, says so by name ("NoProgram") and returns false.
+  bool OpenWithDesktop(const QString& address);
+  void OpenHelp();
   void AddFilesByDialog();
   // One message for the files a list did not take, by name.
   void TellNotTaken(const SortedFiles& files);

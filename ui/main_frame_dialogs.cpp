@@ -1,5 +1,6 @@
 // The dialogs the main window opens for the engine's work: the settings of
-// the next conversion and the join of the merge list.
+// the next conversion and the join of the merge list; what the desktop opens
+// for it, and the box when it cannot.
 #include <QUrl>
 
 #include "app/core/language.h"
@@ -13,6 +14,22 @@
 #include "ui/setting_dlg.h"
 
 namespace ui {
+
+bool CMainFrame::OpenWithDesktop(const QString& address) {
+  if (app::OpenAddress(address)) return true;
+  const QUrl url(address);
+  const QString shown = url.isLocalFile() ? url.toLocalFile() : address;
+  MessageBoxText(this,
+                 QString::fromStdString(app::FillTextPlaceholder(
+                     app::LangText(app::langkey::kNoProgram, app::kSectionMessage),
+                     shown.toStdString())),
+                 QString::fromStdString(
+                     app::LangText(app::langkey::kInformation, app::kSectionMessage)),
+                 kMbIconInformation);
+  return false;
+}
+
+void CMainFrame::OpenHelp() { OpenWithDesktop(app::SupportAddress()); }
 
 void CMainFrame::OpenSettings() {
   CSettingDlg settings(this);
@@ -31,7 +48,7 @@ void CMainFrame::RunMerge() {
   if (outcome.end == engine::MergeOutcome::End::Done) {
     if (MessageBoxByKey(app::langkey::kTransformSuccess, this, kMbIconInformation | kMbYesNo) == app::kIdYes) {
       const std::string folder = platform::ParentDir(outcome.outputPath);
-      app::OpenAddress(QUrl::fromLocalFile(QString::fromStdString(folder)).toString());
+      OpenWithDesktop(QUrl::fromLocalFile(QString::fromStdString(folder)).toString());
     }
     return;
   }

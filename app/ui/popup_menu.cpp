@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFont>
 #include <QWidget>
 #include <QXmlStreamReader>
 
@@ -132,6 +133,24 @@ bool PopupMenu::SetItemVisible(const QString& name, bool visible) {
   QAction* a = Item(name);
   if (!a) return false;
   a->setVisible(visible);
+  return true;
+}
+
+bool PopupMenu::MarkCurrent(const QString& name) {
+  QAction* a = Item(name);
+  if (!a) return false;
+  a->setCheckable(true);
+  a->setChecked(true);
+  // A submenu's icon takes the place of its check mark: it is set in bold too.
+  for (auto* holder = qobject_cast<QMenu*>(a->parent()); holder && holder != menu_;
+       holder = qobject_cast<QMenu*>(holder->parent())) {
+    QAction* opener = holder->menuAction();
+    opener->setCheckable(true);
+    opener->setChecked(true);
+    QFont bold = opener->font();
+    bold.setBold(true);
+    opener->setFont(bold);
+  }
   return true;
 }
 

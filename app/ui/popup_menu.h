@@ -49,6 +49,10 @@ class PopupMenu : public QObject {
   QAction* Item(const QString& name) const;
   bool SetItemChecked(const QString& name, bool checked);
   bool SetItemVisible(const QString& name, bool visible);
+  // Shows the item as the current choice: checked, and the submenus that
+  // hold it checked and in bold, so the mark is seen before they open.
+  // False when there is no such item.
+  bool MarkCurrent(const QString& name);
 
   // Opens without waiting; the command arrives through the handler.
   void Popup(const QPoint& globalPos);

@@ -23,7 +23,9 @@ void SetWindowTitle(const QString& title);
 // folder), else a picture of the skin.
 QString PartnerImage(const std::string& value);
 
-// Opens a web address, a file URL or a local path with the desktop's program.
+// Opens a web address, a file URL or a local path with the desktop's program;
+// false when nothing on the desktop can open it (xdg-open found no program,
+// or there is no opener at all).
 using AddressOpener = std::function<bool(const QString& address)>;
 // Replaces the desktop opener; an empty function puts it back.
 void SetAddressOpener(AddressOpener opener);

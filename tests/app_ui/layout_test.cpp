@@ -258,7 +258,8 @@ TEST_F(UiTest, LanguageMenuHasAnItemPerLanguageOfTheTable) {
 
 // Every entry of the format menu must name its own format and one size, found
 // the way a choice is read: the first format token, then the first size token;
-// and each list's entries are exactly what the catalogue offers it, per format.
+// and each list's entries are exactly what the catalogue offers it, per format,
+// under the size's name the format button shows.
 TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
   auto menu = app::PopupMenu::Load("format_menu.xml", nullptr, nullptr);
   ASSERT_NE(menu, nullptr);
@@ -303,6 +304,14 @@ TEST_F(UiTest, FormatMenuEntriesNameTheirFormatAndSize) {
       EXPECT_EQ(first(leafName, formats), format) << leafName.toStdString();
       shown << first(leafName, sizes);
       EXPECT_FALSE(leaf->text().isEmpty()) << leafName.toStdString();
+      // The entry names its size as the format button does ("720p").
+      media::SizePreset preset = media::SizePreset::Origin;
+      ASSERT_TRUE(engine::ParsePresetToken(shown.back().toStdString(), &preset));
+      if (preset != media::SizePreset::Origin) {
+        EXPECT_TRUE(leaf->text().startsWith(
+            QString::fromStdString(engine::PresetLabel(value, preset, ""))))
+            << leaf->text().toStdString();
+      }
     }
     EXPECT_EQ(shown, offered) << name.toStdString();
   }

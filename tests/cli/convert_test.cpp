@@ -199,6 +199,8 @@ TEST_F(ConvertProgramTest, MergeJoinsThePartsIntoOneFile) {
         << r.out;
     EXPECT_EQ(r.err.find("part 2 is 640x360 where part 1 is 320x240") != std::string::npos,
               k.converted) << r.err;
+    // The size they get, named as the window names it.
+    EXPECT_EQ(r.err.find("converted to 720p first") != std::string::npos, k.converted) << r.err;
   }
 }
 

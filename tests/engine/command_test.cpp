@@ -179,7 +179,7 @@ TEST(VideoCommand, GifPaletteGraph) {
        [](VideoItem& i) { i.trimEnd = 2; }, {"[0:v]trim=start=0:end=2,setpts="}, {" -to "}},
       {"a minute at 720p would hold gigabytes: a palette per frame",
        [](VideoItem&) {}, {framePalette}, {"stats_mode=full", "-pix_fmt"}},
-      {"the same minute at 200P fits",
+      {"the same minute at 200p fits",
        [](VideoItem& i) { i.outputWidth = 356; i.outputHeight = 200; },
        {",setsar=1," + clipPalette}, {}},
       {"a high frame rate counts",

@@ -668,14 +668,14 @@ TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
     std::string resolution;  // "-": not looked at
     std::string bitRate;
   } cases[] = {
-      {ConvertKind::Video, "menuex_mp4_720", "MP4 - 1280x720", video.get(), "mp4",
+      {ConvertKind::Video, "menuex_mp4_720", "MP4 - 720p", video.get(), "mp4",
        SizePreset::Size720, "1280x720", "-"},
       // A token the list does not offer changes nothing of its own kind.
-      {ConvertKind::Video, "menuex_mkv_gif_96", "MKV - 1280x720", video.get(), "mkv",
+      {ConvertKind::Video, "menuex_mkv_gif_96", "MKV - 720p", video.get(), "mkv",
        SizePreset::Size720, "1280x720", "-"},
-      {ConvertKind::Gif, "menuex_gif_dvd", "GIF - 720P", gif.get(), "gif", SizePreset::Dvd,
+      {ConvertKind::Gif, "menuex_gif_dvd", "GIF - 720p", gif.get(), "gif", SizePreset::Dvd,
        "1280x720", "-"},
-      {ConvertKind::Gif, "menuex_gif_phone", "GIF - 200P", gif.get(), "gif", SizePreset::Phone,
+      {ConvertKind::Gif, "menuex_gif_phone", "GIF - 200p", gif.get(), "gif", SizePreset::Phone,
        "356x200", "-"},
       {ConvertKind::Audio, "menuex_mp3_128", "MP3 - 128 kbps", audio.get(), "mp3",
        SizePreset::Audio128, "-", "128"},
@@ -684,9 +684,9 @@ TEST_F(SessionTest, FormatChoicesApplyToItemsAtRest) {
       {ConvertKind::Audio, "menuex_m4a_origin", "M4A - Source", audio.get(), "m4a",
        SizePreset::Origin, "-", audio->audioBitRateText},
       // The file takes the format's extension, not its token.
-      {ConvertKind::Video, "menuex_hevc_720", "HEVC - 1280x720", video.get(), "mp4",
+      {ConvertKind::Video, "menuex_hevc_720", "HEVC - 720p", video.get(), "mp4",
        SizePreset::Size720, "1280x720", "-"},
-      {ConvertKind::Video, "menuex_av1_phone", "AV1 - 320x240", video.get(), "webm",
+      {ConvertKind::Video, "menuex_av1_phone", "AV1 - 240p", video.get(), "webm",
        SizePreset::Phone, "320x240", "-"},
       {ConvertKind::Audio, "menuex_opus_96", "OPUS - 96 kbps", audio.get(), "opus",
        SizePreset::Audio96, "-", "96"},

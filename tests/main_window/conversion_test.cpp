@@ -268,7 +268,7 @@ TEST_F(ConversionTest, FormatChoicesChangeTheLabelAndTheRowsAtRest) {
   items[0]->state = ItemState::Done;  // a done row keeps its texts
 
   frame_->ApplyFormatChoice("menuex_mkv_720");
-  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MKV - 1280x720");
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MKV - 720p");
   EXPECT_EQ(Text(RowOf(items[1]), "codec_type_new"), "MKV");
   EXPECT_EQ(Text(RowOf(items[1]), "video_resolution_new"), "1280x720");
   EXPECT_EQ(Text(RowOf(items[0]), "codec_type_new"), "MP4");
@@ -280,7 +280,7 @@ TEST_F(ConversionTest, FormatChoicesChangeTheLabelAndTheRowsAtRest) {
   frame_->AddFiles({big});
   ASSERT_TRUE(AllAnalysed(ConvertKind::Gif));
   frame_->ApplyFormatChoice("menuex_gif_dvd");
-  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "GIF - 720P");
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "GIF - 720p");
   EXPECT_EQ(Text(RowOf(frame_->Items(ConvertKind::Gif)[0]), "video_resolution_new"), "1280x720");
 
   // The audio list: bit rates.

@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -37,7 +38,7 @@ namespace {
 using mainwindowtest::MainFrameTest;
 using mainwindowtest::WaitUntil;
 
-TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndTutorial) {
+TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndNothingElseOpen) {
   EXPECT_EQ(frame_->currentList(), ConvertKind::Video);
   EXPECT_FALSE(Control("empty_frame")->isHidden());
   EXPECT_TRUE(Control("no_empty_frame")->isHidden());
@@ -45,13 +46,119 @@ TEST_F(MainFrameTest, StartsOnTheEmptyVideoListWithItsFolderAndTutorial) {
   EXPECT_EQ(frame_->OutputFolder().toStdString(), folder);
   EXPECT_TRUE(platform::IsDirectory(folder));
   EXPECT_NE(Control<QLabel>("TitleText")->text().indexOf("1.0.0.0"), -1);
-  // The help page opened once, and never again.
-  EXPECT_EQ(opened_.size(), 1u);
-  EXPECT_FALSE(app::Settings().openTutorial);
+  // Even the very first start opens no help page by itself.
+  EXPECT_TRUE(app::Settings().openTutorial);
+  EXPECT_TRUE(opened_.empty());
   // The bar's folder button opens the output folder.
   Control<QAbstractButton>("btn_open_save_folder")->click();
-  ASSERT_EQ(opened_.size(), 2u);
+  ASSERT_EQ(opened_.size(), 1u);
   EXPECT_EQ(QUrl(opened_.back()).toLocalFile().toStdString(), folder);
+}
+
+// Help and the folder open when asked; where the desktop has no program for
+// them, the window says so by name instead of doing nothing.
+TEST_F(MainFrameTest, HelpAndFolderSayWhenNoProgramCanOpenThem) {
+  bool desktopCan = true;
+  app::SetAddressOpener([&](const QString& address) {
+    opened_.push_back(address);
+    return desktopCan;
+  });
+  auto helpFromMenu = [this] {
+    Control<QAbstractButton>("btnMenu")->click();
+    auto* menu = frame_->findChild<QMenu*>("main_menu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+    QAction* help = menu->findChild<QAction*>("menuHelp");
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->text().toStdString(), app::LangText("TipHelp", "Skin"));
+    help->trigger();
+    menu->hide();
+  };
+  const QString helpPage = app::SupportAddress();
+  const QString folder = frame_->OutputFolder();
+  struct Case {
+    const char* what;
+    std::function<void()> ask;
+    QString address;
+    QString named;  // as the message names it
+  } cases[] = {
+      {"help button", [this] { Control<QAbstractButton>("btnKefu")->click(); }, helpPage,
+       QUrl(helpPage).toLocalFile()},
+      {"help in the menu", helpFromMenu, helpPage, QUrl(helpPage).toLocalFile()},
+      {"folder button", [this] { Control<QAbstractButton>("btn_open_save_folder")->click(); },
+       QUrl::fromLocalFile(folder).toString(), folder},
+  };
+  ASSERT_TRUE(QUrl(helpPage).isLocalFile()) << helpPage.toStdString();
+  for (bool can : {true, false}) {
+    desktopCan = can;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (can ? "" : ", no program"));
+      opened_.clear();
+      QString box;
+      if (!can) AnswerNextBox(app::kIdOk, &box);
+      c.ask();
+      ASSERT_TRUE(WaitUntil([&] { return !opened_.empty() && (can || !box.isEmpty()); }));
+      EXPECT_EQ(opened_, std::vector<QString>{c.address});
+      EXPECT_EQ(box, can ? QString() : "No program on this computer can open " + c.named);
+    }
+  }
+}
+
+// The format menu marks the list's current format and size, in the merge
+// list its own entries, and follows a choice made in it.
+TEST_F(MainFrameTest, TheFormatMenuMarksTheListsChoice) {
+  auto openMenu = [this]() -> QMenu* {
+    Control<QAbstractButton>("btn_menu_format")->click();
+    auto* menu = frame_->findChild<QMenu*>("format_menu");
+    if (menu && !WaitUntil([&] { return menu->isVisible(); })) return nullptr;
+    return menu;
+  };
+  auto marked = [](QMenu* menu) {
+    QStringList names;
+    for (QAction* a : menu->findChildren<QAction*>())
+      if (a->isChecked()) names << a->objectName();
+    names.sort();
+    return names;
+  };
+  struct Case {
+    const char* list;
+    const char* choose;  // "": keep the list's starting choice
+    QStringList marked;
+    const char* label;
+  } cases[] = {
+      {"optConverVideo", "", {"menu_mp4", "menuex_mp4_origin"}, "MP4 - Same as source"},
+      {"optConverVideo", "menuex_mkv_720", {"menu_mkv", "menuex_mkv_720"}, "MKV - 720p"},
+      {"optConverMerge", "", {"menu2_mp4", "menuex2_mp4_720"}, "MP4 - 720p"},
+      {"optConverMerge", "menuex2_webm_phone", {"menu2_webm", "menuex2_webm_phone"},
+       "WEBM - 240p"},
+      {"optConverGif", "menuex_gif_tv", {"menu_gif", "menuex_gif_tv"}, "GIF - 360p"},
+      {"optConverAudio", "menuex_opus_96", {"menu_opus", "menuex_opus_96"}, "OPUS - 96 kbps"},
+      // Each list keeps its own.
+      {"optConverVideo", "", {"menu_mkv", "menuex_mkv_720"}, "MKV - 720p"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.list) + " " + c.choose);
+    Control<QAbstractButton>(c.list)->click();
+    QMenu* menu = openMenu();
+    ASSERT_NE(menu, nullptr);
+    if (*c.choose) {
+      QAction* entry = menu->findChild<QAction*>(c.choose);
+      ASSERT_NE(entry, nullptr);
+      entry->trigger();
+      menu->hide();
+      ASSERT_TRUE(WaitUntil(
+          [&] { return Control<QAbstractButton>("btn_menu_format")->text() == c.label; }))
+          << Control<QAbstractButton>("btn_menu_format")->text().toStdString();
+      menu = openMenu();
+      ASSERT_NE(menu, nullptr);
+    }
+    EXPECT_EQ(marked(menu), c.marked);
+    // The format's own entry, which shows an icon rather than a check mark, stands out.
+    EXPECT_TRUE(menu->findChild<QAction*>(c.marked.front())->font().bold());
+    EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), c.label);
+    menu->hide();
+  }
 }
 
 TEST_F(MainFrameTest, SwitchingListsShowsTheirOwnStateAndTexts) {
@@ -71,7 +178,7 @@ TEST_F(MainFrameTest, SwitchingListsShowsTheirOwnStateAndTexts) {
   EXPECT_TRUE(frame_->List(ConvertKind::Video)->isHidden());
 
   Control<QAbstractButton>("optConverMerge")->click();
-  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MP4 - 1280x720");
+  EXPECT_EQ(Control<QAbstractButton>("btn_menu_format")->text(), "MP4 - 720p");
 }
 
 TEST_F(MainFrameTest, DropsTakeTheListsFilesAndNameTheRest) {
