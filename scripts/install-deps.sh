@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-tools-dev libgl-dev libqt6opengl6-dev
   # language files
   libgsf-1-dev
+  # opening results, folders and help with the desktop's programs
+  xdg-utils
   # the faces of the Chinese, Japanese, Korean and Arabic texts
   fonts-noto-cjk fonts-noto-core
   # tests, and xvfb-run for the player benchmarks
